@@ -1,0 +1,25 @@
+#include "vqclientcoreapplicationbase.h"
+
+#include <exception>
+
+VqClientCoreApplicationBase::VqClientCoreApplicationBase(int& argc, char** argv)
+    : QCoreApplication(argc, argv)
+    , m_arguments(this, true)
+{
+}
+
+VqClientCoreApplicationBase::~VqClientCoreApplicationBase() = default;
+
+bool VqClientCoreApplicationBase::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        return QCoreApplication::notify(receiver, event);
+    } catch (const std::exception&) {
+        // The event counts as not handled; the loop goes on.
+        return false;
+    }
+}
+
+void VqClientCoreApplicationBase::initialise()
+{
+}

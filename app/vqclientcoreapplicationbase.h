@@ -1,0 +1,25 @@
+#pragma once
+
+#include "mappedprogramarguments.h"
+
+#include <QCoreApplication>
+
+// The application base of every client of the control server: a
+// QCoreApplication whose event dispatch absorbs exceptions derived from
+// std::exception, owning the objects any client needs. initialise() is called
+// once before the event loop starts.
+class VqClientCoreApplicationBase : public QCoreApplication
+{
+    Q_OBJECT
+
+public:
+    VqClientCoreApplicationBase(int& argc, char** argv);
+    ~VqClientCoreApplicationBase() override;
+
+    bool notify(QObject* receiver, QEvent* event) override;
+
+    Q_INVOKABLE virtual void initialise();
+
+protected:
+    MappedProgramArguments m_arguments;
+};

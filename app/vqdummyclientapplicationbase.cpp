@@ -1,0 +1,13 @@
+#include "vqdummyclientapplicationbase.h"
+
+VqDummyClientApplicationBase::VqDummyClientApplicationBase(int& argc, char** argv)
+    : VqClientCoreApplicationBase(argc, argv)
+{
+}
+
+VqDummyClientApplicationBase::~VqDummyClientApplicationBase() = default;
+
+void VqDummyClientApplicationBase::initialise()
+{
+    VqClientCoreApplicationBase::initialise();
+}

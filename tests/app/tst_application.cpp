@@ -1,0 +1,130 @@
+#include "dummyclientmain.h"
+#include "vqclientcoreapplicationbase.h"
+
+#include <QProcess>
+#include <QTimer>
+#include <QtTest>
+
+#include <stdexcept>
+
+namespace {
+
+const char CHILD_MODE_VARIABLE[] = "VQ_APPLICATION_TEST_CHILD";
+
+class ThrowingObject : public QObject
+{
+public:
+    enum class Throw { RuntimeError, Integer };
+    explicit ThrowingObject(Throw what) : m_what(what) {}
+
+protected:
+    bool event(QEvent* event) override
+    {
+        if (event->type() != QEvent::User)
+            return QObject::event(event);
+        if (m_what == Throw::RuntimeError)
+            throw std::runtime_error("handler failed");
+        throw 42;
+    }
+
+private:
+    Throw m_what;
+};
+
+// Child: an event handler throws something not derived from std::exception.
+int runThrowingChild(int argc, char** argv)
+{
+    VqClientCoreApplicationBase application(argc, argv);
+    ThrowingObject object(ThrowingObject::Throw::Integer);
+    QCoreApplication::postEvent(&object, new QEvent(QEvent::User));
+    QTimer::singleShot(2000, [] { QCoreApplication::exit(0); });
+    QCoreApplication::exec();
+    return 0;
+}
+
+// Child: the real entry point, with an event loop that returns 7 shortly after start.
+int runEntryPointChild(int argc, char** argv)
+{
+    qAddPreRoutine([] { QTimer::singleShot(300, [] { QCoreApplication::exit(7); }); });
+    return runDummyClient(argc, argv);
+}
+
+} // namespace
+
+class TestApplication : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void runtimeErrorDoesNotStopTheLoop();
+    void otherExceptionEndsTheProcess();
+    void entryPointReturnsZero_data();
+    void entryPointReturnsZero();
+    void metaObjectDeclaresOnlyInitialise();
+};
+
+void TestApplication::runtimeErrorDoesNotStopTheLoop()
+{
+    ThrowingObject thrower(ThrowingObject::Throw::RuntimeError);
+    int laterEvents = 0;
+    QCoreApplication::postEvent(&thrower, new QEvent(QEvent::User));
+    QTimer::singleShot(0, this, [&] { ++laterEvents; });
+    QCoreApplication::postEvent(&thrower, new QEvent(QEvent::User));
+    QTimer::singleShot(0, this, [&] { ++laterEvents; });
+    QTRY_COMPARE(laterEvents, 2);
+    QEvent direct(QEvent::User);
+    QVERIFY(!QCoreApplication::sendEvent(&thrower, &direct));
+}
+
+void TestApplication::otherExceptionEndsTheProcess()
+{
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QLatin1String(CHILD_MODE_VARIABLE), QStringLiteral("throw"));
+    child.setProcessEnvironment(environment);
+    child.start(QCoreApplication::applicationFilePath(), QStringList());
+    QVERIFY(child.waitForFinished(15000));
+    QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+}
+
+void TestApplication::entryPointReturnsZero_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("no arguments") << QStringList();
+    QTest::newRow("assorted options") << QStringList{"--port=1", "-Dhost=example", "-v", "a=b=c", "=", "plain"};
+}
+
+void TestApplication::entryPointReturnsZero()
+{
+    QFETCH(QStringList, arguments);
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QLatin1String(CHILD_MODE_VARIABLE), QStringLiteral("entry"));
+    child.setProcessEnvironment(environment);
+    child.start(QCoreApplication::applicationFilePath(), arguments);
+    QVERIFY(child.waitForFinished(15000));
+    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child.exitCode(), 0);
+}
+
+void TestApplication::metaObjectDeclaresOnlyInitialise()
+{
+    const QMetaObject& meta = VqClientCoreApplicationBase::staticMetaObject;
+    QCOMPARE(meta.methodCount() - meta.methodOffset(), 1);
+    QCOMPARE(meta.method(meta.methodOffset()).methodSignature(), QByteArray("initialise()"));
+}
+
+int main(int argc, char** argv)
+{
+    const QByteArray mode = qgetenv(CHILD_MODE_VARIABLE);
+    if (mode == "throw")
+        return runThrowingChild(argc, argv);
+    if (mode == "entry")
+        return runEntryPointChild(argc, argv);
+
+    VqClientCoreApplicationBase application(argc, argv);
+    TestApplication test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_application.moc"

@@ -1,0 +1,241 @@
+#include "logcapture.h"
+#include "logging.h"
+#include "vqlog.h"
+
+#include <QDate>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+const char CHILD_MODE_VARIABLE[] = "VQ_LOGGING_TEST_CHILD";
+const QString LONG_MESSAGE = QStringLiteral("long:") + QString(600, QLatin1Char('x'));
+const QString NON_ASCII = QStringLiteral("Gr\u00fc\u00dfe \u65e5\u672c \u00b5s");
+
+// Runs in a child process so that the real standard-output and syslog sinks can
+// be observed from outside.
+int runChild(const QByteArray& mode)
+{
+    const bool toStdout = mode == "stdout";
+    initialiseLogging(toStdout, "/home/transfer/log/");
+    VqLog::info("Connected");
+    VqLog::error("Boom {}", 42);
+    VqLog::debug("hidden debug");
+    VqLog::warn("{}", LONG_MESSAGE);
+    VqLog::info("{}", NON_ASCII);
+    VqLog::info("syslog 100% {}", "%s");
+    shutdownLogging();
+    std::fprintf(stderr, "tid=%ld\n", static_cast<long>(::syscall(SYS_gettid)));
+    return 0;
+}
+
+QProcess* startChild(const QByteArray& mode, QObject* parent)
+{
+    auto* process = new QProcess(parent);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QLatin1String(CHILD_MODE_VARIABLE), QString::fromLatin1(mode));
+    process->setProcessEnvironment(environment);
+    process->start(QCoreApplication::applicationFilePath(), QStringList());
+    return process;
+}
+
+} // namespace
+
+class TestLogging : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void standardOutputLines();
+    void standardOutputOff();
+    void secondInitialiseChangesNothing();
+    void shutdownEmptiesRegistry();
+    void thresholdDropsDebug();
+    void qtArguments_data();
+    void qtArguments();
+    void systemLog();
+};
+
+void TestLogging::standardOutputLines()
+{
+    QProcess* child = startChild("stdout", this);
+    QVERIFY(child->waitForFinished(10000));
+    QCOMPARE(child->exitCode(), 0);
+
+    const QString stderrText = QString::fromUtf8(child->readAllStandardError());
+    const QRegularExpressionMatch tidMatch = QRegularExpression(QStringLiteral("tid=(\\d+)")).match(stderrText);
+    QVERIFY2(tidMatch.hasMatch(), qPrintable(stderrText));
+    const QString prefix = QStringLiteral("[%1][tid:%2]")
+                               .arg(QDate::currentDate().toString(QStringLiteral("yy/MM/dd")), tidMatch.captured(1));
+
+    const QByteArray output = child->readAllStandardOutput();
+    QVERIFY(output.endsWith('\n'));
+    const QStringList lines = QString::fromUtf8(output).split(QLatin1Char('\n'));
+    QCOMPARE(lines.size(), 6); // five messages and the empty rest after the last line feed
+    QCOMPARE(lines.at(0), prefix + QStringLiteral("[I]> Connected"));
+    QCOMPARE(lines.at(1), prefix + QStringLiteral("[E]> Boom 42"));
+    QCOMPARE(lines.at(2), prefix + QStringLiteral("[W]> ") + LONG_MESSAGE);
+    QCOMPARE(lines.at(3), prefix + QStringLiteral("[I]> ") + NON_ASCII);
+    QVERIFY(output.contains(NON_ASCII.toUtf8()));
+    QCOMPARE(lines.at(4), prefix + QStringLiteral("[I]> syslog 100% %s"));
+    QVERIFY(!output.contains("hidden debug"));
+}
+
+void TestLogging::standardOutputOff()
+{
+    QProcess* child = startChild("syslog", this);
+    QVERIFY(child->waitForFinished(10000));
+    QCOMPARE(child->exitCode(), 0);
+    QCOMPARE(child->readAllStandardOutput(), QByteArray());
+}
+
+void TestLogging::secondInitialiseChangesNothing()
+{
+    QVERIFY(initialiseLogging(false, std::string()));
+    const auto first = spdlog::get(VQ_LOGGER_NAME);
+    QVERIFY(first);
+    const auto sinks = first->sinks();
+    QCOMPARE(sinks.size(), size_t(1));
+
+    QVERIFY(!initialiseLogging(true, std::string()));
+    QCOMPARE(spdlog::get(VQ_LOGGER_NAME), first);
+    QCOMPARE(first->sinks(), sinks);
+    QCOMPARE(first->level(), spdlog::level::info);
+    shutdownLogging();
+}
+
+void TestLogging::shutdownEmptiesRegistry()
+{
+    QVERIFY(initialiseLogging(false, std::string()));
+    shutdownLogging();
+    QVERIFY(!spdlog::get(VQ_LOGGER_NAME));
+    // Writing with no logger registered is skipped, not a crash.
+    VqLog::info("nobody listens");
+}
+
+void TestLogging::thresholdDropsDebug()
+{
+    LogCapture capture;
+    VqLog::debug("not written");
+    VqLog::info("written");
+    QCOMPARE(capture.messages(), QStringList{QStringLiteral("written")});
+}
+
+void TestLogging::qtArguments_data()
+{
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("expected");
+
+    const auto format = [](auto&& argument, const char* pattern = "{}") {
+        LogCapture capture;
+        VqLog::info(fmt::runtime(pattern), argument);
+        return capture.messages().value(0);
+    };
+    QTest::newRow("QStringList joined without separator")
+        << format(QStringList{QStringLiteral("a"), QStringLiteral("b")}) << QStringLiteral("ab");
+    QTest::newRow("empty QStringList") << format(QStringList()) << QString();
+    QTest::newRow("QString as UTF-8") << format(NON_ASCII) << NON_ASCII;
+    QTest::newRow("width and alignment apply to QString")
+        << format(QStringLiteral("ab"), "[{:>4}]") << QStringLiteral("[  ab]");
+    QTest::newRow("null QString") << format(QString()) << QString();
+}
+
+void TestLogging::qtArguments()
+{
+    QFETCH(QString, message);
+    QFETCH(QString, expected);
+    QCOMPARE(message, expected);
+}
+
+void TestLogging::systemLog()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("unshare")).isEmpty())
+        QSKIP("unshare is not installed: cannot give the child a private /dev/log");
+
+    QTemporaryDir directory;
+    QVERIFY(directory.isValid());
+    const QByteArray socketPath = QFile::encodeName(directory.filePath(QStringLiteral("log")));
+
+    const int fd = ::socket(AF_UNIX, SOCK_DGRAM, 0);
+    QVERIFY(fd >= 0);
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    QVERIFY(size_t(socketPath.size()) < sizeof(address.sun_path));
+    std::memcpy(address.sun_path, socketPath.constData(), size_t(socketPath.size()));
+    QCOMPARE(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+
+    // A private mount namespace whose /dev holds the usual nodes and a "log"
+    // that leads to our socket; the rest of the machine is not touched.
+    const QString script = QStringLiteral(
+        "set -e\n"
+        "newdev=\"$1\"/dev; mkdir \"$newdev\"\n"
+        "mount -t tmpfs tmpfs \"$newdev\"\n"
+        "for node in null zero full random urandom tty; do\n"
+        "  if [ -e /dev/$node ]; then touch \"$newdev/$node\"; mount --bind /dev/$node \"$newdev/$node\"; fi\n"
+        "done\n"
+        "ln -s \"$2\" \"$newdev/log\"\n"
+        "mount --rbind \"$newdev\" /dev\n"
+        "exec \"$3\"\n");
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QLatin1String(CHILD_MODE_VARIABLE), QStringLiteral("syslog"));
+    child.setProcessEnvironment(environment);
+    child.start(QStringLiteral("unshare"),
+                {QStringLiteral("-m"), QStringLiteral("sh"), QStringLiteral("-c"), script, QStringLiteral("sh"),
+                 directory.path(), QString::fromLocal8Bit(socketPath), QCoreApplication::applicationFilePath()});
+    QVERIFY(child.waitForFinished(10000));
+    if (child.exitCode() != 0) {
+        ::close(fd);
+        QSKIP(qPrintable(QStringLiteral("no private mount namespace here (%1)")
+                             .arg(QString::fromLocal8Bit(child.readAllStandardError()).trimmed())));
+    }
+
+    QStringList datagrams;
+    for (;;) {
+        pollfd descriptor {fd, POLLIN, 0};
+        if (::poll(&descriptor, 1, 500) <= 0)
+            break;
+        char buffer[4096];
+        const ssize_t n = ::recv(fd, buffer, sizeof(buffer), 0);
+        if (n <= 0)
+            break;
+        datagrams.append(QString::fromUtf8(buffer, int(n)));
+    }
+    ::close(fd);
+
+    QCOMPARE(datagrams.size(), 5);
+    const QString tag = QFileInfo(QCoreApplication::applicationFilePath()).fileName() + QStringLiteral(": ");
+    // Priority = facility LOG_USER (8) + level; the text is bare, without our line prefix.
+    QVERIFY2(datagrams.at(0).startsWith(QStringLiteral("<14>")), qPrintable(datagrams.at(0)));
+    QVERIFY2(datagrams.at(0).endsWith(tag + QStringLiteral("Connected")), qPrintable(datagrams.at(0)));
+    QVERIFY(datagrams.at(1).startsWith(QStringLiteral("<11>")));
+    QVERIFY(datagrams.at(1).endsWith(tag + QStringLiteral("Boom 42")));
+    QVERIFY(datagrams.at(2).startsWith(QStringLiteral("<12>")));
+    QVERIFY(datagrams.at(2).endsWith(LONG_MESSAGE));
+    QVERIFY(datagrams.at(3).endsWith(NON_ASCII));
+    QVERIFY(datagrams.at(4).endsWith(QStringLiteral("syslog 100% %s")));
+}
+
+int main(int argc, char** argv)
+{
+    const QByteArray mode = qgetenv(CHILD_MODE_VARIABLE);
+    if (!mode.isEmpty())
+        return runChild(mode);
+    QCoreApplication application(argc, argv);
+    TestLogging test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_logging.moc"
