@@ -1,5 +1,7 @@
 #include "captions608bytepairsrawdatapacket.h"
 
+#include "payloadreader.h"
+
 namespace {
 constexpr quint8 PARITY_BIT = 0x80;
 constexpr quint8 FLAG_BIT = 0x01;
@@ -24,12 +26,18 @@ Captions608bytePairsRawDataPacket::Captions608bytePairsRawDataPacket(
     const QByteArray& frame, const RawDataPacketHeader& header)
     : RawDataPacket(frame, header)
 {
-    const auto* bytes = reinterpret_cast<const uchar*>(payload().constData());
-    const int count = payload().size() / GROUP_SIZE;
-    m_pairs.reserve(count);
-    for (int i = 0; i < count; ++i) {
-        const uchar* group = bytes + i * GROUP_SIZE;
-        m_pairs.append(BytePair(group[0], group[1], (group[2] & FLAG_BIT) != 0));
+    PayloadReader reader(payload(), header.packetType);
+    m_pairs.reserve(payload().size() / GROUP_SIZE);
+    while (reader.remaining() > 0) {
+        quint8 first = 0;
+        quint8 second = 0;
+        quint8 flags = 0;
+        reader.read(first);
+        reader.read(second);
+        reader.read(flags);
+        if (reader.failed())
+            break;
+        m_pairs.append(BytePair(first, second, (flags & FLAG_BIT) != 0));
     }
 }
 

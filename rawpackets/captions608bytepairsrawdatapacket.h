@@ -7,7 +7,7 @@
 // CEA-608 closed-caption byte pairs. The payload is raw bytes, one 3-byte group
 // per pair and no count: first byte, second byte (both as received, parity bit
 // included), flags (bit 0 is the pair's flag). A remainder of one or two bytes
-// is ignored.
+// is not decoded; it is reported like any field cut short.
 class Captions608bytePairsRawDataPacket final : public RawDataPacket
 {
 public:
