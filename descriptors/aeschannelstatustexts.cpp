@@ -37,13 +37,13 @@ constexpr CodeText PROFESSIONAL_ALIGNMENT_LEVEL[] = {{0, "Unknown"}, {64, "-18.0
 constexpr CodeFrequency PROFESSIONAL_BASE_FREQUENCY[] = {{64, 44.1}, {128, 48}, {192, 32}};
 constexpr CodeFrequency PROFESSIONAL_EXTENDED_FREQUENCY[] = {
     {8, 24}, {16, 96}, {24, 192}, {72, 22.05}, {80, 88.2}, {88, 176.4}};
-constexpr CodeWordLength PROFESSIONAL_WORD_LENGTH[] = {
-    {0, 24, 20, false}, {40, 24, 20, true}, {32, 23, 19, true}, {16, 22, 18, true}, {48, 21, 17, true}, {8, 20, 16, true}};
+constexpr CodeWordLength PROFESSIONAL_WORD_LENGTH[] = {{0, 24, 20, false}, {40, 24, 20, true}, {32, 23, 19, true},
+    {16, 22, 18, true}, {48, 21, 17, true}, {8, 20, 16, true}};
 
 constexpr CodeText CONSUMER_EMPHASIS[] = {{0, "None"}, {8, MICROSECONDS_EMPHASIS}};
 constexpr CodeText CONSUMER_SAMPLING_FREQUENCY[] = {{0, "44.1"}, {2, "48"}, {3, "32"}};
-constexpr CodeWordLength CONSUMER_WORD_LENGTH[] = {
-    {0, 24, 20, false}, {10, 24, 20, true}, {8, 23, 19, true}, {4, 22, 18, true}, {12, 21, 17, true}, {2, 20, 16, true}};
+constexpr CodeWordLength CONSUMER_WORD_LENGTH[] = {{0, 24, 20, false}, {10, 24, 20, true}, {8, 23, 19, true},
+    {4, 22, 18, true}, {12, 21, 17, true}, {2, 20, 16, true}};
 
 constexpr double PULL_DOWN = 1.001;
 

@@ -5,8 +5,9 @@
 #include <array>
 #include <tuple>
 
-// One result of the loudness engine. The fields are named by
-// position; their meaning is the sender's. Payload, 32 bytes:
+// One result of the loudness engine; computing or gating loudness is not done
+// here. The fields are named by position; their meaning is the sender's.
+// Payload, 32 bytes:
 //
 // | field  | wire        |
 // |--------|-------------|
@@ -46,7 +47,10 @@ public:
 
     const Values& values() const { return m_values; }
 
-    friend bool operator==(const LoudnessEngineRawDataPacket& a, const LoudnessEngineRawDataPacket& b) { return a.m_values == b.m_values; }
+    friend bool operator==(const LoudnessEngineRawDataPacket& a, const LoudnessEngineRawDataPacket& b)
+    {
+        return a.m_values == b.m_values;
+    }
 
 private:
     Values m_values;

@@ -102,7 +102,7 @@ public:
     template <typename T>
     std::enable_if_t<Wire::IsRecord<T>::value> read(T& record)
     {
-        std::apply([this](auto&... field) { (read(field), ...); }, T::fields(record));
+        std::apply([this](auto&... field) { (this->read(field), ...); }, T::fields(record));
     }
 
     template <typename T>

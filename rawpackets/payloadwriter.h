@@ -51,7 +51,7 @@ public:
     template <typename T>
     std::enable_if_t<Wire::IsRecord<T>::value> write(const T& record)
     {
-        std::apply([this](const auto&... field) { (write(field), ...); }, T::fields(record));
+        std::apply([this](const auto&... field) { (this->write(field), ...); }, T::fields(record));
     }
 
     template <typename T>

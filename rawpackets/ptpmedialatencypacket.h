@@ -5,8 +5,9 @@
 #include <array>
 #include <tuple>
 
-// Latency of received media against PTP time. The fields are named by
-// position; their meaning is the sender's. Payload, 156 bytes:
+// Latency of received media against PTP time, as measured by the hardware;
+// nothing is computed here. The fields are named by position; their meaning is
+// the sender's. Payload, 156 bytes:
 //
 // | field            | wire            |
 // |------------------|-----------------|
@@ -62,7 +63,10 @@ public:
 
     const Values& values() const { return m_values; }
 
-    friend bool operator==(const PtpMediaLatencyPacket& a, const PtpMediaLatencyPacket& b) { return a.m_values == b.m_values; }
+    friend bool operator==(const PtpMediaLatencyPacket& a, const PtpMediaLatencyPacket& b)
+    {
+        return a.m_values == b.m_values;
+    }
 
 private:
     Values m_values;

@@ -3,7 +3,8 @@
 #include "payloadreader.h"
 #include "payloadwriter.h"
 
-RawSdiJitterSpectrumDataPacket::RawSdiJitterSpectrumDataPacket(const QByteArray& frame, const RawDataPacketHeader& header)
+RawSdiJitterSpectrumDataPacket::RawSdiJitterSpectrumDataPacket(
+    const QByteArray& frame, const RawDataPacketHeader& header)
     : RawDataPacket(frame, header)
     , m_values(PayloadReader::decode<Values>(*this))
 {

@@ -9,12 +9,12 @@
 // Jitter spectrum of an SDI input: three series of doubles and three words.
 // The fields are named by position; their meaning is the sender's.
 //
-// | field                     | wire                          |
-// |---------------------------|-------------------------------|
+// | field                     | wire                           |
+// |---------------------------|--------------------------------|
 // | series1, series2, series3 | each qint32 count + n x double |
-// | field4                    | qint32                        |
-// | flag                      | bool                          |
-// | field5                    | qint32                        |
+// | field4                    | qint32                         |
+// | flag                      | bool                           |
+// | field5                    | qint32                         |
 class RawSdiJitterSpectrumDataPacket final : public RawDataPacket
 {
 public:

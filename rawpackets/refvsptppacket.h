@@ -4,8 +4,9 @@
 
 #include <tuple>
 
-// Offset of the studio reference against PTP time. The fields are named by
-// position; their meaning is the sender's. Payload, 16 bytes:
+// Offset of the studio reference against PTP time, as measured by the
+// hardware; nothing is computed here. The fields are named by position; their
+// meaning is the sender's. Payload, 16 bytes:
 //
 // | field  | wire   |
 // |--------|--------|
@@ -39,7 +40,10 @@ public:
 
     const Values& values() const { return m_values; }
 
-    friend bool operator==(const RefVsPtpPacket& a, const RefVsPtpPacket& b) { return a.m_values == b.m_values; }
+    friend bool operator==(const RefVsPtpPacket& a, const RefVsPtpPacket& b)
+    {
+        return a.m_values == b.m_values;
+    }
 
 private:
     Values m_values;

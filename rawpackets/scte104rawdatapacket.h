@@ -5,8 +5,9 @@
 #include <array>
 #include <tuple>
 
-// An SCTE-104 message found in the ancillary data, as the sender's words. The fields are named by
-// position; their meaning is the sender's. Payload, 40 bytes:
+// An SCTE-104 message found in the ancillary data of a video input, carried as
+// the sender's words; parsing the message is not done here. The fields are
+// named by position; their meaning is the sender's. Payload, 40 bytes:
 //
 // | field  | wire        |
 // |--------|-------------|
@@ -40,7 +41,10 @@ public:
 
     const Values& values() const { return m_values; }
 
-    friend bool operator==(const SCTE104RawDataPacket& a, const SCTE104RawDataPacket& b) { return a.m_values == b.m_values; }
+    friend bool operator==(const SCTE104RawDataPacket& a, const SCTE104RawDataPacket& b)
+    {
+        return a.m_values == b.m_values;
+    }
 
 private:
     Values m_values;

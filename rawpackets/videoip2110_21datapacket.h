@@ -5,8 +5,9 @@
 #include <array>
 #include <tuple>
 
-// Traffic-shaping (ST 2110-21) measurements of one video flow. The fields are named by
-// position; their meaning is the sender's. Payload, 64 bytes:
+// Traffic-shaping (ST 2110-21) measurements of one video flow; judging them
+// against a sender type is not done here. The fields are named by position;
+// their meaning is the sender's. Payload, 64 bytes:
 //
 // | field  | wire       |
 // |--------|------------|
@@ -42,7 +43,10 @@ public:
 
     const Values& values() const { return m_values; }
 
-    friend bool operator==(const VideoIp2110_21DataPacket& a, const VideoIp2110_21DataPacket& b) { return a.m_values == b.m_values; }
+    friend bool operator==(const VideoIp2110_21DataPacket& a, const VideoIp2110_21DataPacket& b)
+    {
+        return a.m_values == b.m_values;
+    }
 
 private:
     Values m_values;

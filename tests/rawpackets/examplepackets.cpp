@@ -131,16 +131,19 @@ TeletextRawDataPacket::Line teletextLine(quint16 lineNumber, bool secondField)
 
 QVector<ExamplePacket> examplePackets()
 {
+    using Bins = QVector<qint32>;
+    using FloatReadings = QVector<MeterReading<float>>;
     QVector<ExamplePacket> examples;
     examples << example("EyeVerticalHistogramData", 20, std::make_shared<EyeVerticalHistogramData>(EYE_BINS))
-             << example("EyeHorizontalHistogramData", 4, std::make_shared<EyeHorizontalHistogramData>(QVector<qint32>()))
-             << example("JitterVerticalHistogramData", 8, std::make_shared<JitterVerticalHistogramData>(QVector<qint32>{-7}))
+             << example("EyeHorizontalHistogramData", 4, std::make_shared<EyeHorizontalHistogramData>(Bins()))
+             << example("JitterVerticalHistogramData", 8, std::make_shared<JitterVerticalHistogramData>(Bins{-7}))
              << example("EyeWindowedVerticalHistogramData", 20,
                     std::make_shared<EyeWindowedVerticalHistogramData>(EYE_BINS));
     examples << example("PpmMetersData", 64, std::make_shared<PpmMetersData>(FLOAT_READINGS, 100, -200, 300))
              << example("PeakHoldMetersData", 40, std::make_shared<PeakHoldMetersData>(FLOAT_READINGS.mid(1), 1, 2, 3))
-             << example("PhaseMetersData", 16, std::make_shared<PhaseMetersData>(QVector<MeterReading<float>>(), 4, 5, 6))
-             << example("InstantPeakDbMetersData", 64, std::make_shared<InstantPeakDbMetersData>(FLOAT_READINGS, 7, 8, 9))
+             << example("PhaseMetersData", 16, std::make_shared<PhaseMetersData>(FloatReadings(), 4, 5, 6))
+             << example("InstantPeakDbMetersData", 64,
+                    std::make_shared<InstantPeakDbMetersData>(FLOAT_READINGS, 7, 8, 9))
              << example("InstantPeakLinearMetersData", 56,
                     std::make_shared<InstantPeakLinearMetersData>(INT_READINGS, WORD, -1, 0));
     examples << example("ST337DolbyDetectData", 12 + 4 + 2 * 24 + 4 + 3 * 8,
@@ -200,14 +203,16 @@ QVector<ExamplePacket> examplePackets()
     examples << example("Captions608bytePairsRawDataPacket", 9,
         std::make_shared<Captions608bytePairsRawDataPacket>(
             QVector<Pair>{Pair(0x94, 0x2C, true), Pair(0xC1, 0x42, false), Pair(0x80, 0x80, true)}));
-    examples << example("RefVsPtpPacket", 16, std::make_shared<RefVsPtpPacket>(RefVsPtpPacket::Values{-LONG, WORD, -1}));
+    examples << example("RefVsPtpPacket", 16,
+        std::make_shared<RefVsPtpPacket>(RefVsPtpPacket::Values{-LONG, WORD, -1}));
     SCTE104RawDataPacket::Values scte;
     for (int i = 0; i < 11; ++i)
         scte.field1[std::size_t(i)] = qint16(i * 0x0101 - 5);
     scte.field2 = WORD;
     scte.field3 = {-1, 2, -3, 4, -5, 6, 0x7FFF};
     examples << example("SCTE104RawDataPacket", 40, std::make_shared<SCTE104RawDataPacket>(scte));
-    LoudnessEngineRawDataPacket::Values loudness{LONG, -LONG, {-230, 10, 0x0102, -1}, {true, false, true, true, false}, -7, 0x0A0B};
+    const LoudnessEngineRawDataPacket::Values loudness{
+        LONG, -LONG, {-230, 10, 0x0102, -1}, {true, false, true, true, false}, -7, 0x0A0B};
     examples << example("LoudnessEngineRawDataPacket", 32, std::make_shared<LoudnessEngineRawDataPacket>(loudness));
     return examples;
 }
