@@ -2,7 +2,8 @@
 
 #include "audiometersdatapacket.h"
 
-// Presence of AES audio on the inputs, carried in the three header words alone.
+// Presence of AES audio on the inputs, carried in the three header words alone;
+// which bit stands for which input is the sender's.
 class AesPresenceDataPacket final : public AudioMetersDataPacket
 {
 public:

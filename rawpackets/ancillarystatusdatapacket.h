@@ -9,8 +9,9 @@
 #include <vector>
 
 // Status of the ancillary packets seen on one SDI input: which kinds were found
-// and their counters, as AncPacketStatus records owned by the packet. Records of
-// type 1 go out before those of type 2, each group in its own order.
+// and their counters, as AncPacketStatus records owned by the packet. The
+// ancillary packets themselves are not decoded here. Records of type 1 go out
+// before those of type 2, each group in its own order.
 //
 // | field           | wire                                            |
 // |-----------------|-------------------------------------------------|

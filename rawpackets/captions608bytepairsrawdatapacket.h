@@ -4,7 +4,8 @@
 
 #include <QVector>
 
-// CEA-608 closed-caption byte pairs. The payload is raw bytes, one 3-byte group
+// CEA-608 closed-caption byte pairs; caption commands and text are not
+// decoded here. The payload is raw bytes, one 3-byte group
 // per pair and no count: first byte, second byte (both as received, parity bit
 // included), flags (bit 0 is the pair's flag). A remainder of one or two bytes
 // is not decoded; it is reported like any field cut short.

@@ -5,7 +5,8 @@
 #include <QVector>
 
 // An eye or jitter histogram: a list of qint32 bin values (qint32 count, then
-// the bins). The leaf classes below differ only in their type id.
+// the bins). The bins are not scaled or drawn here. The leaf classes below
+// differ only in their type id.
 class EyeHistogramData : public EyeDataPacket
 {
 public:

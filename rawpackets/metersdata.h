@@ -26,7 +26,8 @@ struct MeterReading
 };
 
 // Audio meters: the three header words and a list of channel readings of type
-// T. The leaf classes below differ only in their type id.
+// T. Values are carried as measured, not scaled or converted. The leaf classes
+// below differ only in their type id.
 //
 // | field                     | wire                                  |
 // |---------------------------|---------------------------------------|

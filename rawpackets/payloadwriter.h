@@ -10,7 +10,8 @@
 #include <cstring>
 
 // Builds a measurement payload in the layout PayloadReader reads. The size is
-// given up front so that the bytes are allocated once.
+// given up front so that the bytes are allocated once. It knows no packet
+// layout and does not check values against one.
 class PayloadWriter
 {
 public:

@@ -6,8 +6,9 @@
 #include <tuple>
 
 // Packet interval timing (PIT) histogram of one IP media flow: 64 bins and the
-// flow's addresses among words the sender defines. The fields are named by
-// position where their meaning is the sender's. The leaf classes below differ
+// flow's addresses among words the sender defines; statistics over the bins are
+// not computed here. The fields are named by position where their meaning is
+// the sender's. The leaf classes below differ
 // in type id and sub-type only. Payload, 331 bytes:
 //
 // | field                 | wire                                           |

@@ -6,8 +6,9 @@
 
 #include <tuple>
 
-// Jitter spectrum of an SDI input: three series of doubles and three words.
-// The fields are named by position; their meaning is the sender's.
+// Jitter spectrum of an SDI input: three series of doubles and three words,
+// carried as measured; no filtering or scaling is done here. The fields are
+// named by position; their meaning is the sender's.
 //
 // | field                     | wire                           |
 // |---------------------------|--------------------------------|

@@ -7,10 +7,10 @@
 #include <array>
 #include <tuple>
 
-// Detection of ST 337 data bursts (Dolby and other non-PCM audio) in the audio
+// Detection of ST 337 data bursts (compressed, non-PCM audio) in the audio
 // channels: the three header words, a list of detection records and a list of
-// four-word records. The fields are named by position; their meaning is the
-// sender's.
+// four-word records. The bursts themselves are not decoded here. The fields are
+// named by position; their meaning is the sender's.
 //
 // | field                    | wire                                         |
 // |--------------------------|----------------------------------------------|
