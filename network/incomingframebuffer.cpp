@@ -36,6 +36,7 @@ int IncomingFrameBuffer::deliverFrames(bool dropRaw)
     const char* const data = m_buffer.constData();
     const int size = m_buffer.size();
     int offset = 0;
+    bool corruptionReported = false;
     while (size - offset >= RawDataPacketHeader::SIZE) {
         const RawDataPacketHeader header = readHeader(data + offset, size - offset);
         if (header.packetType == RawDataPacketHeader::INVALID) {
@@ -43,9 +44,14 @@ int IncomingFrameBuffer::deliverFrames(bool dropRaw)
             continue;
         }
         if (header.payloadLength > MaxPayloadLength) {
-            VqLog::error("Incoming frame header claims a payload of {} bytes, more than the limit of {}; "
-                         "skipped as corrupt",
-                         header.payloadLength, MaxPayloadLength);
+            // Once per notification: a run of such bytes would otherwise log
+            // one line per byte.
+            if (!corruptionReported) {
+                VqLog::error("Incoming frame header claims a payload of {} bytes, more than the limit of {}; "
+                             "skipped as corrupt",
+                             header.payloadLength, MaxPayloadLength);
+                corruptionReported = true;
+            }
             ++offset;
             continue;
         }

@@ -1,0 +1,195 @@
+#include "vqclientnetworkmanager.h"
+
+#include <QElapsedTimer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+namespace {
+
+// Every signal of a manager, in the order emitted.
+class SignalLog
+{
+public:
+    explicit SignalLog(VqClientNetworkManager& manager)
+    {
+        QObject::connect(&manager, &VqClientNetworkManager::connectedToServer, [this] { add("connected"); });
+        QObject::connect(&manager, &VqClientNetworkManager::connectionToServerLost, [this] { add("lost"); });
+        QObject::connect(&manager, &VqClientNetworkManager::reconnectAttemptFailed, [this] { add("failed"); });
+        QObject::connect(&manager, &VqClientNetworkManager::newHostAddressSet,
+                         [this](const QString& address) { add("host " + address); });
+        QObject::connect(&manager, &VqClientNetworkManager::newAutoConnectStateSet,
+                         [this](bool on) { add(on ? "auto on" : "auto off"); });
+        clock.start();
+    }
+
+    void add(const QString& event)
+    {
+        events.append(event);
+        times.append(clock.elapsed());
+    }
+
+    QStringList events;
+    QList<qint64> times;
+    QElapsedTimer clock;
+};
+
+const QHostAddress LOCAL_HOST(QHostAddress::LocalHost);
+// Attempts follow the 2000 ms timer; a refused attempt returns at once.
+constexpr qint64 EARLIEST_MS = VqClientNetworkManager::RETRY_INTERVAL_MS - 100;
+constexpr int LATEST_MS = VqClientNetworkManager::RETRY_INTERVAL_MS + 1500;
+
+} // namespace
+
+class TestVqClientNetworkManager : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void firstAttemptAfterTheInterval();
+    void attemptsGoOnWhileNothingListens();
+    void afterALoss_data();
+    void afterALoss();
+    void sameAddressOnlyUpdatesTheFlag();
+    void newAddressClosesTheConnection();
+    void nullAddressIsNeverTried();
+
+private:
+    bool listen() { return m_server->listen(LOCAL_HOST, VqClientNetworkManager::SERVER_PORT); }
+    bool connectManager(VqClientNetworkManager& manager, SignalLog& log, bool autoConnect);
+
+    QTcpServer* m_server = nullptr;
+};
+
+void TestVqClientNetworkManager::init()
+{
+    m_server = new QTcpServer(this);
+}
+
+void TestVqClientNetworkManager::cleanup()
+{
+    delete m_server;
+    m_server = nullptr;
+}
+
+bool TestVqClientNetworkManager::connectManager(VqClientNetworkManager& manager, SignalLog& log, bool autoConnect)
+{
+    if (!m_server->isListening() && !listen())
+        return false;
+    manager.setHostAddress(LOCAL_HOST, autoConnect);
+    QElapsedTimer waited;
+    waited.start();
+    while (!log.events.contains("connected") && waited.elapsed() < LATEST_MS)
+        QTest::qWait(20);
+    log.events.clear();
+    log.times.clear();
+    return manager.connection()->isConnected() && m_server->hasPendingConnections();
+}
+
+void TestVqClientNetworkManager::firstAttemptAfterTheInterval()
+{
+    QVERIFY(listen());
+    VqClientNetworkManager manager;
+    SignalLog log(manager);
+    manager.setHostAddress(LOCAL_HOST, true);
+    QCOMPARE(log.events, (QStringList{"auto on", "host 127.0.0.1"}));
+
+    QTest::qWait(int(EARLIEST_MS) - 300);
+    QVERIFY(!m_server->hasPendingConnections());
+    QTRY_COMPARE_WITH_TIMEOUT(log.events.size(), 3, LATEST_MS);
+    QCOMPARE(log.events.last(), QStringLiteral("connected"));
+    QVERIFY(log.times.last() >= EARLIEST_MS);
+    QVERIFY(m_server->hasPendingConnections());
+    QVERIFY(manager.connection()->isConnected());
+}
+
+void TestVqClientNetworkManager::attemptsGoOnWhileNothingListens()
+{
+    VqClientNetworkManager manager;
+    SignalLog log(manager);
+    manager.setHostAddress(LOCAL_HOST, false);
+    QTRY_COMPARE_WITH_TIMEOUT(log.events.size(), 4, 2 * LATEST_MS);
+    QCOMPARE(log.events, (QStringList{"host 127.0.0.1", "failed", "failed"}) << "failed");
+    for (int attempt = 1; attempt < 4; ++attempt)
+        QVERIFY2(log.times[attempt] - log.times[attempt - 1] >= EARLIEST_MS, "attempt came early");
+
+    // Without automatic reconnection the first connection is still pursued.
+    QVERIFY(listen());
+    QTRY_COMPARE_WITH_TIMEOUT(log.events.last(), QStringLiteral("connected"), LATEST_MS);
+    QVERIFY(manager.connection()->isConnected());
+}
+
+void TestVqClientNetworkManager::afterALoss_data()
+{
+    QTest::addColumn<bool>("autoConnect");
+    QTest::newRow("automatic reconnection on") << true;
+    QTest::newRow("automatic reconnection off") << false;
+}
+
+void TestVqClientNetworkManager::afterALoss()
+{
+    QFETCH(bool, autoConnect);
+    VqClientNetworkManager manager;
+    SignalLog log(manager);
+    QVERIFY(connectManager(manager, log, autoConnect));
+
+    delete m_server->nextPendingConnection();
+    QTRY_COMPARE(log.events, QStringList{"lost"});
+    QTest::qWait(LATEST_MS);
+    if (autoConnect) {
+        QCOMPARE(log.events, (QStringList{"lost", "connected"}));
+        QVERIFY(log.times[1] - log.times[0] >= EARLIEST_MS);
+        QVERIFY(m_server->hasPendingConnections());
+    } else {
+        QCOMPARE(log.events, QStringList{"lost"});
+        QVERIFY(!m_server->hasPendingConnections());
+    }
+}
+
+void TestVqClientNetworkManager::sameAddressOnlyUpdatesTheFlag()
+{
+    VqClientNetworkManager manager;
+    SignalLog log(manager);
+    QVERIFY(connectManager(manager, log, true));
+    const QString identifier = manager.connection()->clientIdentifier();
+
+    manager.setHostAddress(LOCAL_HOST, true);
+    QCOMPARE(log.events, QStringList());
+    manager.setHostAddress(QHostAddress(QStringLiteral("127.0.0.1")), false);
+    QCOMPARE(log.events, QStringList{"auto off"});
+    QTest::qWait(200);
+    QCOMPARE(log.events, QStringList{"auto off"});
+    QVERIFY(manager.connection()->isConnected());
+    QCOMPARE(manager.connection()->clientIdentifier(), identifier);
+}
+
+void TestVqClientNetworkManager::newAddressClosesTheConnection()
+{
+    VqClientNetworkManager manager;
+    SignalLog log(manager);
+    QVERIFY(connectManager(manager, log, false));
+
+    // Nothing listens on 127.0.0.2: the new address is tried, and refused.
+    manager.setHostAddress(QHostAddress(QStringLiteral("127.0.0.2")), false);
+    QCOMPARE(log.events, (QStringList{"host 127.0.0.2", "lost"}));
+    QVERIFY(!manager.connection()->isConnected());
+    QTRY_COMPARE_WITH_TIMEOUT(log.events.size(), 3, LATEST_MS);
+    QCOMPARE(log.events.last(), QStringLiteral("failed"));
+}
+
+void TestVqClientNetworkManager::nullAddressIsNeverTried()
+{
+    QVERIFY(listen());
+    VqClientNetworkManager manager;
+    SignalLog log(manager);
+    manager.setHostAddress(QHostAddress(), true);
+    QCOMPARE(log.events, QStringList{"auto on"});
+    QTest::qWait(LATEST_MS);
+    QCOMPARE(log.events, QStringList{"auto on"});
+    QVERIFY(!m_server->hasPendingConnections());
+}
+
+QTEST_GUILESS_MAIN(TestVqClientNetworkManager)
+#include "tst_vqclientnetworkmanager.moc"
