@@ -138,7 +138,7 @@ void NetworkConnection::send(const RawDataPacket& packet)
 void NetworkConnection::onReadyRead()
 {
     if (m_socket)
-        m_incomingBuffer.receive(m_socket->readAll());
+        m_incomingBuffer.readFrom(*m_socket);
 }
 
 void NetworkConnection::onSocketError(QAbstractSocket::SocketError socketError)
