@@ -46,6 +46,8 @@ inline QByteArray mixedStream()
         + QByteArray::fromHex("2A00") + jsonFrame("C", 300);
 }
 
+const QStringList MIXED_STREAM_DELIVERIES{"r:A", "r:B", "r:C"};
+
 class RecordingReceiver : public RawDataPacketReceiverInterface<SerialisableDataPacket>
 {
 public:
