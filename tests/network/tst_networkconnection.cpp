@@ -103,13 +103,9 @@ void TestNetworkConnection::bufferLimitInOneNotification()
     QTRY_COMPARE(log, QStringList{"r:J"});
     QCOMPARE(capture.messages(spdlog::level::warn),
              QStringList{QStringLiteral("Incoming buffer size %1 Discarding raw data packets").arg(stream.size())});
-
-    // Taken back, the socket no longer feeds the connection.
+    // Taken back, the socket is the caller's again.
     QVERIFY(!connection.setSocket(exchanged));
     QCOMPARE(exchanged, client);
-    peer->write(jsonFrame("K"));
-    QTRY_VERIFY(client->bytesAvailable() > 0);
-    QCOMPARE(log, QStringList{"r:J"});
     delete client;
 }
 
@@ -178,15 +174,11 @@ void TestNetworkConnection::socketErrorText_data()
 {
     QTest::addColumn<int>("value");
     QTest::addColumn<QString>("text");
-    const QStringList names{"UnknownSocketError", "ConnectionRefusedError", "RemoteHostClosedError",
-                            "HostNotFoundError", "SocketAccessError", "SocketResourceError", "SocketTimeoutError",
-                            "DatagramTooLargeError", "NetworkError", "AddressInUseError",
-                            "SocketAddressNotAvailableError", "UnsupportedSocketOperationError",
-                            "UnfinishedSocketOperationError", "ProxyAuthenticationRequiredError", "",
-                            "ProxyConnectionRefusedError", "ProxyConnectionClosedError",
-                            "ProxyConnectionTimeoutError", "ProxyNotFoundError", "ProxyProtocolError"};
-    for (int value : {-1, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 14, 15, 16, 17, 18})
-        QTest::newRow(qPrintable(names[value + 1])) << value << "QAbstractSocket::" + names[value + 1];
+    const QMetaEnum names = QMetaEnum::fromType<QAbstractSocket::SocketError>();
+    for (int value = -1; value <= 18; ++value) {
+        if (value != 13)
+            QTest::newRow(names.valueToKey(value)) << value << QStringLiteral("QAbstractSocket::%1").arg(names.valueToKey(value));
+    }
     for (int value : {13, 19, 22, 1000, -2, INT_MIN, INT_MAX}) {
         QTest::newRow(qPrintable(QStringLiteral("illegal %1").arg(value)))
             << value << QStringLiteral("illegal value for QAbstractSocket::SocketError: %1").arg(value);

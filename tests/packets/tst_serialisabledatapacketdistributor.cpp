@@ -11,24 +11,21 @@ namespace {
 const QString NO_ACCEPTORS = QStringLiteral("There are no packet acceptors registered for packets of type ");
 const QString REFUSED = QStringLiteral("Could not register packetAcceptor to accept packets of the class ");
 
-class RecordingAcceptor : public SerialisableDataPacketAcceptorInterface
+struct RecordingAcceptor : SerialisableDataPacketAcceptorInterface
 {
-public:
-    RecordingAcceptor(const QString& name, QStringList* deliveries) : m_name(name), m_deliveries(deliveries) {}
+    RecordingAcceptor(const QString& name, QStringList* deliveries) : name(name), deliveries(deliveries) {}
     bool canAcceptPacket(QString className) override { return !refused.contains(className); }
     void acceptPacket(const SerialisableDataPacket& packet) override
     {
-        m_deliveries->append(m_name + ":" + packet.className());
+        deliveries->append(name + ":" + packet.className());
         if (onAccept)
             onAccept();
     }
 
+    QString name;
+    QStringList* deliveries;
     QStringList refused;
     std::function<void()> onAccept;
-
-private:
-    QString m_name;
-    QStringList* m_deliveries;
 };
 
 } // namespace
