@@ -1,10 +1,14 @@
 #include "vqclientcoreapplicationbase.h"
 
+#include <QHostAddress>
+
 #include <exception>
 
 VqClientCoreApplicationBase::VqClientCoreApplicationBase(int& argc, char** argv)
     : QCoreApplication(argc, argv)
     , m_arguments(this, true)
+    , m_distributor(this)
+    , m_networkManager(this)
 {
 }
 
@@ -22,4 +26,5 @@ bool VqClientCoreApplicationBase::notify(QObject* receiver, QEvent* event)
 
 void VqClientCoreApplicationBase::initialise()
 {
+    m_networkManager.setHostAddress(QHostAddress(QHostAddress::LocalHost), true);
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "mappedprogramarguments.h"
+#include "serialisabledatapacketdistributor.h"
+#include "vqclientnetworkmanager.h"
 
 #include <QCoreApplication>
 
@@ -22,4 +24,6 @@ public:
 
 protected:
     MappedProgramArguments m_arguments;
+    SerialisableDataPacketDistributor m_distributor;
+    VqClientNetworkManager m_networkManager;
 };

@@ -9,9 +9,9 @@ RawDataPacket::RawDataPacket(const QByteArray& frame, const RawDataPacketHeader&
     : m_header(header)
 {
     // The caller hands over a complete frame; the bound only guards a short one.
-    const int available = qMax<int>(0, frame.size() - RawDataPacketHeader::SIZE);
-    const int length = int(qMin<quint64>(header.payloadLength, quint64(available)));
-    m_payload = frame.mid(RawDataPacketHeader::SIZE, int(length));
+    const int available = qMax(0, frame.size() - RawDataPacketHeader::SIZE);
+    const int length = header.payloadLength < quint32(available) ? int(header.payloadLength) : available;
+    m_payload = frame.mid(RawDataPacketHeader::SIZE, length);
 }
 
 RawDataPacket::~RawDataPacket() = default;
@@ -23,16 +23,23 @@ quint16 RawDataPacket::packetSubType() const
 
 RawDataPacketHeader readHeader(const char* bytes, int size)
 {
-    const auto* data = reinterpret_cast<const uchar*>(bytes);
     RawDataPacketHeader header;
+    // Callers promise 8 bytes; a shorter view is reported as waiting for more
+    // rather than read past its end.
+    if (size < RawDataPacketHeader::SIZE) {
+        header.packetType = RawDataPacketHeader::INCOMPLETE;
+        return header;
+    }
+    const auto* data = reinterpret_cast<const uchar*>(bytes);
     header.packetType = qFromBigEndian<quint16>(data);
     header.subType = qFromBigEndian<quint16>(data + 2);
     header.payloadLength = qFromBigEndian<quint32>(data + 4);
 
     if (header.packetType < RawDataPacketHeader::FIRST_TYPE_ID || header.packetType > RawDataPacketHeader::LAST_TYPE_ID) {
         header.packetType = RawDataPacketHeader::INVALID;
-    } else if (quint64(header.payloadLength) > quint64(size) - quint64(RawDataPacketHeader::SIZE)) {
-        // In 64 bits so that 8 + payloadLength cannot wrap on 32-bit targets.
+    } else if (header.payloadLength > quint32(size - RawDataPacketHeader::SIZE)) {
+        // Compared against the bytes after the header so that 8 + payloadLength
+        // is never formed and cannot wrap on 32-bit targets.
         header.packetType = RawDataPacketHeader::INCOMPLETE;
     }
     return header;

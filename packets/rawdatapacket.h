@@ -55,9 +55,9 @@ private:
     QByteArray m_payload;
 };
 
-// Reads the header at the start of bytes (at least 8 bytes, guaranteed by the
-// caller) and classifies it: packetType INVALID for an unknown type id,
-// INCOMPLETE when the payload has not fully arrived, else the header as read.
+// Reads the header at the start of bytes and classifies it: packetType INVALID
+// for an unknown type id, INCOMPLETE when the payload (or, for fewer than 8
+// bytes, the header itself) has not fully arrived, else the header as read.
 RawDataPacketHeader readHeader(const char* bytes, int size);
 RawDataPacketHeader readHeader(const QByteArray& bytes);
 

@@ -1,0 +1,187 @@
+#include "datacorepacket.h"
+#include "logcapture.h"
+
+#include <QJsonDocument>
+#include <QJsonParseError>
+#include <QtTest>
+
+#include <sstream>
+
+namespace {
+
+SerialisableDataPacket fromText(const QByteArray& json)
+{
+    return SerialisableDataPacket(QJsonDocument::fromJson(json).object());
+}
+
+} // namespace
+
+class TestSerialisableDataPacket : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void writtenBytesAreExact();
+    void receivedFrame_data();
+    void receivedFrame();
+    void textAndClassNameConstructors();
+    void extract_data();
+    void extract();
+    void datacoreGetters_data();
+    void datacoreGetters();
+    void logArgumentIsIndentedJson();
+};
+
+void TestSerialisableDataPacket::writtenBytesAreExact()
+{
+    const SerialisableDataPacket packet(QStringLiteral("A"));
+    const QByteArray payload = packet.payloadBytes();
+    QCOMPARE(payload, QByteArray::fromHex("0000000D") + QByteArray(R"({"Class":"A"})"));
+    QCOMPARE(headerBytes(packet, payload).toHex(), QByteArray("1010000000000011"));
+
+    SerialisableDataPacket parent(QStringLiteral("P"));
+    parent.insertPacketArray("list", {SerialisableDataPacket(QStringLiteral("Z")), packet});
+    parent.insertPacket("one", packet);
+    QCOMPARE(parent.jsonText(), QByteArray(R"({"Class":"P","list":[{"Class":"Z"},{"Class":"A"}],"one":{"Class":"A"}})"));
+
+    const DatacorePacket datacore(QStringLiteral("213070643350000"), 7, QJsonObject{{"n", QJsonObject()}},
+                                  QStringLiteral("configCoreRouter/n"));
+    QCOMPARE(datacore.jsonText(), QByteArray(R"({"Class":"DatacorePacket","ClientID":"213070643350000",)"
+                                             R"("Datacore":{"n":{}},"PacketID":7,"Path":"configCoreRouter/n"})"));
+}
+
+void TestSerialisableDataPacket::receivedFrame_data()
+{
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<QString>("className");
+    QTest::addColumn<int>("parseFailures");
+
+    const QByteArray text = R"({"Class":"A","x":[1,2]})";
+    QTest::newRow("prefix matches the text") << QByteArray::fromHex("00000017") + text << "A" << 0;
+    QTest::newRow("prefix says less") << QByteArray::fromHex("00000002") + text << "A" << 0;
+    QTest::newRow("prefix says more") << QByteArray::fromHex("FFFFFFFF") + text << "A" << 0;
+    QTest::newRow("malformed JSON") << QByteArray::fromHex("00000005") + QByteArray("{\"Cla") << "" << 1;
+    QTest::newRow("shorter than the prefix") << QByteArray::fromHex("0000") << "" << 1;
+    QTest::newRow("array document") << QByteArray::fromHex("00000002") + QByteArray("[]") << "" << 0;
+    QTest::newRow("Class not a string") << QByteArray::fromHex("0000000B") + QByteArray(R"({"Class":5})") << "" << 0;
+}
+
+void TestSerialisableDataPacket::receivedFrame()
+{
+    QFETCH(QByteArray, payload);
+    QFETCH(int, parseFailures);
+    LogCapture capture;
+    const QByteArray frame =
+        QByteArray::fromHex("10100000" + QByteArray::number(payload.size(), 16).rightJustified(8, '0')) + payload;
+    const SerialisableDataPacket packet(frame, readHeader(frame));
+    QTEST(packet.className(), "className");
+    QCOMPARE(capture.countStartingWith("SerialisablePacket failed to parse packet "), parseFailures);
+    QCOMPARE(capture.messages().size(), parseFailures);
+    // A failed parse leaves an empty "Class" behind.
+    QCOMPARE(packet.jsonObject().value("Class").isString(), parseFailures > 0 || packet.className() == "A");
+}
+
+void TestSerialisableDataPacket::textAndClassNameConstructors()
+{
+    LogCapture capture;
+    QJsonParseError error;
+    QCOMPARE(SerialisableDataPacket(QByteArray(R"({"Class":"B"})"), &error).className(), QStringLiteral("B"));
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    QVERIFY(SerialisableDataPacket(QByteArray(R"({"a":1})"), nullptr).className().isEmpty());
+    QVERIFY(capture.messages().isEmpty());
+
+    QVERIFY(SerialisableDataPacket(QByteArray("{\"Class\":"), &error).jsonObject().isEmpty());
+    QVERIFY(SerialisableDataPacket(QString()).jsonObject().isEmpty());
+    QCOMPARE(capture.messages(spdlog::level::info),
+             (QStringList{"SerialisablePacket failed to parse packet: " + error.errorString(),
+                          "SerialisableDataPacket MUST HAVE CLASS NAME"}));
+}
+
+void TestSerialisableDataPacket::extract_data()
+{
+    // Each parent holds its test value under "k"; extractPacket and
+    // extractPacketArray both read it.
+    QTest::addColumn<QByteArray>("parent");
+    QTest::addColumn<bool>("packetOk");
+    QTest::addColumn<bool>("arrayOk");
+    QTest::addColumn<QStringList>("classNames");
+
+    QTest::newRow("object with a class") << QByteArray(R"({"k":{"Class":"C","v":1}})") << true << false
+                                         << QStringList();
+    QTest::newRow("class is a number") << QByteArray(R"({"k":{"Class":3}})") << false << false << QStringList();
+    QTest::newRow("class is empty") << QByteArray(R"({"k":{"Class":""}})") << false << false << QStringList();
+    QTest::newRow("key missing") << QByteArray(R"({"K":{"Class":"C"}})") << false << false << QStringList();
+    QTest::newRow("A, 5, empty class, B") << QByteArray(R"({"k":[{"Class":"A"},5,{"Class":""},{"Class":"B"}]})")
+                                          << false << false << QStringList{"A", "B"};
+    QTest::newRow("all good") << QByteArray(R"({"k":[{"Class":"B"},{"Class":"A"}]})") << false << true
+                              << QStringList{"B", "A"};
+    QTest::newRow("empty array") << QByteArray(R"({"k":[]})") << false << true << QStringList();
+}
+
+void TestSerialisableDataPacket::extract()
+{
+    QFETCH(QByteArray, parent);
+    QFETCH(bool, packetOk);
+    QFETCH(QStringList, classNames);
+
+    const SerialisableDataPacket packet = fromText(parent);
+    bool ok = !packetOk;
+    const SerialisableDataPacket inner = SerialisableDataPacket::extractPacket(packet, "k", &ok);
+    QCOMPARE(ok, packetOk);
+    QCOMPARE(inner.jsonObject(), packetOk ? packet.jsonObject().value("k").toObject() : QJsonObject());
+
+    QStringList names;
+    for (const SerialisableDataPacket& element : packet.extractPacketArray("k", &ok))
+        names.append(element.className());
+    QTEST(ok, "arrayOk");
+    QCOMPARE(names, classNames);
+}
+
+void TestSerialisableDataPacket::datacoreGetters_data()
+{
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<QString>("clientId");
+    QTest::addColumn<int>("packetId");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("datacoreKeys");
+    QTest::addColumn<QString>("present");
+
+    QTest::newRow("all keys") << QByteArray(R"({"ClientID":"c1","PacketID":12,"Path":"a/b","Datacore":{"b":{}}})")
+                              << "c1" << 12 << "a/b" << 1 << "CIPD";
+    QTest::newRow("no optional keys") << QByteArray(R"({"Path":"a","Datacore":{}})") << "" << -1 << "a" << 0 << "PD";
+    QTest::newRow("PacketID is a string") << QByteArray(R"({"PacketID":"12"})") << "" << -1 << "" << 0 << "I";
+    QTest::newRow("PacketID is fractional") << QByteArray(R"({"PacketID":1.5})") << "" << -1 << "" << 0 << "I";
+    QTest::newRow("PacketID 0") << QByteArray(R"({"PacketID":0})") << "" << 0 << "" << 0 << "I";
+    QTest::newRow("mistyped values") << QByteArray(R"({"ClientID":7,"Path":null,"Datacore":[1]})") << "" << -1 << ""
+                                     << 0 << "CPD";
+}
+
+void TestSerialisableDataPacket::datacoreGetters()
+{
+    QFETCH(QByteArray, json);
+    QFETCH(QString, present);
+
+    const DatacorePacket packet(fromText(json));
+    QTEST(packet.clientId(), "clientId");
+    QTEST(packet.packetId(), "packetId");
+    QTEST(packet.path(), "path");
+    QTEST(packet.datacore().size(), "datacoreKeys");
+    const QString has = QString(packet.hasClientId() ? "C" : "") + (packet.hasPacketId() ? "I" : "")
+        + (packet.hasPath() ? "P" : "") + (packet.hasDatacore() ? "D" : "");
+    QCOMPARE(has, present);
+}
+
+void TestSerialisableDataPacket::logArgumentIsIndentedJson()
+{
+    LogCapture capture;
+    const DatacorePacket packet(QJsonObject(), QStringLiteral("p"));
+    const QByteArray indented = QJsonDocument(packet.jsonObject()).toJson(QJsonDocument::Indented);
+    VqLog::info("packet {}", packet);
+    QCOMPARE(capture.messages(), QStringList{"packet " + QString::fromUtf8(indented)});
+    std::ostringstream stream;
+    stream << packet;
+    QCOMPARE(QByteArray::fromStdString(stream.str()), indented);
+}
+
+QTEST_GUILESS_MAIN(TestSerialisableDataPacket)
+#include "tst_serialisabledatapacket.moc"
