@@ -64,7 +64,9 @@ bool repeatsAKey(const QByteArray& text)
                 continue;
             const QByteArray quoted = '[' + text.mid(start, i - start + 1) + ']';
             QString key = QJsonDocument::fromJson(quoted).array().at(0).toString();
-            key.truncate(key.indexOf(QChar(0)) < 0 ? key.size() : key.indexOf(QChar(0)));
+            const int nul = key.indexOf(QChar(0));
+            if (nul >= 0)
+                key.truncate(nul);
             if (open.back().keys.contains(key))
                 return true;
             open.back().keys.insert(key);
