@@ -1,0 +1,371 @@
+#include "datacorebase.h"
+#include "logcapture.h"
+
+#include <QJsonDocument>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+QJsonObject json(const QByteArray& text)
+{
+    return QJsonDocument::fromJson(text).object();
+}
+
+QByteArray text(const QJsonObject& object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+struct RecordingOwner : DatacoreElementPrivateInterface
+{
+    void elementDeserialised() override { ++deserialised; }
+    void elementModified() override { ++modified; }
+    int deserialised = 0;
+    int modified = 0;
+};
+
+const QByteArray INVALID_10 =
+    R"({"DatacoreValidStatusMessage":{},"MessageBase":{"identifier":10,"type":2}})";
+
+// Keeps the reasons it is given, as a mirror of a server datacore does.
+class KeepingDatacore : public DatacoreBase
+{
+public:
+    using DatacoreBase::DatacoreBase;
+
+protected:
+    void calculateReasonsForBeingInvalid(std::list<DatacoreValidStatusMessage>&) override {}
+    void calculateReasonsForBeingInactive(std::list<DatacoreActiveStatusMessage>&) override {}
+};
+
+// root ("DatacoreBase", no data, invalid with reason 10) with children a ("T", "1") and b (["x", "y"]); a has child c.
+struct Tree
+{
+    Tree()
+    {
+        root.deserialise(QString(), json(R"({"root":{"reasonsForBeingInvalid":[)" + INVALID_10 + "]}}"), false,
+                         messages);
+        messages.clear();
+    }
+    KeepingDatacore root{QStringLiteral("root"), nullptr};
+    DatacoreBase a{QStringLiteral("T"), QStringLiteral("a"), &root, QStringLiteral("1")};
+    DatacoreBase b{QStringLiteral("b"), &root, QStringList{"x", "y"}};
+    DatacoreBase c{QStringLiteral("c"), &a};
+    std::list<DatacoreJsonMessage> messages;
+};
+
+} // namespace
+
+class TestDatacoreJson : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void splitPath_data();
+    void splitPath();
+    void elementPathAndKeyErrors();
+    void dataElementReading_data();
+    void dataElementReading();
+    void statusElementReading_data();
+    void statusElementReading();
+    void serialising_data();
+    void serialising();
+    void deserialiseRejects_data();
+    void deserialiseRejects();
+    void partialObjects_data();
+    void partialObjects();
+    void treeShape();
+};
+
+void TestDatacoreJson::splitPath_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("head");
+    QTest::addColumn<QString>("tail");
+
+    QTest::newRow("no separator") << "name" << true << "name" << "";
+    QTest::newRow("two segments") << "a/b" << true << "a" << "b";
+    QTest::newRow("splits at the first only") << "a/b/c" << true << "a" << "b/c";
+    QTest::newRow("trailing separator leaves empty tail") << "a/" << true << "a" << "";
+    QTest::newRow("leading separator fails") << "/a" << false << "" << "";
+    QTest::newRow("empty path") << "" << true << "" << "";
+}
+
+void TestDatacoreJson::splitPath()
+{
+    QFETCH(QString, path);
+    QFETCH(bool, ok);
+    QString head;
+    QString tail;
+    QCOMPARE(DatacoreBase::splitPath(path, head, tail), ok);
+    if (ok) {
+        QTEST(head, "head");
+        QTEST(tail, "tail");
+    }
+}
+
+void TestDatacoreJson::elementPathAndKeyErrors()
+{
+    RecordingOwner owner;
+    DatacoreDataElement data(&owner, {"v"});
+    DatacoreClassnameElement className(&owner, QStringLiteral("C"));
+    DatacoreValidStatusElement valid(&owner);
+    DatacoreActiveStatusElement active(&owner);
+    const QList<DatacoreJsonInterface*> elements{&data, &className, &valid, &active};
+    const QJsonObject unrelated = json(R"({"other":1})");
+
+    for (DatacoreJsonInterface* element : elements) {
+        std::list<DatacoreJsonMessage> messages;
+        QJsonObject target;
+        QVERIFY(!element->serialise(QStringLiteral("x"), target, false, false, messages));
+        QVERIFY(!element->deserialise(QStringLiteral("x"), unrelated, false, messages));
+        QVERIFY(!element->deserialise(QString(), unrelated, false, messages));
+        QCOMPARE(int(messages.size()), 3);
+        QCOMPARE(messages.front().identifier(), 5);
+        QCOMPARE(std::next(messages.begin())->identifier(), 5);
+        QCOMPARE(messages.back().identifier(), 6);
+        for (const DatacoreJsonMessage& message : messages)
+            QCOMPARE(message.type(), 2);
+        QVERIFY(target.isEmpty());
+    }
+    // With dataOnly only the data element still checks anything.
+    std::list<DatacoreJsonMessage> messages;
+    QJsonObject target;
+    for (DatacoreJsonInterface* element : elements.mid(1)) {
+        QVERIFY(element->serialise(QStringLiteral("x"), target, true, false, messages));
+        QVERIFY(element->deserialise(QStringLiteral("x"), unrelated, true, messages));
+    }
+    QVERIFY(!data.deserialise(QString(), unrelated, true, messages));
+    QCOMPARE(int(messages.size()), 1);
+    QVERIFY(target.isEmpty());
+    QCOMPARE(owner.deserialised + owner.modified, 0);
+}
+
+void TestDatacoreJson::dataElementReading_data()
+{
+    QTest::addColumn<QStringList>("stored");
+    QTest::addColumn<QByteArray>("source");
+    QTest::addColumn<QStringList>("result");
+    QTest::addColumn<bool>("changed");
+    QTest::addColumn<bool>("zeroSizedLogged");
+
+    const QStringList none;
+    QTest::newRow("null into empty") << none << QByteArray(R"({"data":null})") << none << false << false;
+    QTest::newRow("null empties") << QStringList{"a"} << QByteArray(R"({"data":null})") << none << true << false;
+    QTest::newRow("string into empty logs")
+        << none << QByteArray(R"({"data":"a"})") << QStringList{"a"} << true << true;
+    QTest::newRow("same string") << QStringList{"a"} << QByteArray(R"({"data":"a"})") << QStringList{"a"} << false
+                                 << false;
+    QTest::newRow("string differs in case")
+        << QStringList{"a"} << QByteArray(R"({"data":"A"})") << QStringList{"A"} << true << false;
+    QTest::newRow("string replaces several")
+        << QStringList{"a", "b"} << QByteArray(R"({"data":"a"})") << QStringList{"a"} << true << false;
+    QTest::newRow("number becomes empty string")
+        << QStringList{"a"} << QByteArray(R"({"data":5})") << QStringList{""} << true << false;
+    QTest::newRow("same array") << QStringList{"a", "b"} << QByteArray(R"({"data":["a","b"]})")
+                                << QStringList{"a", "b"} << false << false;
+    QTest::newRow("array reordered") << QStringList{"a", "b"} << QByteArray(R"({"data":["b","a"]})")
+                                     << QStringList{"b", "a"} << true << false;
+    QTest::newRow("array with non-strings") << QStringList{"a"} << QByteArray(R"({"data":["x",1,null]})")
+                                            << QStringList{"x", "", ""} << true << false;
+    QTest::newRow("empty array empties") << QStringList{"a"} << QByteArray(R"({"data":[]})") << none << true << false;
+    QTest::newRow("array into empty does not log")
+        << none << QByteArray(R"({"data":["a"]})") << QStringList{"a"} << true << false;
+}
+
+void TestDatacoreJson::dataElementReading()
+{
+    QFETCH(QStringList, stored);
+    QFETCH(QByteArray, source);
+    QFETCH(QStringList, result);
+    QFETCH(bool, changed);
+    QFETCH(bool, zeroSizedLogged);
+
+    LogCapture capture;
+    RecordingOwner owner;
+    DatacoreDataElement element(&owner, stored);
+    std::list<DatacoreJsonMessage> messages;
+    QVERIFY(element.deserialise(QString(), json(source), false, messages));
+    QCOMPARE(element.data(), result);
+    QCOMPARE(owner.deserialised, changed ? 1 : 0);
+    QCOMPARE(capture.count(spdlog::level::err, "0 sized entry for data element"), zeroSizedLogged ? 1 : 0);
+    QVERIFY(messages.empty());
+}
+
+void TestDatacoreJson::statusElementReading_data()
+{
+    QTest::addColumn<QByteArray>("array");
+    QTest::addColumn<QList<int>>("kept");
+    QTest::addColumn<bool>("changed");
+
+    const QByteArray active = R"({"DatacoreActiveStatusMessage":{},"MessageBase":{"identifier":3,"type":2}})";
+    const QByteArray invalid21 = R"({"DatacoreValidStatusMessage":{},"MessageBase":{"identifier":21,"type":2}})";
+    // The stored list holds reason 10, type 2.
+    QTest::newRow("equal") << "[" + INVALID_10 + "]" << QList<int>{10} << false;
+    QTest::newRow("other class dropped, rest equal")
+        << "[" + active + "," + INVALID_10 + "]" << QList<int>{10} << false;
+    QTest::newRow("non-object entry counts as change") << "[" + INVALID_10 + ",1]" << QList<int>{10} << true;
+    QTest::newRow("entry without MessageBase counts as change")
+        << "[{\"DatacoreValidStatusMessage\":{}}," + INVALID_10 + "]" << QList<int>{10} << true;
+    QTest::newRow("different identifier") << "[" + invalid21 + "]" << QList<int>{21} << true;
+    QTest::newRow("longer") << "[" + INVALID_10 + "," + invalid21 + "]" << QList<int>{10, 21} << true;
+    QTest::newRow("empty") << QByteArray("[]") << QList<int>{} << true;
+    QTest::newRow("not an array leaves reasons") << QByteArray("{}") << QList<int>{10} << false;
+}
+
+void TestDatacoreJson::statusElementReading()
+{
+    QFETCH(QByteArray, array);
+    QFETCH(QList<int>, kept);
+    QFETCH(bool, changed);
+
+    RecordingOwner owner;
+    DatacoreValidStatusElement element(&owner);
+    element.setReasons({DatacoreValidStatusMessage(2, 10)});
+    owner.modified = 0;
+    std::list<DatacoreJsonMessage> messages;
+    QVERIFY(element.deserialise(QString(), json("{\"reasonsForBeingInvalid\":" + array + "}"), false, messages));
+    QList<int> identifiers;
+    for (const DatacoreValidStatusMessage& reason : element.reasons())
+        identifiers << reason.identifier();
+    QCOMPARE(identifiers, kept);
+    QCOMPARE(owner.deserialised, changed ? 1 : 0);
+    QCOMPARE(owner.modified, 0);
+}
+
+void TestDatacoreJson::serialising_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("dataOnly");
+    QTest::addColumn<bool>("recursive");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QByteArray>("written");
+
+    const QByteArray rootFull = R"({"root":{"class":"DatacoreBase","data":null,"reasonsForBeingInactive":[],)"
+                                R"("reasonsForBeingInvalid":[)" + INVALID_10 + "]}}";
+    QTest::newRow("full") << "" << false << false << true << rootFull;
+    QTest::newRow("data only") << "" << true << false << true << QByteArray(R"({"root":{"data":null}})");
+    QTest::newRow("recursive data only")
+        << "" << true << true << true
+        << QByteArray(R"({"root":{"a":{"c":{"data":null},"data":"1"},"b":{"data":["x","y"]},"data":null}})");
+    QTest::newRow("child by path") << "a" << false << false << true
+                                   << QByteArray(R"({"a":{"class":"T","data":"1","reasonsForBeingInactive":[],)"
+                                                 R"("reasonsForBeingInvalid":[]}})");
+    QTest::newRow("grandchild by path") << "a/c" << true << false << true << QByteArray(R"({"c":{"data":null}})");
+    QTest::newRow("trailing separator") << "b/" << true << false << true << QByteArray(R"({"b":{"data":["x","y"]}})");
+    QTest::newRow("unknown child") << "z" << true << false << false << QByteArray("{}");
+    QTest::newRow("element is not a child") << "data" << true << false << false << QByteArray("{}");
+    QTest::newRow("leading separator") << "/a" << true << false << false << QByteArray("{}");
+    QTest::newRow("own name is not a path") << "root" << true << false << false << QByteArray("{}");
+}
+
+void TestDatacoreJson::serialising()
+{
+    QFETCH(QString, path);
+    QFETCH(bool, dataOnly);
+    QFETCH(bool, recursive);
+    QFETCH(QByteArray, written);
+
+    Tree tree;
+    QJsonObject target;
+    QTEST(tree.root.serialise(path, target, dataOnly, recursive, tree.messages), "ok");
+    QCOMPARE(text(target), written);
+    QVERIFY(tree.messages.empty());
+}
+
+void TestDatacoreJson::deserialiseRejects_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QByteArray>("source");
+
+    QTest::newRow("two keys, one is the name") << "" << QByteArray(R"({"root":{"data":"n"},"x":{}})");
+    QTest::newRow("name missing") << "" << QByteArray(R"({"Root":{"data":"n"}})");
+    QTest::newRow("empty source") << "" << QByteArray("{}");
+    QTest::newRow("unknown child") << "z" << QByteArray(R"({"z":{"data":"n"}})");
+    QTest::newRow("leading separator") << "/a" << QByteArray(R"({"a":{"data":"n"}})");
+    QTest::newRow("child path, source named after root") << "a" << QByteArray(R"({"root":{"data":"n"}})");
+}
+
+void TestDatacoreJson::deserialiseRejects()
+{
+    QFETCH(QString, path);
+    QFETCH(QByteArray, source);
+
+    Tree tree;
+    QVERIFY(!tree.root.deserialise(path, json(source), false, tree.messages));
+    QVERIFY(tree.messages.empty());
+    QCOMPARE(tree.root.data(), QStringList());
+    QCOMPARE(tree.a.data(), QStringList{"1"});
+}
+
+void TestDatacoreJson::partialObjects_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QByteArray>("source");
+    QTest::addColumn<bool>("dataOnly");
+    // Recursive, full serialisation of the root afterwards.
+    QTest::addColumn<QByteArray>("after");
+
+    auto tree = [](const QByteArray& rootData, const QByteArray& rootReasons, const QByteArray& aClass,
+                   const QByteArray& cData) {
+        return R"({"root":{"a":{"c":{"class":"DatacoreBase","data":)" + cData
+            + R"(,"reasonsForBeingInactive":[],"reasonsForBeingInvalid":[]},"class":")" + aClass
+            + R"(","data":"1","reasonsForBeingInactive":[],"reasonsForBeingInvalid":[]},)"
+              R"("b":{"class":"DatacoreBase","data":["x","y"],"reasonsForBeingInactive":[],)"
+              R"("reasonsForBeingInvalid":[]},"class":"DatacoreBase","data":)"
+            + rootData + R"(,"reasonsForBeingInactive":[],"reasonsForBeingInvalid":[)" + rootReasons + "]}}";
+    };
+    QTest::newRow("only data") << "" << QByteArray(R"({"root":{"data":"n"}})") << false
+                               << tree("\"n\"", INVALID_10, "T", "null");
+    QTest::newRow("unknown keys ignored") << "" << QByteArray(R"({"root":{"zz":1,"data":"n","d":{"data":"q"}}})")
+                                          << false << tree("\"n\"", INVALID_10, "T", "null");
+    QTest::newRow("class is never replaced")
+        << "a" << QByteArray(R"({"a":{"class":"Other"}})") << false << tree("null", INVALID_10, "T", "null");
+    QTest::newRow("status read without dataOnly")
+        << "" << QByteArray(R"({"root":{"reasonsForBeingInvalid":[]}})") << false << tree("null", "", "T", "null");
+    QTest::newRow("status ignored with dataOnly")
+        << "" << QByteArray(R"({"root":{"reasonsForBeingInvalid":[],"data":["p","q"]}})") << true
+        << tree(R"(["p","q"])", INVALID_10, "T", "null");
+    QTest::newRow("nested children") << "" << QByteArray(R"({"root":{"a":{"c":{"data":"deep"}}}})") << false
+                                     << tree("null", INVALID_10, "T", "\"deep\"");
+    QTest::newRow("grandchild by path") << "a/c" << QByteArray(R"({"c":{"data":"deep"}})") << false
+                                        << tree("null", INVALID_10, "T", "\"deep\"");
+    QTest::newRow("non-object value is an empty object")
+        << "" << QByteArray(R"({"root":7})") << false << tree("null", INVALID_10, "T", "null");
+}
+
+void TestDatacoreJson::partialObjects()
+{
+    QFETCH(QString, path);
+    QFETCH(QByteArray, source);
+    QFETCH(bool, dataOnly);
+    QFETCH(QByteArray, after);
+
+    Tree tree;
+    QVERIFY(tree.root.deserialise(path, json(source), dataOnly, tree.messages));
+    QVERIFY(tree.messages.empty());
+    QJsonObject target;
+    QVERIFY(tree.root.serialise(QString(), target, false, true, tree.messages));
+    QCOMPARE(text(target), after);
+}
+
+void TestDatacoreJson::treeShape()
+{
+    Tree tree;
+    DatacoreBase duplicate(QStringLiteral("a"), &tree.root, QStringLiteral("other"));
+    QCOMPARE(tree.root.path(), QStringLiteral("root"));
+    QCOMPARE(tree.c.path(), QStringLiteral("root/a/c"));
+    QCOMPARE(tree.root.childDatacores(), (QList<DatacoreBase*>{&tree.a, &tree.b}));
+    QCOMPARE(duplicate.path(), QStringLiteral("root/a"));
+
+    std::unique_ptr<DatacoreBase> late(new DatacoreBase(QStringLiteral("aa"), &tree.root));
+    QCOMPARE(tree.root.childDatacores(), (QList<DatacoreBase*>{&tree.a, late.get(), &tree.b}));
+    late.reset();
+    QCOMPARE(tree.root.childDatacores(), (QList<DatacoreBase*>{&tree.a, &tree.b}));
+}
+
+QTEST_GUILESS_MAIN(TestDatacoreJson)
+#include "tst_datacorejson.moc"

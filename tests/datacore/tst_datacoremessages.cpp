@@ -1,0 +1,263 @@
+#include "datacoreactivestatusmessage.h"
+#include "datacorejsonmessage.h"
+#include "datacorevalidstatusmessage.h"
+#include "logcapture.h"
+
+#include <QJsonDocument>
+#include <QtTest>
+
+namespace {
+
+QJsonObject json(const char* text)
+{
+    return QJsonDocument::fromJson(text).object();
+}
+
+std::unique_ptr<MessageBase> make(const QString& className, int type, int identifier)
+{
+    if (className == QLatin1String(DatacoreJsonMessage::CLASS_NAME))
+        return std::make_unique<DatacoreJsonMessage>(type, identifier);
+    if (className == QLatin1String(DatacoreValidStatusMessage::CLASS_NAME))
+        return std::make_unique<DatacoreValidStatusMessage>(type, identifier);
+    return std::make_unique<DatacoreActiveStatusMessage>(type, identifier);
+}
+
+// Builds the message the way the matching factory does.
+std::unique_ptr<MessageBase> fromJson(const QString& className, const QJsonObject& object)
+{
+    if (className == QLatin1String(DatacoreJsonMessage::CLASS_NAME))
+        return std::make_unique<DatacoreJsonMessage>(DatacoreJsonMessage::fromJson(object));
+    if (className == QLatin1String(DatacoreValidStatusMessage::CLASS_NAME))
+        return std::make_unique<DatacoreValidStatusMessage>(DatacoreValidStatusMessage::fromJson(object));
+    return std::make_unique<DatacoreActiveStatusMessage>(DatacoreActiveStatusMessage::fromJson(object));
+}
+
+const QString JSON = QStringLiteral("DatacoreJsonMessage");
+const QString VALID = QStringLiteral("DatacoreValidStatusMessage");
+const QString ACTIVE = QStringLiteral("DatacoreActiveStatusMessage");
+
+} // namespace
+
+class TestDatacoreMessages : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void texts_data();
+    void texts();
+    void reading_data();
+    void reading();
+    void jsonFactoryWithoutItsKeyLogs();
+    void writtenForm();
+    void roundTrip_data();
+    void roundTrip();
+    void parseMixedArray();
+    void equalsIgnoresClass();
+};
+
+void TestDatacoreMessages::texts_data()
+{
+    QTest::addColumn<QString>("className");
+    QTest::addColumn<int>("identifier");
+    QTest::addColumn<QString>("text");
+
+    auto row = [](const QString& className, int identifier, const char* text) {
+        QTest::addRow("%s %d", qPrintable(className), identifier) << className << identifier << QString(text);
+    };
+    row(JSON, -1, "");
+    row(JSON, 0, "Datacore path could not be resolved");
+    row(JSON, 1, "Badly formed path");
+    row(JSON, 2, "New data class name does not match destination class name");
+    row(JSON, 3, "New data instance name does not match destination instance name");
+    row(JSON, 4, "Path could not be resolved");
+    row(JSON, 5, "MessageContentPathDoesNotEndAtDatacoreElementLeafNode");
+    row(JSON, 6, "MessageContentJsonDoesNotContainDatacoreElementKey");
+    row(JSON, 7, "");
+
+    row(ACTIVE, -1, "");
+    row(ACTIVE, 0, "");
+    row(ACTIVE, 1, "");
+    row(ACTIVE, 2, "Command Executor is Busy");
+    row(ACTIVE, 3, "There is not currently any need for this datacore, its value is meaningless and probably "
+                   "represents data that doesn't exist yet!");
+    row(ACTIVE, 4, "Parameter not supported for current video standard");
+    row(ACTIVE, 5, "One or more child datacores are invalid.");
+    row(ACTIVE, 6, "");
+    row(ACTIVE, 7, "");
+
+    row(VALID, -1, "");
+    row(VALID, 0, "");
+    row(VALID, 1, "");
+    row(VALID, 2, "Stored integer is Oversized");
+    row(VALID, 3, "Stored integer is Undersized");
+    row(VALID, 4, "Stored number is Oversized");
+    row(VALID, 5, "Stored number is Undersized");
+    row(VALID, 6, "Stored value could not be deserialised into the specified integral type");
+    row(VALID, 7, "Stored value could not be deserialised into the specified floating point type");
+    row(VALID, 8, "Stored value could not be deserialised into type int");
+    row(VALID, 9, "Stored value could not be deserialised into valid enum value");
+    row(VALID, 10, "Stored value could not be deserialised into type boolean");
+    row(VALID, 11, "Stored value could not be deserialised into type VideoStandardUserDescription");
+    row(VALID, 12, "Stored value could not be deserialised into type FalseColourOverlayRangesSummaryStruct");
+    row(VALID, 13, "Stored value could not be deserialised into type SfpData");
+    row(VALID, 14, "Stored value could not be deserialised into type ActivePictureCrcValuesList");
+    row(VALID, 15, "Stored value could not be deserialised into GrandmasterInfo");
+    row(VALID, 16, "Stored value could not be deserialised into AudioFlowChannelsStructList");
+    row(VALID, 17, "Stored value could not be deserialised into AudioFlowDataList");
+    row(VALID, 18, "Stored value could not be deserialised into PTP Monitoring data");
+    row(VALID, 19, "Stored value could not be deserialised into GPIO Config data");
+    row(VALID, 20, "Stored value could not be deserialised into desired type");
+    row(VALID, 21, "Stored Array has too few items");
+    row(VALID, 22, "Stored Array has too many items");
+    row(VALID, 23, "Stored Array contains duplicate items");
+    row(VALID, 24, "The picture extends beyond the viewable area");
+    row(VALID, 25, "The payload identifier is required and is missing");
+    row(VALID, 26, "The stored value is not supported");
+    row(VALID, 27, "The current configuration is in an invalid state");
+    row(VALID, 28, "Not enouch space in active line for pathological pairs");
+    row(VALID, 29, "Stored value could not be deserialised into type VideoStandard");
+    row(VALID, 30, "Stored value could not be deserialised into type VideoStandard 2110");
+    row(VALID, 31, "IpV4 Address is '0.0.0.0' which is considered invalid");
+    row(VALID, 32, "Invalid Mac address");
+    row(VALID, 33, "IpV4 address outside multicast range of 224.0.0.0 to 239.255.255.255");
+    row(VALID, 34, "IPV4 address in reserved range of multicast address space (224.0.0.0 to 224.0.1.255)");
+    row(VALID, 35, "IPV4 address inside range of multicast address space (224.0.0.0 to 239.255.255.255)");
+    row(VALID, 36, "Inter packet distribution range is not valid for the current standard");
+    row(VALID, 37, "Single line trigger not supported for level B");
+    row(VALID, 38, "Single field trigger not supported for progressive");
+    row(VALID, 39, "Driver A requires recalibration and Vq restart");
+    row(VALID, 40, "Jitter lock failed");
+    row(VALID, 41, "Jitter measurement unreliable (H)");
+    row(VALID, 42, "Jitter measurement unreliable (L)");
+    row(VALID, 43, "2110 Video standard parameters are invalid");
+    row(VALID, 44, "Packets per marker bit not stable, 2110-21 will not function correctly");
+    row(VALID, 45, "");
+    row(VALID, 46, "");
+    row(VALID, 47, "25G SFPs are not supported on this Vq device");
+    row(VALID, 48, "Bouncing box not supported for Level B mapping structure II, III, IV");
+    row(VALID, 49, "");
+    row(VALID, 1000000, "");
+}
+
+void TestDatacoreMessages::texts()
+{
+    QFETCH(QString, className);
+    QFETCH(int, identifier);
+    QFETCH(QString, text);
+
+    const auto message = make(className, MessageBase::TYPE_ERROR, identifier);
+    QCOMPARE(message->className(), className);
+    QCOMPARE(message->text(), text);
+    QCOMPARE(message->hasText(), !text.isEmpty());
+}
+
+void TestDatacoreMessages::reading_data()
+{
+    QTest::addColumn<QString>("className");
+    QTest::addColumn<QByteArray>("source");
+    QTest::addColumn<int>("type");
+    QTest::addColumn<int>("identifier");
+
+    for (const QString& name : {JSON, VALID, ACTIVE}) {
+        const QByteArray key = name.toLatin1();
+        QTest::addRow("%s: both numbers", key.constData())
+            << name << "{\"MessageBase\":{\"type\":1,\"identifier\":-7},\"" + key + "\":{}}" << 1 << -7;
+        QTest::addRow("%s: neither number", key.constData())
+            << name << "{\"MessageBase\":{},\"" + key + "\":{}}" << 3 << -1;
+        QTest::addRow("%s: MessageBase not an object", key.constData())
+            << name << "{\"MessageBase\":[1,2],\"" + key + "\":{}}" << 3 << -1;
+        QTest::addRow("%s: non-numbers read as 0", key.constData())
+            << name << "{\"MessageBase\":{\"type\":\"2\",\"identifier\":null},\"" + key + "\":{}}" << 0 << 0;
+        QTest::addRow("%s: fraction and out of range read as 0", key.constData())
+            << name << "{\"MessageBase\":{\"type\":1.5,\"identifier\":1e12},\"" + key + "\":{}}" << 0 << 0;
+    }
+    QTest::newRow("valid factory without its key")
+        << VALID << QByteArray("{\"MessageBase\":{\"type\":1,\"identifier\":9}}") << 3 << 0;
+    QTest::newRow("active factory with another class key")
+        << ACTIVE << QByteArray("{\"MessageBase\":{\"type\":1},\"DatacoreValidStatusMessage\":{}}") << 3 << 0;
+}
+
+void TestDatacoreMessages::reading()
+{
+    QFETCH(QString, className);
+    QFETCH(QByteArray, source);
+    QFETCH(int, type);
+    QFETCH(int, identifier);
+
+    const auto message = fromJson(className, json(source));
+    QCOMPARE(message->type(), type);
+    QCOMPARE(message->identifier(), identifier);
+}
+
+void TestDatacoreMessages::jsonFactoryWithoutItsKeyLogs()
+{
+    LogCapture capture;
+    const QJsonObject object = json("{\"MessageBase\":{\"type\":2,\"identifier\":5}}");
+    const DatacoreJsonMessage message = DatacoreJsonMessage::fromJson(object);
+    QCOMPARE(message.type(), 3);
+    QCOMPARE(message.identifier(), -1);
+    const QString expected = QStringLiteral("Failed to construct a DatacoreJsonMessage from ")
+        + QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Indented));
+    QCOMPARE(capture.messages(spdlog::level::info), QStringList{expected});
+}
+
+void TestDatacoreMessages::writtenForm()
+{
+    const QJsonObject written = DatacoreValidStatusMessage(2, 10).toJson();
+    QCOMPARE(QJsonDocument(written).toJson(QJsonDocument::Compact),
+             QByteArray("{\"DatacoreValidStatusMessage\":{},\"MessageBase\":{\"identifier\":10,\"type\":2}}"));
+}
+
+void TestDatacoreMessages::roundTrip_data()
+{
+    QTest::addColumn<QString>("className");
+    QTest::newRow("json") << JSON;
+    QTest::newRow("valid") << VALID;
+    QTest::newRow("active") << ACTIVE;
+}
+
+void TestDatacoreMessages::roundTrip()
+{
+    QFETCH(QString, className);
+    const auto original = make(className, 1, 42);
+    const auto parsed = parseSerialisedMessages(QJsonArray{original->toJson()});
+    QCOMPARE(int(parsed.size()), 1);
+    QCOMPARE(parsed.front()->className(), className);
+    QVERIFY(parsed.front()->equals(*original));
+}
+
+void TestDatacoreMessages::parseMixedArray()
+{
+    LogCapture capture;
+    const QJsonArray array = QJsonDocument::fromJson(R"([
+        {"MessageBase": {"type": 2, "identifier": 10}, "DatacoreValidStatusMessage": {}},
+        "a string",
+        7,
+        {"type": 2, "identifier": 3},
+        {"MessageBase": {}, "OtherMessage": {}, "Extra": 1},
+        {"MessageBase": {"identifier": 4}, "DatacoreValidStatusMessage": {}, "DatacoreJsonMessage": {}},
+        {"MessageBase": {"identifier": 2}, "DatacoreActiveStatusMessage": {}}
+    ])").array();
+
+    const auto messages = parseSerialisedMessages(array);
+    QStringList classes;
+    for (const auto& message : messages)
+        classes << message->className() + QLatin1Char(' ') + QString::number(message->identifier());
+    QCOMPARE(classes, (QStringList{VALID + " 10", JSON + " 4", ACTIVE + " 2"}));
+    QCOMPARE(capture.messages(spdlog::level::info),
+             (QStringList{"Not a serialised object, of QJson type: 3", "Not a serialised object, of QJson type: 2",
+                          "Not recognised as a serialised message: identifiertype",
+                          "Unsupported message type: ExtraMessageBaseOtherMessage"}));
+}
+
+void TestDatacoreMessages::equalsIgnoresClass()
+{
+    const DatacoreValidStatusMessage valid(2, 5);
+    QVERIFY(valid.equals(DatacoreActiveStatusMessage(2, 5)));
+    QVERIFY(valid.equals(DatacoreJsonMessage(2, 5)));
+    QVERIFY(!valid.equals(DatacoreValidStatusMessage(1, 5)));
+    QVERIFY(!valid.equals(DatacoreValidStatusMessage(2, 6)));
+}
+
+QTEST_GUILESS_MAIN(TestDatacoreMessages)
+#include "tst_datacoremessages.moc"

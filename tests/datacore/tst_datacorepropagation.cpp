@@ -1,0 +1,200 @@
+#include "datacorebase.h"
+
+#include <QJsonDocument>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+QJsonObject json(const QByteArray& text)
+{
+    return QJsonDocument::fromJson(text).object();
+}
+
+// Records its recalculations and hooks as "calc <name>", "valid <name>" and
+// "changed <name>" in a log shared by the tree; invalid ones give reason 27.
+class CountingDatacore : public DatacoreBase
+{
+public:
+    CountingDatacore(const QString& name, DatacoreBase* parent, QStringList* log)
+        : DatacoreBase(name, parent, QStringLiteral("v"))
+        , m_log(log)
+    {
+    }
+    void setInvalid(bool invalid) { m_invalid = invalid; }
+    int count(const char* event) const { return m_log->count(QLatin1String(event) + QLatin1Char(' ') + name()); }
+
+protected:
+    void calculateReasonsForBeingInvalid(std::list<DatacoreValidStatusMessage>& reasons) override
+    {
+        record("calc");
+        reasons.clear();
+        if (m_invalid)
+            reasons.emplace_back(2, 27);
+    }
+    void onDatacoreValid() override { record("valid"); }
+    void onDatacoreChanged() override { record("changed"); }
+
+private:
+    void record(const char* event) { m_log->append(QLatin1String(event) + QLatin1Char(' ') + name()); }
+
+    QStringList* m_log;
+    bool m_invalid = false;
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(DatacoreChangeState)
+
+class TestDatacorePropagation : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void deserialiseFlushesOnce();
+    void changeStates_data();
+    void changeStates();
+    void pendingChangesTravelToRootOnce();
+    void initialiseWalksChildrenFirst();
+    void teardownInAnyOrder();
+};
+
+void TestDatacorePropagation::deserialiseFlushesOnce()
+{
+    QStringList log;
+    CountingDatacore root(QStringLiteral("root"), nullptr, &log);
+    CountingDatacore x(QStringLiteral("x"), &root, &log);
+    std::list<DatacoreJsonMessage> messages;
+    // Data, a reason the recalculation drops again, and a child: several
+    // element callbacks, one recalculation each.
+    QVERIFY(root.deserialise(QString(), json(R"({"root":{"data":["a","b"],"reasonsForBeingInactive":[)"
+                                             R"({"MessageBase":{"identifier":2},"DatacoreActiveStatusMessage":{}}],)"
+                                             R"("x":{"data":"w"}}})"),
+                             false, messages));
+    QCOMPARE(log, (QStringList{"calc x", "valid x", "changed x", "calc root", "valid root", "changed root"}));
+    QVERIFY(root.isActive());
+    QCOMPARE(root.pendingChanges(), (std::list<DatacoreBase*>{&root, &x}));
+    QVERIFY(x.pendingChanges().empty());
+
+    log.clear();
+    QVERIFY(root.deserialise(QString(), json(R"({"root":{"data":["a","b"],"x":{"data":"w"}}})"), false, messages));
+    QCOMPARE(root.count("calc"), 1);
+    QCOMPARE(x.count("calc"), 0);
+}
+
+void TestDatacorePropagation::changeStates_data()
+{
+    QTest::addColumn<QString>("localValue");
+    QTest::addColumn<QByteArray>("serverData");
+    QTest::addColumn<DatacoreChangeState>("state");
+    QTest::addColumn<int>("changedHooks");
+
+    // The datacore holds "v" with state NoChange before the row's steps.
+    const QString noLocal;
+    QTest::newRow("server change") << noLocal << QByteArray("\"w\"") << DatacoreChangeState::ChangedByDeserialisation
+                                   << 1;
+    QTest::newRow("server sends the same value") << noLocal << QByteArray("\"v\"") << DatacoreChangeState::NoChange << 0;
+    QTest::newRow("server one-item array equals string")
+        << noLocal << QByteArray("[\"v\"]") << DatacoreChangeState::NoChange << 0;
+    QTest::newRow("local change") << "l" << QByteArray() << DatacoreChangeState::ChangedLocally << 1;
+    QTest::newRow("local setter with the same value") << "v" << QByteArray() << DatacoreChangeState::NoChange << 0;
+    QTest::newRow("local change survives server change")
+        << "l" << QByteArray("\"w\"") << DatacoreChangeState::ChangedLocally << 2;
+}
+
+void TestDatacorePropagation::changeStates()
+{
+    QFETCH(QString, localValue);
+    QFETCH(QByteArray, serverData);
+
+    QStringList log;
+    CountingDatacore datacore(QStringLiteral("d"), nullptr, &log);
+    datacore.resetChangeState();
+    if (!localValue.isNull())
+        datacore.setDataString(localValue);
+    std::list<DatacoreJsonMessage> messages;
+    if (!serverData.isNull())
+        QVERIFY(datacore.deserialise(QString(), json("{\"d\":{\"data\":" + serverData + "}}"), true, messages));
+    QTEST(datacore.changeState(), "state");
+    QTEST(datacore.count("changed"), "changedHooks");
+}
+
+void TestDatacorePropagation::pendingChangesTravelToRootOnce()
+{
+    QStringList log;
+    CountingDatacore root(QStringLiteral("root"), nullptr, &log);
+    CountingDatacore mid(QStringLiteral("mid"), &root, &log);
+    auto first = std::make_unique<CountingDatacore>(QStringLiteral("first"), &mid, &log);
+    CountingDatacore second(QStringLiteral("second"), &mid, &log);
+    root.resetChangeStateRecursive();
+
+    for (int i = 0; i < 100; ++i) {
+        first->setDataString(QString::number(i));
+        second.setDataString(QString::number(i));
+    }
+    QCOMPARE(root.pendingChanges(), (std::list<DatacoreBase*>{first.get(), &second}));
+    QVERIFY(mid.pendingChanges().empty());
+    QVERIFY(second.pendingChanges().empty());
+    QCOMPARE(root.count("calc"), 200);
+    QCOMPARE(root.count("changed"), 0);
+    QCOMPARE(first->count("changed"), 100);
+
+    first.reset();
+    QCOMPARE(root.pendingChanges(), std::list<DatacoreBase*>{&second});
+    QCOMPARE(mid.childDatacores(), QList<DatacoreBase*>{&second});
+}
+
+void TestDatacorePropagation::initialiseWalksChildrenFirst()
+{
+    QStringList log;
+    CountingDatacore root(QStringLiteral("root"), nullptr, &log);
+    CountingDatacore a(QStringLiteral("a"), &root, &log);
+    CountingDatacore a1(QStringLiteral("a1"), &a, &log);
+    CountingDatacore b(QStringLiteral("b"), &root, &log);
+
+    // Nothing changes, so nothing propagates: the bare walk.
+    root.initialise();
+    QCOMPARE(log, (QStringList{"calc a1", "calc a", "calc b", "calc root", "valid a1", "valid a", "valid b",
+                               "valid root"}));
+    for (const DatacoreBase* datacore : std::initializer_list<const DatacoreBase*>{&root, &a, &a1, &b})
+        QCOMPARE(datacore->changeState(), DatacoreChangeState::NoChange);
+
+    // New reasons propagate as local changes (a1's reaches the root before the
+    // walk does), and the states are reset after.
+    log.clear();
+    root.setInvalid(true);
+    a1.setInvalid(true);
+    root.initialise();
+    const QStringList tail = log.mid(log.lastIndexOf(QRegularExpression("calc .*")) + 1);
+    QCOMPARE(tail, (QStringList{"valid a", "valid b"}));
+    QCOMPARE(a1.count("changed"), 1);
+    QCOMPARE(root.count("changed"), 1);
+    for (const DatacoreBase* datacore : std::initializer_list<const DatacoreBase*>{&root, &a, &a1, &b})
+        QCOMPARE(datacore->changeState(), DatacoreChangeState::NoChange);
+    QVERIFY(!root.isValid() && !a1.isValid() && a.isValid() && b.isValid());
+    QVERIFY(!root.allChildrenValid());
+    QVERIFY(!a.allChildrenValid());
+    QVERIFY(b.allChildrenValid());
+}
+
+void TestDatacorePropagation::teardownInAnyOrder()
+{
+    QStringList log;
+    auto root = std::make_unique<CountingDatacore>(QStringLiteral("root"), nullptr, &log);
+    auto child = std::make_unique<CountingDatacore>(QStringLiteral("child"), root.get(), &log);
+    auto unlisted = std::make_unique<CountingDatacore>(QStringLiteral("child"), root.get(), &log);
+    auto grandchild = std::make_unique<CountingDatacore>(QStringLiteral("g"), child.get(), &log);
+    grandchild->setDataString(QStringLiteral("x"));
+
+    root.reset();
+    QCOMPARE(child->path(), QStringLiteral("child"));
+    QCOMPARE(unlisted->path(), QStringLiteral("child"));
+    child.reset();
+    QCOMPARE(grandchild->path(), QStringLiteral("g"));
+    grandchild->setDataString(QStringLiteral("y"));
+    QCOMPARE(grandchild->pendingChanges(), std::list<DatacoreBase*>{grandchild.get()});
+}
+
+QTEST_GUILESS_MAIN(TestDatacorePropagation)
+#include "tst_datacorepropagation.moc"
