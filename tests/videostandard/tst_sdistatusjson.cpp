@@ -1,0 +1,250 @@
+#include "inputstatusjsondata.h"
+#include "lanestatusjsondata.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QtTest>
+
+using Lane = LaneStatusJsonData;
+using TextMember = QString Lane::*;
+using FlagMember = bool Lane::*;
+
+Q_DECLARE_METATYPE(LaneGeometry)
+
+namespace {
+
+QJsonObject parse(const QByteArray& json)
+{
+    return QJsonDocument::fromJson(json).object();
+}
+
+QJsonObject throughText(const QJsonObject& object)
+{
+    return parse(QJsonDocument(object).toJson(QJsonDocument::Compact));
+}
+
+// Each field in key order with the member that holds it.
+struct Field
+{
+    const char* key;
+    TextMember text;
+    FlagMember flag;
+};
+
+const Field FIELDS[] = {
+    {"TotalHorizontalPixels", &Lane::totalHorizontalPixels, nullptr},
+    {"TotalVerticalPixelsProgressiveOrField1", &Lane::totalVerticalPixelsProgressiveOrField1, nullptr},
+    {"TotalVerticalPixelsField2", &Lane::totalVerticalPixelsField2, nullptr},
+    {"ActiveHorizontalPixels", &Lane::activeHorizontalPixels, nullptr},
+    {"ActiveVerticalPixelsProgressiveOrField1", &Lane::activeVerticalPixelsProgressiveOrField1, nullptr},
+    {"ActiveVerticalPixelsField2", &Lane::activeVerticalPixelsField2, nullptr},
+    {"IsProgressiveFlag", nullptr, &Lane::isProgressiveFlag},
+    {"IsLevelBFlag", nullptr, &Lane::isLevelBFlag},
+    {"IsStableFlag", nullptr, &Lane::isStableFlag},
+    {"Smpte352PacketLinkAchannelCpositionDetectedFlag", nullptr, &Lane::smpte352PacketLinkAchannelCpositionDetectedFlag},
+    {"Smpte352PacketLinkBchannelCpositionDetectedFlag", nullptr, &Lane::smpte352PacketLinkBchannelCpositionDetectedFlag},
+    {"Smpte352PacketLinkAchannelYpositionDetectedFlag", nullptr, &Lane::smpte352PacketLinkAchannelYpositionDetectedFlag},
+    {"Smpte352PacketLinkBchannelYpositionDetectedFlag", nullptr, &Lane::smpte352PacketLinkBchannelYpositionDetectedFlag},
+    {"Smpte352PacketLinkAchannelCPosition", &Lane::smpte352PacketLinkAchannelCPosition, nullptr},
+    {"Smpte352PacketLinkBchannelCPosition", &Lane::smpte352PacketLinkBchannelCPosition, nullptr},
+    {"Smpte352PacketLinkAchannelYPosition", &Lane::smpte352PacketLinkAchannelYPosition, nullptr},
+    {"Smpte352PacketLinkBchannelYPosition", &Lane::smpte352PacketLinkBchannelYPosition, nullptr},
+};
+
+// Every text differs from every other and every flag is set, so a field
+// that is swapped or not replaced shows up.
+Lane filledLane(const QString& tag)
+{
+    Lane lane;
+    for (int i = 0; i < Lane::PROPERTY_COUNT; ++i) {
+        if (FIELDS[i].text)
+            lane.*FIELDS[i].text = tag + QString::number(i);
+        else
+            lane.*FIELDS[i].flag = true;
+    }
+    return lane;
+}
+
+} // namespace
+
+class TestSdiStatusJson : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void laneFieldKeys_data();
+    void laneFieldKeys();
+    void laneReadIsLenient_data();
+    void laneReadIsLenient();
+    void measuredGeometry_data();
+    void measuredGeometry();
+    void inputWritesLanesInOrder();
+    void inputWithoutLanes();
+    void inputRead_data();
+    void inputRead();
+};
+
+void TestSdiStatusJson::laneFieldKeys_data()
+{
+    QTest::addColumn<int>("index");
+    for (int i = 0; i < Lane::PROPERTY_COUNT; ++i)
+        QTest::newRow(FIELDS[i].key) << i;
+}
+
+// One field set alone must land under its own key with its own JSON type,
+// and come back into the same member.
+void TestSdiStatusJson::laneFieldKeys()
+{
+    QFETCH(int, index);
+    const Field& field = FIELDS[index];
+    const QString key = QString::fromLatin1(field.key);
+    QCOMPARE(Lane::propertyNames[index], key);
+
+    Lane lane;
+    if (field.text)
+        lane.*field.text = QStringLiteral("572");
+    else
+        lane.*field.flag = true;
+    const QJsonValue marked = field.text ? QJsonValue(QStringLiteral("572")) : QJsonValue(true);
+
+    QJsonObject object{{"Other", 1}};
+    lane.write(object);
+    QJsonObject expected{{"Other", 1}};
+    Lane().write(expected);
+    expected.insert(key, marked);
+    QCOMPARE(object, expected);
+    QCOMPARE(object.size(), Lane::PROPERTY_COUNT + 1);
+
+    Lane readBack;
+    readBack.read(QJsonObject{{key, marked}});
+    QCOMPARE(readBack, lane);
+}
+
+void TestSdiStatusJson::laneReadIsLenient_data()
+{
+    QTest::addColumn<QByteArray>("json");
+
+    QTest::newRow("empty object") << QByteArray("{}");
+    QTest::newRow("number under a text key") << QByteArray(R"({"TotalHorizontalPixels": 2200})");
+    QTest::newRow("string under a flag key") << QByteArray(R"({"IsStableFlag": "true"})");
+    QTest::newRow("number under a flag key") << QByteArray(R"({"IsLevelBFlag": 1})");
+    QTest::newRow("nulls") << QByteArray(R"({"ActiveHorizontalPixels": null, "IsProgressiveFlag": null})");
+    QTest::newRow("keys differing in case") << QByteArray(R"({"isStableFlag": true, "totalHorizontalPixels": "1"})");
+}
+
+// Whatever was there before, a read of nothing usable leaves seventeen empty fields.
+void TestSdiStatusJson::laneReadIsLenient()
+{
+    QFETCH(QByteArray, json);
+    Lane lane = filledLane("x");
+    lane.read(parse(json));
+    QCOMPARE(lane, Lane());
+}
+
+void TestSdiStatusJson::measuredGeometry_data()
+{
+    QTest::addColumn<LaneGeometry>("geometry");
+    // Total and active: horizontal, vertical (progressive or field 1), vertical field 2.
+    QTest::addColumn<QStringList>("counts");
+
+    QTest::newRow("1080p level A") << LaneGeometry{2200, 1125, 0, 1920, 1080, 0, true, false}
+                                   << QStringList{"2200", "1125", "", "1920", "1080", ""};
+    QTest::newRow("1080i fills field 2") << LaneGeometry{2200, 563, 562, 1920, 540, 540, false, false}
+                                         << QStringList{"2200", "563", "562", "1920", "540", "540"};
+    QTest::newRow("level B marks horizontal counts only")
+        << LaneGeometry{2200, 1125, 0, 1920, 1080, 0, true, true}
+        << QStringList{"2200 (B mux)", "1125", "", "1920 (B mux)", "1080", ""};
+    QTest::newRow("interlaced level B") << LaneGeometry{2640, 563, 562, 1920, 540, 540, false, true}
+                                        << QStringList{"2640 (B mux)", "563", "562", "1920 (B mux)", "540", "540"};
+    QTest::newRow("progressive drops measured field 2") << LaneGeometry{2200, 1125, 7, 1920, 1080, 7, true, false}
+                                                        << QStringList{"2200", "1125", "", "1920", "1080", ""};
+    QTest::newRow("largest count has no sign")
+        << LaneGeometry{4294967295u, 0, 2, 4294967295u, 3, 4294967295u, false, false}
+        << QStringList{"4294967295", "0", "2", "4294967295", "3", "4294967295"};
+}
+
+// Only the six counts and the two geometry flags change.
+void TestSdiStatusJson::measuredGeometry()
+{
+    QFETCH(LaneGeometry, geometry);
+    QFETCH(QStringList, counts);
+
+    Lane expected = filledLane("old ");
+    Lane lane = expected;
+    lane.setMeasuredGeometry(geometry);
+
+    expected.totalHorizontalPixels = counts.at(0);
+    expected.totalVerticalPixelsProgressiveOrField1 = counts.at(1);
+    expected.totalVerticalPixelsField2 = counts.at(2);
+    expected.activeHorizontalPixels = counts.at(3);
+    expected.activeVerticalPixelsProgressiveOrField1 = counts.at(4);
+    expected.activeVerticalPixelsField2 = counts.at(5);
+    expected.isProgressiveFlag = geometry.isProgressive;
+    expected.isLevelBFlag = geometry.isLevelB;
+    QCOMPARE(lane, expected);
+}
+
+void TestSdiStatusJson::inputWritesLanesInOrder()
+{
+    InputStatusJsonData input;
+    input.lanes = {filledLane("a"), Lane(), filledLane("c")};
+    QJsonObject object{{"Other", true}};
+    input.write(object);
+
+    QCOMPARE(object.size(), 2);
+    QCOMPARE(object.value("Other"), QJsonValue(true));
+    const QJsonArray array = object.value("LaneStatusArray").toArray();
+    QCOMPARE(array.size(), input.lanes.size());
+    for (int i = 0; i < array.size(); ++i) {
+        QJsonObject expected;
+        input.lanes.at(i).write(expected);
+        QCOMPARE(array.at(i).toObject(), expected);
+    }
+
+    InputStatusJsonData readBack;
+    readBack.read(throughText(object));
+    QCOMPARE(readBack, input);
+    QCOMPARE(input.name(), QStringLiteral("InputStatusData"));
+    QCOMPARE(Lane().name(), QStringLiteral("LaneStatusData"));
+}
+
+void TestSdiStatusJson::inputWithoutLanes()
+{
+    QJsonObject object;
+    InputStatusJsonData().write(object);
+    QCOMPARE(object, parse(R"({"LaneStatusArray": []})"));
+}
+
+void TestSdiStatusJson::inputRead_data()
+{
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<QStringList>("counts");
+
+    QTest::newRow("missing key") << QByteArray("{}") << QStringList();
+    QTest::newRow("object instead of array") << QByteArray(R"({"LaneStatusArray": {}})") << QStringList();
+    QTest::newRow("empty array") << QByteArray(R"({"LaneStatusArray": []})") << QStringList();
+    QTest::newRow("lanes in array order")
+        << QByteArray(R"({"LaneStatusArray": [{"TotalHorizontalPixels": "2"}, {"TotalHorizontalPixels": "1"}]})")
+        << QStringList{"2", "1"};
+    QTest::newRow("non-objects keep their place as empty lanes")
+        << QByteArray(R"({"LaneStatusArray": [{"TotalHorizontalPixels": "1"}, 5, null, "x", [],
+                                               {"TotalHorizontalPixels": "6"}]})")
+        << QStringList{"1", "", "", "", "", "6"};
+}
+
+void TestSdiStatusJson::inputRead()
+{
+    QFETCH(QByteArray, json);
+    QFETCH(QStringList, counts);
+
+    InputStatusJsonData input;
+    input.lanes = {filledLane("stale"), filledLane("stale"), filledLane("stale")};
+    input.read(parse(json));
+    QStringList read;
+    for (const Lane& lane : input.lanes)
+        read << lane.totalHorizontalPixels;
+    QCOMPARE(read, counts);
+}
+
+QTEST_GUILESS_MAIN(TestSdiStatusJson)
+#include "tst_sdistatusjson.moc"

@@ -1,0 +1,3 @@
+#include "simplejsonobject.h"
+
+SimpleJsonObject::~SimpleJsonObject() = default;
