@@ -3,6 +3,8 @@
 #include "audioinputpresencechangeeventpacket.h"
 #include "datacorebase.h"
 #include "datacorepacket.h"
+#include "eyehistogramdata.h"
+#include "metersdata.h"
 #include "ipinterfaceseventpacket.h"
 #include "iprxeventpacket.h"
 #include "iptxeventpacket.h"
@@ -23,53 +25,35 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QtEndian>
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 
 const QString UPTIME_PATH = QStringLiteral("statusCoreRouter/systemStatus/uptimeSeconds");
 const QString TEMPERATURE_PATH = QStringLiteral("statusCoreRouter/systemStatus/boardTemperature");
 
-// A PPM meter frame of 16 channels, built byte by byte so that the server does
-// not depend on the decoders it feeds.
-class PpmMeterFrame : public RawDataPacket
+// Measurement traffic: 16-channel PPM meters and a vertical eye histogram in turn.
+std::unique_ptr<RawDataPacket> measurementForTick(quint32 tick)
 {
-public:
-    explicit PpmMeterFrame(quint32 tick)
-        : m_tick(tick)
-    {
-    }
-
-    QByteArray payloadBytes() const override
-    {
-        constexpr int channels = 16;
-        QByteArray payload(16 + channels * 24, '\0');
-        auto* out = reinterpret_cast<uchar*>(payload.data());
-        qToBigEndian<qint32>(1, out);
-        qToBigEndian<qint32>(0, out + 4);
-        qToBigEndian<qint32>(qint32(m_tick), out + 8);
-        qToBigEndian<qint32>(channels, out + 12);
-        for (int channel = 0; channel < channels; ++channel) {
-            uchar* reading = out + 16 + channel * 24;
-            qToBigEndian<qint32>(channel, reading);
-            qToBigEndian<qint32>(channel / 2, reading + 4);
-            qToBigEndian<qint32>(channel % 2, reading + 8);
-            qToBigEndian<qint32>(1, reading + 12);
-            const double level = -18.0 - double((m_tick + quint32(channel)) % 24);
-            quint64 bits;
-            std::memcpy(&bits, &level, sizeof(bits));
-            qToBigEndian<quint64>(bits, reading + 16);
+    if (tick % 2 == 0) {
+        QVector<PpmMetersData::Reading> readings;
+        for (int channel = 0; channel < 16; ++channel) {
+            PpmMetersData::Reading reading;
+            reading.channel = qint8(channel);
+            reading.field2 = channel / 2;
+            reading.field3 = channel % 2;
+            reading.field4 = 1;
+            reading.value = -18.0f - float((tick + quint32(channel)) % 24);
+            readings.append(reading);
         }
-        return payload;
+        return std::make_unique<PpmMetersData>(readings, 0, qint32(tick), 1);
     }
-    quint16 packetType() const override { return 0x1013; }
-
-private:
-    quint32 m_tick;
-};
+    QVector<qint32> bins(256);
+    for (int bin = 0; bin < bins.size(); ++bin)
+        bins[bin] = qint32((bin * 37 + int(tick)) % 1000);
+    return std::make_unique<EyeVerticalHistogramData>(bins);
+}
 
 template <typename Event>
 std::unique_ptr<LogSerialisableDataPacket> makeEvent(const QJsonObject& members)
@@ -276,9 +260,9 @@ void SimServer::onPresetTimer()
 
 void SimServer::onMeasurementTimer()
 {
-    const PpmMeterFrame frame(m_frameCount++);
+    const std::unique_ptr<RawDataPacket> frame = measurementForTick(m_frameCount++);
     for (SimClientSession* session : m_sessions)
-        session->sendPeriodic(frame);
+        session->sendPeriodic(*frame);
 }
 
 void SimServer::onStatusTimer()
