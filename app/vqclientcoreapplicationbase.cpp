@@ -1,5 +1,7 @@
 #include "vqclientcoreapplicationbase.h"
 
+#include "sequencepackagedlogpacket.h"
+
 #include <QHostAddress>
 
 #include <exception>
@@ -9,7 +11,10 @@ VqClientCoreApplicationBase::VqClientCoreApplicationBase(int& argc, char** argv)
     , m_arguments(this, true)
     , m_distributor(this)
     , m_networkManager(this)
+    , m_datacoreManager(m_networkManager.connection(), &m_distributor, this)
+    , m_logPacketHandler(this)
 {
+    m_distributor.registerPacketAcceptor(&m_logPacketHandler, SequencePackagedLogPacket::CLASS_NAME);
 }
 
 VqClientCoreApplicationBase::~VqClientCoreApplicationBase() = default;

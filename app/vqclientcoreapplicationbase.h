@@ -2,7 +2,9 @@
 
 #include "mappedprogramarguments.h"
 #include "serialisabledatapacketdistributor.h"
+#include "vqclientdatacoremanager.h"
 #include "vqclientnetworkmanager.h"
+#include "vqclientsequencepackagedlogpackethandler.h"
 
 #include <QCoreApplication>
 
@@ -20,10 +22,18 @@ public:
 
     bool notify(QObject* receiver, QEvent* event) override;
 
+    // Points the connection manager at the local server with automatic reconnection.
     Q_INVOKABLE virtual void initialise();
+
+    SerialisableDataPacketDistributor* distributor() { return &m_distributor; }
+    VqClientNetworkManager* networkManager() { return &m_networkManager; }
+    VqClientDatacoreManager* datacoreManager() { return &m_datacoreManager; }
+    VqClientSequencePackagedLogPacketHandler* logPacketHandler() { return &m_logPacketHandler; }
 
 protected:
     MappedProgramArguments m_arguments;
     SerialisableDataPacketDistributor m_distributor;
     VqClientNetworkManager m_networkManager;
+    VqClientDatacoreManager m_datacoreManager;
+    VqClientSequencePackagedLogPacketHandler m_logPacketHandler;
 };

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QMap>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class ClientDatacore;
+class ClientDatacoreMonitor;
+class NetworkConnection;
+
+// Owns the client's datacores, one per server path, and finds them by full
+// path (exact, case-sensitive). It is filled once per connection from the
+// server's path tree and emptied when the connection is lost; everyone else
+// holding a ClientDatacore* must drop it on registryHasBeenCleared().
+class ClientDatacoreRegistry : public QObject
+{
+    Q_OBJECT
+
+public:
+    ClientDatacoreRegistry(NetworkConnection* connection, QObject* parent = nullptr);
+    ~ClientDatacoreRegistry() override;
+
+    ClientDatacore* lookupDatacore(const QString& path) const;
+    bool isEmpty() const { return m_datacores.isEmpty(); }
+    int count() const { return m_datacores.size(); }
+    QStringList paths() const { return m_datacores.keys(); }
+
+    // Creates one datacore per path, each connected to the monitor, then emits
+    // registryHasBeenPopulated(). Does nothing while datacores exist.
+    void createDatacores(const QStringList& paths, ClientDatacoreMonitor* monitor);
+
+signals:
+    void lookupRequestResult(ClientDatacore* datacore) const;
+    void registryHasBeenCleared() const;
+    void registryHasBeenPopulated() const;
+
+public slots:
+    // Answers with lookupRequestResult(), found or not, to every listener.
+    void requestLookupDatacoreFromPath(QString path) const;
+
+private slots:
+    void onDisconnectedFromServer();
+
+private:
+    void clear();
+
+    QMap<QString, ClientDatacore*> m_datacores;
+};

@@ -1,0 +1,40 @@
+#include "processrunner.h"
+
+#include <QtTest>
+
+// Not in the default run (label "soak"): the client through many server
+// restarts, reconnecting every time without its memory growing.
+class TestSoak : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void manyServerRestarts();
+};
+
+void TestSoak::manyServerRestarts()
+{
+    const int restarts = qEnvironmentVariableIsSet("VQ_SOAK_RESTARTS") ? qgetenv("VQ_SOAK_RESTARTS").toInt() : 50;
+    ProcessRunner client(QStringLiteral(VQ_DUMMYCLIENT_PATH));
+    QVERIFY(client.start());
+
+    qint64 baselineKiB = -1;
+    for (int round = 1; round <= restarts; ++round) {
+        ProcessRunner server(QStringLiteral(VQ_SIMSERVER_PATH));
+        QVERIFY(server.start({QStringLiteral("--serial"), QString::number(round), QStringLiteral("--event-rate"),
+                              QStringLiteral("20")}));
+        QTRY_COMPARE_WITH_TIMEOUT(client.countMessage(QStringLiteral("Unit serial number is: %1").arg(round)), 1, 8000);
+        // Let some event, preset and measurement traffic through before the loss.
+        QTest::qWait(300);
+        server.stop();
+        if (round == 5)
+            baselineKiB = client.residentKiB();
+    }
+    QVERIFY(client.isRunning());
+    const qint64 finalKiB = client.residentKiB();
+    qInfo("client resident memory: %lld KiB after 5 restarts, %lld KiB after %d", baselineKiB, finalKiB, restarts);
+    QVERIFY2(restarts < 10 || finalKiB - baselineKiB < 2048, "the client's memory grows with reconnections");
+}
+
+QTEST_GUILESS_MAIN(TestSoak)
+#include "tst_soak.moc"

@@ -1,0 +1,92 @@
+#include "simclientsession.h"
+
+#include "datacorepacket.h"
+#include "datacorepathradixtreepacket.h"
+#include "rawdatapacket.h"
+#include "serverdatacoretree.h"
+#include "simserveroptions.h"
+
+#include <QTimer>
+
+namespace {
+
+const QString SYNC_COMPLETE_CLASS_NAME = QStringLiteral("ClientServerDatacoreSyncCompletePacket");
+
+// A header of a valid type that claims far more payload than any frame has.
+const QByteArray CORRUPT_HEADER = QByteArray::fromHex("101300007ffffff0");
+
+} // namespace
+
+SimClientSession::SimClientSession(QTcpSocket* socket, const ServerDatacoreTree& tree,
+                                   const SimServerOptions& options, QObject* parent)
+    : QObject(parent)
+    , m_tree(tree)
+    , m_options(options)
+    , m_connection(this)
+    , m_socket(socket)
+{
+    QTcpSocket* taken = socket;
+    m_connection.setSocket(taken);
+    delete taken; // the connection's own unconnected socket, if it had one
+    connect(&m_connection, &NetworkConnection::disconnectedFromHost, this, [this] { emit finished(this); });
+}
+
+SimClientSession::~SimClientSession() = default;
+
+void SimClientSession::start()
+{
+    if (m_options.dropAfterSeconds > 0)
+        QTimer::singleShot(m_options.dropAfterSeconds * 1000, this, [this] { m_connection.closeConnection(); });
+    if (m_options.pauseBeforeTreeMs > 0)
+        QTimer::singleShot(m_options.pauseBeforeTreeMs, this, &SimClientSession::synchronise);
+    else
+        synchronise();
+}
+
+void SimClientSession::synchronise()
+{
+    DatacorePathRadixTreePacket treePacket;
+    treePacket.setClientId(identifier());
+    treePacket.setConfigTree(*m_tree.router(0));
+    treePacket.setStatusTree(*m_tree.router(1));
+    treePacket.setCommandTree(*m_tree.router(2));
+    treePacket.setPersistentConfigTree(*m_tree.router(3));
+    m_connection.acceptPacket(treePacket);
+
+    for (const QString& path : m_tree.paths())
+        m_connection.acceptPacket(DatacorePacket(m_tree.datacoreJson(path), path));
+    m_connection.acceptPacket(SerialisableDataPacket(SYNC_COMPLETE_CLASS_NAME));
+    m_synchronised = true;
+
+    if (m_options.corruptLength)
+        writeRaw(CORRUPT_HEADER);
+}
+
+void SimClientSession::send(const SerialisableDataPacket& packet)
+{
+    if (m_synchronised)
+        m_connection.acceptPacket(packet);
+}
+
+void SimClientSession::sendPeriodic(const RawDataPacket& packet)
+{
+    if (!m_synchronised || !m_socket)
+        return;
+    writePacket(packet, m_socket);
+    if (m_options.garbage) {
+        // Never 0x10, so the garbage cannot pass for the start of a frame header.
+        QByteArray garbage(int(1 + m_garbageCounter++ % 13), '\0');
+        for (int i = 0; i < garbage.size(); ++i)
+            garbage[i] = char(0x20 + (m_garbageCounter * 7 + quint32(i) * 31) % 0x5f);
+        writeRaw(garbage);
+    }
+    m_socket->flush();
+}
+
+void SimClientSession::writeRaw(const QByteArray& bytes)
+{
+    if (m_socket) {
+        m_socket->write(bytes);
+        m_socket->flush();
+    }
+}
