@@ -466,7 +466,7 @@ bool SfpConfigFileHandler::boardSettings(const SupportedSfp& sfp, int boardId, S
         if (sfp.hasSdiConfig)
             defaults = QStringList{sfp.sdiConfig.io + QStringLiteral("_default")};
         for (const QString& key : defaults) {
-            if (chosen.isUndefined() && sfp.boards.value(key).isObject())
+            if (!chosen.isObject() && sfp.boards.value(key).isObject())
                 chosen = sfp.boards.value(key);
         }
     }
