@@ -55,6 +55,9 @@ void requireOpen()
 
 int openWatchdog(int timeoutSeconds)
 {
+    // Closing without the magic character leaves the watchdog armed.
+    if (g_watchdogFd >= 0)
+        ::close(g_watchdogFd);
     g_watchdogFd = ::open(devicePath("/dev/watchdog").c_str(), O_RDWR | O_CLOEXEC);
     if (g_watchdogFd < 0) {
         const int error = errno;

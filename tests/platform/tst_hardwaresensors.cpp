@@ -118,7 +118,7 @@ void TestHardwareSensors::boardTableRows_data()
     QTest::addColumn<QList<double>>("ranges"); // ok low, ok high, alarm low, alarm high
     QTest::addColumn<double>("scale");
     for (const ExpectedRow& row : EXPECTED_ROWS) {
-        QTest::addRow("%s: %s", row.board > 63 ? "64-127" : "0-63", row.label)
+        QTest::newRow(qPrintable(QStringLiteral("%1: %2").arg(row.board > 63 ? "64-127" : "0-63", row.label)))
             << row.board << QString::fromUtf8(row.key) << QString::fromUtf8(row.label) << row.flag
             << QList<double>{row.okLow, row.okHigh, row.alarmLow, row.alarmHigh} << row.scale;
     }

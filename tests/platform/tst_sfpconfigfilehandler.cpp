@@ -86,7 +86,10 @@ QList<int> flatten(const SfpBoardSettings& settings)
 
 QList<int> tableRow(const qint32 (&row)[SfpConfigFileHandler::SFP_DEFAULT_CONFIG_COLUMNS])
 {
-    return QList<int>(std::begin(row), std::end(row));
+    QList<int> values;
+    for (qint32 value : row)
+        values << value;
+    return values;
 }
 
 QJsonObject settingsObject(const QJsonValue& swing, const QJsonValue& pre, const QJsonValue& post,
@@ -413,7 +416,7 @@ void TestSfpConfigFileHandler::unusableFileFallsBack()
     QFETCH(QByteArray, content);
     QFETCH(QStringList, messages);
     QTemporaryDir directory;
-    QFile file(directory.filePath("supportedSfpConfig.json"));
+    QFile file(directory.path() + "/" "supportedSfpConfig.json");
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(content);
     file.close();
@@ -436,8 +439,8 @@ void TestSfpConfigFileHandler::largeMainBoardUsesItsOwnFile()
     QCOMPARE(handler.fileName(), QStringLiteral("supportedSfpConfigVqL.json"));
     LogCapture capture;
     QVERIFY(handler.load(directory.path()));
-    QVERIFY(QFileInfo::exists(directory.filePath("supportedSfpConfigVqL.json")));
-    QVERIFY(!QFileInfo::exists(directory.filePath("supportedSfpConfig.json")));
+    QVERIFY(QFileInfo::exists(directory.path() + "/" "supportedSfpConfigVqL.json"));
+    QVERIFY(!QFileInfo::exists(directory.path() + "/" "supportedSfpConfig.json"));
 
     // A module without settings of its own falls back on the large board's table.
     const auto sfp = std::find_if(handler.supportedSfps().begin(), handler.supportedSfps().end(),
