@@ -70,8 +70,10 @@ bool eraseBlocks(const FlashDevice& flash, std::uint32_t start, std::uint32_t bl
     ProgressDisplay progress(blocks);
     for (std::uint32_t block = 0; block < blocks; ++block) {
         const std::uint32_t offset = start + block * eraseSize;
+        // Chips without block locking refuse the unlock; the erase still works.
         flash.unlock(offset, eraseSize);
         if (flash.erase(offset, eraseSize) != 0) {
+            progress.finish();
             std::fputs("ERASE IOCTL failed\n", stderr);
             return false;
         }

@@ -224,7 +224,7 @@ std::int64_t JedecReader::read()
             finished = true;
             break;
         default:
-            std::fprintf(stderr, "%d\n", m_line[0]);
+            std::fprintf(stderr, "%d\n", static_cast<unsigned char>(m_line[0]));
             result = JEDEC_UNKNOWN_FIELD;
             break;
         }
