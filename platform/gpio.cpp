@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <string>
 #include <unistd.h>
 
 namespace Brevane {
@@ -42,11 +43,10 @@ CachedIdentity g_identities[IDENTITY_COUNT];
 
 int readGpioLine(unsigned line)
 {
-    char path[256];
-    std::snprintf(path, sizeof path, "%s%u/value", devicePath("/sys/class/gpio/gpio").c_str(), line);
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    const std::string path = devicePath("/sys/class/gpio/gpio") + std::to_string(line) + "/value";
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        std::perror(path);
+        std::perror(path.c_str());
         return -1;
     }
     char value[MAX_VALUE_BYTES + 1] = {};
@@ -55,7 +55,7 @@ int readGpioLine(unsigned line)
     ::close(fd);
     if (got <= 0) {
         errno = got == 0 ? ENODATA : savedErrno;
-        std::perror(path);
+        std::perror(path.c_str());
         return -1;
     }
     return std::strtol(value, nullptr, 10) != 0 ? 1 : 0;
