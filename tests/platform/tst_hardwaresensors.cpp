@@ -242,29 +242,41 @@ void TestHardwareSensors::realLibrary()
         QVERIFY(writeFile("/etc/sensors.d/board.conf", "chip \"adt7473-*\"\n    label in2 \"+3.3V\"\n"
                                                         "    label temp2 \"Board Temp\"\n"));
 
-        LogCapture capture;
-        HardwareSensors sensors(100);
-        QCOMPARE(capture.countStartingWith(QStringLiteral("Failed populating sensors:  ")), 1);
-        sensors.refresh();
-        QMap<QString, SensorRecord> byLabel;
-        for (const SensorRecord& record : sensors.readings())
-            byLabel.insert(record.label, record);
-        QCOMPARE(byLabel.size(), 29);
-        QCOMPARE(byLabel.value("Left unit temperature (C)").value, 45.0);
-        QCOMPARE(byLabel.value("Center unit temperature (C)").value, 38.5);
-        QCOMPARE(byLabel.value("Fan Controller 3.3V").value, 3.3);
-        QCOMPARE(byLabel.value("FPGA 3.3V").value, 3.3);
-        QCOMPARE(byLabel.value("Left Fan RPM").outOfRangeCount, 1);
-        QCOMPARE(byLabel.value("Centre Fan RPM").outOfRangeCount, 0); // unreadable, never re-read
-        QCOMPARE(byLabel.value("CPU Temperature (C)").outOfRangeCount, 0); // no such chip here
+        {
+            LogCapture capture;
+            HardwareSensors sensors(100);
+            QCOMPARE(capture.countStartingWith(QStringLiteral("Failed populating sensors:  ")), 1);
+            sensors.refresh();
+            QMap<QString, SensorRecord> byLabel;
+            for (const SensorRecord& record : sensors.readings())
+                byLabel.insert(record.label, record);
+            QCOMPARE(byLabel.size(), 29);
+            QCOMPARE(byLabel.value("Left unit temperature (C)").value, 45.0);
+            QCOMPARE(byLabel.value("Center unit temperature (C)").value, 38.5);
+            QCOMPARE(byLabel.value("Fan Controller 3.3V").value, 3.3);
+            QCOMPARE(byLabel.value("FPGA 3.3V").value, 3.3);
+            QCOMPARE(byLabel.value("Left Fan RPM").outOfRangeCount, 1);
+            QCOMPARE(byLabel.value("Centre Fan RPM").outOfRangeCount, 0); // unreadable, never re-read
+            QCOMPARE(byLabel.value("CPU Temperature (C)").outOfRangeCount, 0); // no such chip here
 
-        QVERIFY(writeFile(fan + "fan2_input", "2400\n"));
-        sensors.refresh();
-        const QList<SensorRecord> again = sensors.readings();
-        const auto leftFan = std::find_if(again.begin(), again.end(),
-                                          [](const SensorRecord& record) { return record.label == "Left Fan RPM"; });
-        QCOMPARE(leftFan->value, 2400.0);
-        QCOMPARE(leftFan->outOfRangeCount, 0);
+            QVERIFY(writeFile(fan + "fan2_input", "2400\n"));
+            sensors.refresh();
+            const QList<SensorRecord> again = sensors.readings();
+            const auto leftFan = std::find_if(again.begin(), again.end(),
+                                              [](const SensorRecord& record) { return record.label == "Left Fan RPM"; });
+            QCOMPARE(leftFan->value, 2400.0);
+            QCOMPARE(leftFan->outOfRangeCount, 0);
+        }
+
+        // libsensors will not start without sysfs at /sys.
+        QCOMPARE(::mount("none", "/sys", "tmpfs", 0, nullptr), 0);
+        QString failure;
+        try {
+            HardwareSensors broken(100);
+        } catch (const std::runtime_error& error) {
+            failure = QString::fromUtf8(error.what());
+        }
+        QCOMPARE(failure, QStringLiteral("Could not open sensors configuration file"));
         return;
     }
 
