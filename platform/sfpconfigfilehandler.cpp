@@ -10,7 +10,7 @@
 #include <QJsonDocument>
 
 #include <cerrno>
-#include <grp.h>
+#include <limits>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -60,9 +60,11 @@ const char* const REQUIRED_KEYS[] = {"Vendor", "OUI", "PartNumber", "Revision", 
 
 int jsonInt(const QJsonValue& value)
 {
-    // QJsonValue::toInt() rejects non-integral numbers from Qt 5.7 on; this
-    // truncates on every version.
-    return int(value.toDouble());
+    // Clamped first: converting a double beyond int is undefined. Truncates on
+    // every Qt version (QJsonValue::toInt() rejects fractions from Qt 5.7 on).
+    const double number = qBound(double(std::numeric_limits<int>::min()), value.toDouble(),
+                                 double(std::numeric_limits<int>::max()));
+    return int(number);
 }
 
 struct LaneCodes

@@ -187,6 +187,8 @@ void TestSfpConfigFileHandler::parseMessages_data()
     QTest::newRow("10G module needs no SDIConfig") << fileWith(ethernet) << "Adding support for SFP: LUMENAR(LM-12G)"
                                                    << 1;
     QTest::newRow("revision logged") << fileWith(sdiModule()) << "SFP configuration file is rev: 5" << 1;
+    QTest::newRow("revision beyond int") << QByteArray(R"({"configRevision": 5e60, "supportedSfps": [1]})")
+                                         << "SFP configuration file is rev: 2147483647" << 0;
 }
 
 void TestSfpConfigFileHandler::parseMessages()
@@ -244,6 +246,10 @@ void TestSfpConfigFileHandler::laneCodes_data()
     const QList<int> builtIn{13, 13, 13, 13, 10, 10, 10, 10, 20, 20, 20, 20, 0, 0, 0, 0};
     QTest::newRow("one number for all lanes") << settingsObject(12, QJsonArray{1, 2, 3, 4}, 7) << true << QString()
                                               << QList<int>{12, 12, 12, 12, 1, 2, 3, 4, 7, 7, 7, 7, 1, 2, 3, 4};
+    QTest::newRow("codes beyond int clamped") << settingsObject(1e12, -1e12, QJsonArray{1, 2, 3, 4.9}) << true
+                                              << QString()
+                                              << QList<int>{INT_MAX, INT_MAX, INT_MAX, INT_MAX, INT_MIN, INT_MIN,
+                                                            INT_MIN, INT_MIN, 1, 2, 3, 4, 1, 2, 3, 4};
     QTest::newRow("three swing codes") << settingsObject(QJsonArray{1, 2, 3}, 1, 1) << false
                                        << "Invalid JSON file: invalid count of voltage swing codes" << builtIn;
     QTest::newRow("swing code as text") << settingsObject("12", 1, 1) << false
