@@ -4,9 +4,9 @@
 
 #include <QtTest>
 
-#include <sys/mount.h>
-
+#include <algorithm>
 #include <cfloat>
+#include <sys/mount.h>
 
 namespace {
 

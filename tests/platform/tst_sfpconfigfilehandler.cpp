@@ -5,6 +5,8 @@
 
 #include <QtTest>
 
+#include <algorithm>
+#include <climits>
 #include <pwd.h>
 
 namespace {
