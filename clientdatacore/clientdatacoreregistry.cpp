@@ -5,6 +5,8 @@
 #include "networkconnection.h"
 #include "vqlog.h"
 
+#include <utility>
+
 namespace {
 const QString CLIENT_DATACORE_CLASS_NAME = QStringLiteral("ClientDatacore");
 }

@@ -35,12 +35,12 @@ signals:
     void registryHasBeenCleared() const;
     void registryHasBeenPopulated() const;
 
+private slots:
+    void onDisconnectedFromServer();
+
 public slots:
     // Answers with lookupRequestResult(), found or not, to every listener.
     void requestLookupDatacoreFromPath(QString path) const;
-
-private slots:
-    void onDisconnectedFromServer();
 
 private:
     void clear();
