@@ -46,11 +46,6 @@ QList<int> firstArguments(const QSignalSpy& spy)
     return values;
 }
 
-QList<int> outstanding(const ClientDatacore& datacore)
-{
-    return QList<int>(datacore.outstandingPacketIds().begin(), datacore.outstandingPacketIds().end());
-}
-
 } // namespace
 
 class TestClientDatacore : public QObject
@@ -111,7 +106,7 @@ void TestClientDatacore::queuedInvocationByName()
                                       Q_ARG(QList<double>, (QList<double>{0.5}))));
     QCOMPARE(datacore.data(), QStringList());
     QTRY_COMPARE(datacore.data(), QStringList{"0.5"});
-    QCOMPARE(outstanding(datacore), (QList<int>{0, 1}));
+    QCOMPARE(datacore.outstandingPacketIds(), (QList<int>{0, 1}));
 }
 
 // Each step is "set <value>" (a local change), "server <value>" (a server
@@ -202,7 +197,7 @@ void TestClientDatacore::syncWithServer()
     QCOMPARE(inSyncSpy.count(), inSync);
     QCOMPARE(applied, results);
     QCOMPARE(datacore.data(), data);
-    QCOMPARE(outstanding(datacore), outstandingAfter);
+    QCOMPARE(datacore.outstandingPacketIds(), outstandingAfter);
     QCOMPARE(updated.count(), updates);
     QCOMPARE(datacore.changeState(), DatacoreChangeState::NoChange);
 }
