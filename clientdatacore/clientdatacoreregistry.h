@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QMap>
 #include <QObject>
 #include <QString>
@@ -45,5 +46,10 @@ public slots:
 private:
     void clear();
 
+    // Owner, in path order (the order of deletion).
     QMap<QString, ClientDatacore*> m_datacores;
+    // The same datacores for look-up by the path of each received packet: one
+    // hash instead of a walk past many long, alike paths in a tree of nodes
+    // scattered over the heap.
+    QHash<QString, ClientDatacore*> m_index;
 };
