@@ -17,8 +17,8 @@
 #include "vqlog.h"
 
 #include <QJsonDocument>
-#include <QJsonParseError>
 
+#include <sanitizer/lsan_interface.h>
 #include <spdlog/sinks/null_sink.h>
 
 #include <climits>
@@ -27,9 +27,21 @@
 
 namespace {
 
+// Qt 5.15's parser loses the earlier value of a repeated key when that value
+// is an object or an array (the instrument's Qt parses differently). That leak
+// is Qt's own, so what the parser allocates is not counted; everything the
+// mirror allocates afterwards still is.
+QJsonObject parse(const QByteArray& json)
+{
+    __lsan_disable();
+    const QJsonObject object = QJsonDocument::fromJson(json).object();
+    __lsan_enable();
+    return object;
+}
+
 SerialisableDataPacket packetWithClass(const QByteArray& json, const QString& className)
 {
-    SerialisableDataPacket packet(QJsonDocument::fromJson(json).object());
+    SerialisableDataPacket packet(parse(json));
     packet.jsonObject().insert(QStringLiteral("Class"), className);
     return packet;
 }
@@ -73,11 +85,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             continue;
         const QByteArray argument = piece.mid(1);
         switch (uchar(piece.at(0)) % 5) {
-        case 0: {
-            QJsonParseError error;
-            distributor.acceptPacket(SerialisableDataPacket(argument, &error));
+        case 0:
+            distributor.acceptPacket(SerialisableDataPacket(parse(argument)));
             break;
-        }
         case 1:
             distributor.acceptPacket(packetWithClass(argument, QStringLiteral("DatacorePacket")));
             break;
