@@ -22,8 +22,6 @@ private slots:
     void flatten_data();
     void flatten();
     void writtenTree();
-    void packetKeys_data();
-    void packetKeys();
 };
 
 void TestPathTree::flatten_data()
@@ -74,45 +72,6 @@ void TestPathTree::writtenTree()
                         R"({"Core":"commandCoreRouter","Kids":[{"Core":"a","Kids":[{"Core":"x"}]},{"Core":"b"}]}})"));
     QCOMPARE(flattenPathTree(packet.commandTree()),
              (QStringList{"commandCoreRouter", "commandCoreRouter/a", "commandCoreRouter/a/x", "commandCoreRouter/b"}));
-}
-
-void TestPathTree::packetKeys_data()
-{
-    QTest::addColumn<QByteArray>("packet");
-    QTest::addColumn<bool>("hasClientId");
-    QTest::addColumn<QString>("clientId");
-    QTest::addColumn<QString>("hasTrees");
-
-    QTest::newRow("nothing") << QByteArray("{}") << false << "" << "----";
-    QTest::newRow("all present")
-        << QByteArray(R"({"ClientId":"7","ConfigTreeObject":{},"StatusTreeObject":{},"CommandTreeObject":{},)"
-                      R"("PersistentConfigTreeObject":{}})")
-        << true << "7" << "CSMP";
-    QTest::newRow("wrong types") << QByteArray(R"({"ClientId":7,"ConfigTreeObject":[],"StatusTreeObject":"x"})")
-                                 << false << "" << "----";
-    QTest::newRow("keys are case-sensitive") << QByteArray(R"({"clientId":"7","configTreeObject":{}})") << false
-                                             << "" << "----";
-}
-
-void TestPathTree::packetKeys()
-{
-    QFETCH(QByteArray, packet);
-    QFETCH(bool, hasClientId);
-    QFETCH(QString, clientId);
-    QFETCH(QString, hasTrees);
-
-    DatacorePathRadixTreePacket tree;
-    tree.jsonObject() = json(packet);
-    QCOMPARE(tree.hasClientId(), hasClientId);
-    QCOMPARE(tree.clientId(), clientId);
-    const QString trees = QString(tree.hasConfigTree() ? "C" : "-") + (tree.hasStatusTree() ? "S" : "-")
-        + (tree.hasCommandTree() ? "M" : "-") + (tree.hasPersistentConfigTree() ? "P" : "-");
-    QCOMPARE(trees, hasTrees);
-    // A missing tree reads as a nameless root without kids.
-    if (!tree.hasConfigTree()) {
-        QCOMPARE(tree.configTree().core, QString());
-        QVERIFY(tree.configTree().kids.empty());
-    }
 }
 
 QTEST_GUILESS_MAIN(TestPathTree)
