@@ -4,8 +4,10 @@
 #include "clientdatacoreregistry.h"
 #include "vqlog.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QEventLoop>
 #include <QHash>
 
 #include <mutex>
@@ -23,67 +25,113 @@ void sleepOnePollStep()
     ::nanosleep(&step, nullptr);
 }
 
-} // namespace
-
-// What the event-loop thread, which alone deletes the registry and the
-// datacores, tells the manipulator's thread about them. Every use of one of
-// them from the manipulator's thread (connecting, emitting into a queued
-// connection to it) happens under the mutex after checking here that it is
-// alive; the deletion reports take the same mutex from inside destroyed(), so
-// nothing is torn down in the middle of such a use. A datacore gets a new
-// serial each time it is first seen, so that a new datacore at the address of
-// a deleted one is not taken for it. std::mutex, not QMutex: the instrumented
-// lock is what makes the ordering visible to ThreadSanitizer.
-class ClientDatacoreManipulator::Lifetimes
+// Which of the registries and datacores that manipulators deal with have not
+// been deleted yet. The event-loop thread, which alone deletes them, reports
+// each deletion from inside destroyed() under the mutex; a manipulator's
+// thread uses one of them (connects to it, emits into a queued connection to
+// it) only under the same mutex after checking here that it is alive, so
+// nothing is torn down in the middle of such a use. An object gets a new
+// serial each time it starts being tracked, so that a new object at the
+// address of a deleted one is not taken for it.
+//
+// Process-wide, and reached by connections without captures, so that the
+// event-loop thread never reads memory that a manipulator's thread made and
+// handed over through a Qt connection: Qt orders that with locks that
+// ThreadSanitizer cannot see, and std::mutex is used for the same reason.
+class LiveObjects
 {
 public:
-    // Event-loop thread, for every answer the registry gives.
-    static void watch(const std::shared_ptr<Lifetimes>& self, ClientDatacore* datacore)
+    static std::mutex& mutex()
     {
-        if (!datacore)
-            return;
-        {
-            std::lock_guard<std::mutex> lock(self->mutex);
-            if (self->datacores.contains(datacore))
-                return;
-            self->datacores.insert(datacore, ++self->lastSerial);
-        }
-        const std::weak_ptr<Lifetimes> weak = self;
-        QObject::connect(datacore, &QObject::destroyed, [weak](QObject* object) {
-            if (const std::shared_ptr<Lifetimes> lifetimes = weak.lock()) {
-                std::lock_guard<std::mutex> lock(lifetimes->mutex);
-                lifetimes->datacores.remove(object);
-            }
-        });
+        static std::mutex mutex;
+        return mutex;
     }
 
-    // The caller holds the mutex; 0 for a datacore that is not alive.
-    quint64 serialOf(const QObject* datacore) const { return datacores.value(datacore, 0); }
+    static void track(QObject* object)
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex());
+            if (serials().contains(object))
+                return;
+            static quint64 lastSerial = 0;
+            serials().insert(object, ++lastSerial);
+        }
+        QObject::connect(object, &QObject::destroyed, &LiveObjects::forget);
+    }
 
-    std::mutex mutex;
-    bool registryAlive = true;
-    QHash<const QObject*, quint64> datacores;
-    quint64 lastSerial = 0;
+    // The caller holds mutex(); 0 for an object that is not alive.
+    static quint64 serialOf(const QObject* object) { return serials().value(object, 0); }
+
+    // For its lifetime, every deletion wakes the calling thread's event
+    // dispatcher: a thread that sleeps until its next event while it waits on
+    // a tracked object gets no event of its own when the object goes.
+    class WakeOnDeletion
+    {
+    public:
+        WakeOnDeletion()
+            : m_dispatcher(QAbstractEventDispatcher::instance())
+        {
+            std::lock_guard<std::mutex> lock(mutex());
+            ++sleepers()[m_dispatcher];
+        }
+        ~WakeOnDeletion()
+        {
+            std::lock_guard<std::mutex> lock(mutex());
+            if (--sleepers()[m_dispatcher] == 0)
+                sleepers().remove(m_dispatcher);
+        }
+        WakeOnDeletion(const WakeOnDeletion&) = delete;
+        WakeOnDeletion& operator=(const WakeOnDeletion&) = delete;
+
+    private:
+        QAbstractEventDispatcher* m_dispatcher;
+    };
+
+private:
+    static void forget(QObject* object)
+    {
+        std::lock_guard<std::mutex> lock(mutex());
+        serials().remove(object);
+        for (auto it = sleepers().cbegin(); it != sleepers().cend(); ++it)
+            it.key()->wakeUp();
+    }
+
+    static QHash<QAbstractEventDispatcher*, int>& sleepers()
+    {
+        static QHash<QAbstractEventDispatcher*, int> sleepers;
+        return sleepers;
+    }
+
+    static QHash<const QObject*, quint64>& serials()
+    {
+        static QHash<const QObject*, quint64> serials;
+        return serials;
+    }
 };
+
+} // namespace
 
 ClientDatacoreManipulator::ClientDatacoreManipulator(ClientDatacoreRegistry* registry, QObject* parent)
     : QObject(parent)
     , m_registry(registry)
-    , m_lifetimes(std::make_shared<Lifetimes>())
 {
     ClientDatacore::registerMetaTypes();
-    if (!registry) {
-        m_lifetimes->registryAlive = false;
+    // A thread started outside Qt (std::thread) has no event dispatcher until
+    // an event loop is made; without one processEvents() would deliver no answer.
+    if (!QAbstractEventDispatcher::instance())
+        QEventLoop createsTheDispatcher;
+    if (!registry)
         return;
+    LiveObjects::track(registry);
+    {
+        std::lock_guard<std::mutex> lock(LiveObjects::mutex());
+        m_registrySerial = LiveObjects::serialOf(registry);
     }
-    const std::shared_ptr<Lifetimes> lifetimes = m_lifetimes;
     // Before the queued answer is connected: a datacore must be known alive by
     // the time its answer can reach this thread.
-    connect(registry, &ClientDatacoreRegistry::lookupRequestResult, this,
-            [lifetimes](ClientDatacore* datacore) { Lifetimes::watch(lifetimes, datacore); }, Qt::DirectConnection);
-    connect(registry, &QObject::destroyed, this, [lifetimes] {
-        std::lock_guard<std::mutex> lock(lifetimes->mutex);
-        lifetimes->registryAlive = false;
+    connect(registry, &ClientDatacoreRegistry::lookupRequestResult, this, [](ClientDatacore* datacore) {
+        if (datacore)
+            LiveObjects::track(datacore);
     }, Qt::DirectConnection);
 
     connect(this, &ClientDatacoreManipulator::requestDatacore, registry,
@@ -102,15 +150,16 @@ void ClientDatacoreManipulator::receiveRequestedDatacore(ClientDatacore* datacor
         return;
     m_requestedDatacore = datacore;
     m_datacoreReceived = true;
+    stopWaitingForEvents();
 }
 
 bool ClientDatacoreManipulator::canAnswerPendingLookup(const ClientDatacore* datacore) const
 {
     if (!datacore)
         return true;
-    std::lock_guard<std::mutex> lock(m_lifetimes->mutex);
+    std::lock_guard<std::mutex> lock(LiveObjects::mutex());
     // A deleted datacore means a cleared registry, which is an answer too.
-    return m_lifetimes->serialOf(datacore) == 0 || datacore->fullPath() == m_pendingPath;
+    return LiveObjects::serialOf(datacore) == 0 || datacore->fullPath() == m_pendingPath;
 }
 
 void ClientDatacoreManipulator::receiveDatacoreValue(QStringList data, QStringList validationMessages, bool isActive)
@@ -122,6 +171,7 @@ void ClientDatacoreManipulator::receiveDatacoreValue(QStringList data, QStringLi
     m_validationMessages = validationMessages;
     m_isActive = isActive;
     m_valueReceived = true;
+    stopWaitingForEvents();
 }
 
 void ClientDatacoreManipulator::receiveDatacoreOutOfSync()
@@ -142,24 +192,23 @@ ClientDatacore* ClientDatacoreManipulator::requestDatacoreBlocking(const QString
     m_currentSerial = 0;
     m_pendingPath = path;
     {
-        std::lock_guard<std::mutex> lock(m_lifetimes->mutex);
-        if (!m_lifetimes->registryAlive)
+        std::lock_guard<std::mutex> lock(LiveObjects::mutex());
+        if (!isRegistryAliveLocked())
             return nullptr;
         emit requestDatacore(path);
     }
     m_lookupPending = true;
-    bool registryAlive = true;
-    while (!m_datacoreReceived && registryAlive) {
-        QCoreApplication::processEvents();
-        std::lock_guard<std::mutex> lock(m_lifetimes->mutex);
-        registryAlive = m_lifetimes->registryAlive;
+    {
+        const LiveObjects::WakeOnDeletion wake;
+        while (!m_datacoreReceived && isRegistryAlive())
+            waitForEvents();
     }
     m_lookupPending = false;
     if (!m_datacoreReceived || !m_requestedDatacore)
         return nullptr;
 
-    std::lock_guard<std::mutex> lock(m_lifetimes->mutex);
-    const quint64 serial = m_lifetimes->serialOf(m_requestedDatacore);
+    std::lock_guard<std::mutex> lock(LiveObjects::mutex());
+    const quint64 serial = LiveObjects::serialOf(m_requestedDatacore);
     if (serial == 0)
         return nullptr;
     m_currentDatacore = m_requestedDatacore;
@@ -167,14 +216,39 @@ ClientDatacore* ClientDatacoreManipulator::requestDatacoreBlocking(const QString
     return m_currentDatacore;
 }
 
+void ClientDatacoreManipulator::waitForEvents()
+{
+    // Sleeps rather than spins until an answer, or a deletion, wakes it.
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+}
+
+void ClientDatacoreManipulator::stopWaitingForEvents()
+{
+    // Having delivered the answer, processEvents() would otherwise go on to
+    // sleep until some other event came.
+    if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())
+        dispatcher->interrupt();
+}
+
+bool ClientDatacoreManipulator::isRegistryAlive() const
+{
+    std::lock_guard<std::mutex> lock(LiveObjects::mutex());
+    return isRegistryAliveLocked();
+}
+
+bool ClientDatacoreManipulator::isRegistryAliveLocked() const
+{
+    return m_registrySerial != 0 && LiveObjects::serialOf(m_registry) == m_registrySerial;
+}
+
 bool ClientDatacoreManipulator::isCurrentDatacoreAliveLocked() const
 {
-    return m_currentSerial != 0 && m_lifetimes->serialOf(m_currentDatacore) == m_currentSerial;
+    return m_currentSerial != 0 && LiveObjects::serialOf(m_currentDatacore) == m_currentSerial;
 }
 
 bool ClientDatacoreManipulator::isCurrentDatacoreAlive() const
 {
-    std::lock_guard<std::mutex> lock(m_lifetimes->mutex);
+    std::lock_guard<std::mutex> lock(LiveObjects::mutex());
     return isCurrentDatacoreAliveLocked();
 }
 
@@ -183,7 +257,7 @@ bool ClientDatacoreManipulator::setDatacoreString(const QString& path, const QSt
     ClientDatacore* datacore = requestDatacoreBlocking(path);
     if (!datacore)
         return false;
-    std::lock_guard<std::mutex> lock(m_lifetimes->mutex);
+    std::lock_guard<std::mutex> lock(LiveObjects::mutex());
     if (!isCurrentDatacoreAliveLocked())
         return false;
     const QMetaObject::Connection setter = connect(this, &ClientDatacoreManipulator::setDatacoreStringValue, datacore,
@@ -205,7 +279,7 @@ DatacoreValue ClientDatacoreManipulator::getDatacoreValue(const QString& path, b
     QMetaObject::Connection updates;
     QMetaObject::Connection request;
     {
-        std::lock_guard<std::mutex> lock(m_lifetimes->mutex);
+        std::lock_guard<std::mutex> lock(LiveObjects::mutex());
         if (!isCurrentDatacoreAliveLocked())
             return DatacoreValue();
         updates = connect(datacore, &ClientDatacore::datacoreUpdated, this,
@@ -215,8 +289,11 @@ DatacoreValue ClientDatacoreManipulator::getDatacoreValue(const QString& path, b
         emit requestDatacoreUpdate();
     }
     // A deleted datacore drops the queued request: its answer will never come.
-    while (!m_valueReceived && isCurrentDatacoreAlive())
-        QCoreApplication::processEvents();
+    {
+        const LiveObjects::WakeOnDeletion wake;
+        while (!m_valueReceived && isCurrentDatacoreAlive())
+            waitForEvents();
+    }
     // Safe on connections whose datacore is gone: they are already broken.
     disconnect(updates);
     disconnect(request);
@@ -237,7 +314,7 @@ bool ClientDatacoreManipulator::setDatacoreStringListAndWaitForSync(const QStrin
     QMetaObject::Connection inSync;
     QMetaObject::Connection outOfSync;
     {
-        std::lock_guard<std::mutex> lock(m_lifetimes->mutex);
+        std::lock_guard<std::mutex> lock(LiveObjects::mutex());
         if (!isCurrentDatacoreAliveLocked())
             return false;
         const QMetaObject::Connection setter =

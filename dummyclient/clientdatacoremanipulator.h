@@ -6,7 +6,6 @@
 #include <QStringList>
 
 #include <atomic>
-#include <memory>
 
 class ClientDatacore;
 class ClientDatacoreRegistry;
@@ -23,9 +22,10 @@ struct DatacoreValue
 // thread of its own: look a datacore up, read it, set it, and set it and wait
 // until the server has confirmed the change. It reaches the registry and the
 // datacores only through signals and slots. The lookup and the read wait by
-// processing the calling thread's events, so the manipulator must live in the
-// thread that calls it; the sync waits only sleep, in 50 ms steps, for at most
-// 1000 ms (out of sync) and then 5000 ms (in sync).
+// processing the calling thread's events (sleeping until the next one comes),
+// so the manipulator must live in the thread that calls it; the sync waits
+// only sleep, in 50 ms steps, for at most 1000 ms (out of sync) and then
+// 5000 ms (in sync).
 //
 // No wait outlives what it waits for. When the registry is destroyed a lookup
 // ends with null; when the datacore is destroyed (the registry is cleared
@@ -66,13 +66,15 @@ public slots:
     void receiveDatacoreInSync();
 
 private:
-    class Lifetimes;
-
     enum class SyncWait { Received, TimedOut, DatacoreDeleted };
     SyncWait waitForSyncFlag(const std::atomic<bool>& flag, qint64 limitMs) const;
     bool canAnswerPendingLookup(const ClientDatacore* datacore) const;
     bool isCurrentDatacoreAlive() const;
     bool isCurrentDatacoreAliveLocked() const;
+    bool isRegistryAlive() const;
+    bool isRegistryAliveLocked() const;
+    static void waitForEvents();
+    static void stopWaitingForEvents();
 
     QStringList m_data;
     QStringList m_validationMessages;
@@ -85,9 +87,7 @@ private:
     std::atomic<bool> m_outOfSyncReceived{false};
     std::atomic<bool> m_inSyncReceived{false};
 
-    // Which datacores the event-loop thread has not deleted yet; shared with
-    // the connections that report deletions, which may outlive this object.
-    std::shared_ptr<Lifetimes> m_lifetimes;
+    quint64 m_registrySerial = 0;
     bool m_lookupPending = false;
     QString m_pendingPath;
     // The datacore of the operation under way, kept apart from the registry's
