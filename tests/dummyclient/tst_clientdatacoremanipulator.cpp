@@ -1,0 +1,399 @@
+#include "clientdatacore.h"
+#include "clientdatacoremanipulator.h"
+#include "datacorebase.h"
+#include "datacorepacket.h"
+#include "datacorepathradixtreepacket.h"
+#include "logcapture.h"
+#include "networkconnection.h"
+#include "serialisabledatapacketdistributor.h"
+#include "serverdatacoretree.h"
+#include "vqclientdatacoremanager.h"
+
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <thread>
+
+namespace {
+
+const QString NAME_PATH = QStringLiteral("configCoreRouter/unit/name");
+const QString LEVELS_PATH = QStringLiteral("configCoreRouter/unit/levels");
+const QString ALARM_PATH = QStringLiteral("statusCoreRouter/alarm");
+
+const char TREE[] = R"({
+    "configCoreRouter": { "unit": { "name": { "data": "studio" }, "levels": { "data": ["-18", "-20"] } } },
+    "statusCoreRouter": {
+        "alarm": {
+            "data": "on",
+            "reasonsForBeingInvalid": [ { "MessageBase": { "type": 2, "identifier": 10 }, "DatacoreValidStatusMessage": {} } ],
+            "reasonsForBeingInactive": [ { "MessageBase": { "type": 1, "identifier": 1 }, "DatacoreActiveStatusMessage": {} } ]
+        }
+    },
+    "commandCoreRouter": {},
+    "persistentConfigCoreRouter": {}
+})";
+
+const QString SET_LINE = QStringLiteral("Set datacore, waiting for out of sync");
+const QString IN_SYNC_LINE = QStringLiteral("In sync, all good");
+const QString NO_CHANGE_LINE = QStringLiteral("No out of sync, assuming no change");
+const QString NO_SYNC_LINE = QStringLiteral("No sync, bad");
+const QString DELETED_LINE = QStringLiteral("Datacore deleted while waiting for sync");
+
+// A control server for one client inside the test process: sends the path
+// tree and every datacore, then answers the client's changes with its
+// "ClientID" and "PacketID", or keeps silent. It parses frames itself rather
+// than through a distributor, which would share the process-wide receiver
+// registry with the client's.
+class LoopbackServer : public QObject
+{
+public:
+    LoopbackServer()
+    {
+        QString error;
+        m_loaded = m_tree.load(QJsonDocument::fromJson(TREE).object(), &error);
+        m_listener.listen(QHostAddress::LocalHost, 0);
+        connect(&m_listener, &QTcpServer::newConnection, this, &LoopbackServer::onNewConnection);
+    }
+
+    bool isReady() const { return m_loaded && m_listener.isListening(); }
+    quint16 port() const { return m_listener.serverPort(); }
+    void dropClient()
+    {
+        if (m_socket)
+            m_socket->abort();
+    }
+
+    bool confirmChanges = true;
+    QList<DatacorePacket> changes;
+
+private:
+    void onNewConnection()
+    {
+        m_socket = m_listener.nextPendingConnection();
+        connect(m_socket, &QTcpSocket::readyRead, this, &LoopbackServer::onReadyRead);
+        DatacorePathRadixTreePacket tree;
+        tree.setConfigTree(*m_tree.router(0));
+        tree.setStatusTree(*m_tree.router(1));
+        tree.setCommandTree(*m_tree.router(2));
+        tree.setPersistentConfigTree(*m_tree.router(3));
+        writePacket(tree, m_socket);
+        for (const QString& path : m_tree.paths())
+            writePacket(DatacorePacket(m_tree.datacoreJson(path), path), m_socket);
+    }
+
+    void onReadyRead()
+    {
+        m_buffer += m_socket->readAll();
+        for (;;) {
+            const RawDataPacketHeader header = readHeader(m_buffer);
+            if (header.packetType != SerialisableDataPacket::PACKET_TYPE)
+                return;
+            const DatacorePacket change(SerialisableDataPacket(m_buffer, header));
+            m_buffer.remove(0, RawDataPacketHeader::SIZE + int(header.payloadLength));
+            changes.append(change);
+            if (confirmChanges && m_tree.applyClientChange(change.path(), change.datacore())) {
+                writePacket(DatacorePacket(change.clientId(), change.packetId(), m_tree.datacoreJson(change.path()),
+                                           change.path()),
+                            m_socket);
+            }
+        }
+    }
+
+    ServerDatacoreTree m_tree;
+    bool m_loaded = false;
+    QTcpServer m_listener;
+    QTcpSocket* m_socket = nullptr;
+    QByteArray m_buffer;
+};
+
+// The client side that lives on the event-loop thread.
+struct Mirror
+{
+    SerialisableDataPacketDistributor distributor;
+    NetworkConnection connection;
+    std::unique_ptr<VqClientDatacoreManager> manager =
+        std::make_unique<VqClientDatacoreManager>(&connection, &distributor);
+
+    ClientDatacoreRegistry* registry() { return manager->registry(); }
+    ClientDatacore* datacore(const QString& path) { return registry()->lookupDatacore(path); }
+};
+
+// One job on a thread of its own, started outside Qt, with a manipulator made
+// on that thread, as the manipulator's users do.
+class ManipulatorThread
+{
+public:
+    using Job = std::function<void(ClientDatacoreManipulator&)>;
+
+    ManipulatorThread(ClientDatacoreRegistry* registry, Job job)
+        : m_thread([this, registry, job] {
+            {
+                ClientDatacoreManipulator manipulator(registry);
+                job(manipulator);
+            }
+            m_finished = true;
+        })
+    {
+    }
+    ~ManipulatorThread() { m_thread.join(); }
+
+    // Keeps the calling thread's event loop going meanwhile.
+    bool waitForFinished(int timeoutMs = 10000)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (!m_finished && timer.elapsed() < timeoutMs)
+            QTest::qWait(5);
+        return m_finished;
+    }
+
+private:
+    std::atomic<bool> m_finished{false};
+    std::thread m_thread;
+};
+
+// Swallows the events that reach an object (in these tests only the queued
+// calls of the manipulator), as if its thread never got round to them. It does
+// not look at them: they were made by the other thread.
+class EventSwallower : public QObject
+{
+public:
+    bool swallowed = false;
+
+protected:
+    bool eventFilter(QObject*, QEvent*) override
+    {
+        swallowed = true;
+        return true;
+    }
+};
+
+} // namespace
+
+class TestClientDatacoreManipulator : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void lookup_data();
+    void lookup();
+    void read_data();
+    void read();
+    void setAndWaitForSync_data();
+    void setAndWaitForSync();
+    void concurrentLookupsGetTheirOwnAnswers();
+    void waitEndsWhenConnectionIsLost_data();
+    void waitEndsWhenConnectionIsLost();
+
+private:
+    // Runs job on its own thread while this thread keeps the event loop going.
+    bool runOnManipulatorThread(const ManipulatorThread::Job& job, int timeoutMs = 10000);
+
+    std::unique_ptr<LoopbackServer> m_server;
+    std::unique_ptr<Mirror> m_mirror;
+};
+
+void TestClientDatacoreManipulator::init()
+{
+    m_server = std::make_unique<LoopbackServer>();
+    QVERIFY(m_server->isReady());
+    m_mirror = std::make_unique<Mirror>();
+    QVERIFY(m_mirror->connection.connectToHost(QStringLiteral("127.0.0.1"), m_server->port()));
+    QTRY_VERIFY(m_mirror->datacore(ALARM_PATH) && !m_mirror->datacore(ALARM_PATH)->data().isEmpty());
+}
+
+void TestClientDatacoreManipulator::cleanup()
+{
+    m_mirror.reset();
+    m_server.reset();
+}
+
+bool TestClientDatacoreManipulator::runOnManipulatorThread(const ManipulatorThread::Job& job, int timeoutMs)
+{
+    ManipulatorThread thread(m_mirror->registry(), job);
+    return thread.waitForFinished(timeoutMs);
+}
+
+void TestClientDatacoreManipulator::lookup_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("found");
+
+    QTest::newRow("datacore") << NAME_PATH << true;
+    QTest::newRow("router") << QStringLiteral("statusCoreRouter") << true;
+    QTest::newRow("unknown path") << QStringLiteral("configCoreRouter/unit/colour") << false;
+    QTest::newRow("differs in letter case") << QStringLiteral("configCoreRouter/Unit/name") << false;
+}
+
+void TestClientDatacoreManipulator::lookup()
+{
+    QFETCH(QString, path);
+    QFETCH(bool, found);
+
+    ClientDatacore* result = nullptr;
+    QVERIFY(runOnManipulatorThread([&](ClientDatacoreManipulator& manipulator) {
+        result = manipulator.requestDatacoreBlocking(path);
+    }));
+    QCOMPARE(result, m_mirror->datacore(path));
+    QCOMPARE(result != nullptr, found);
+}
+
+void TestClientDatacoreManipulator::read_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QStringList>("data");
+    QTest::addColumn<QStringList>("validationMessages");
+    QTest::addColumn<bool>("isActive");
+
+    QTest::newRow("single value") << NAME_PATH << true << QStringList{"studio"} << QStringList() << true;
+    QTest::newRow("list") << LEVELS_PATH << true << QStringList{"-18", "-20"} << QStringList() << true;
+    QTest::newRow("invalid and inactive")
+        << ALARM_PATH << true << QStringList{"on"}
+        << QStringList{"Error: Stored value could not be deserialised into type boolean"} << false;
+    QTest::newRow("unknown path") << QStringLiteral("statusCoreRouter/none") << false << QStringList() << QStringList()
+                                  << false;
+}
+
+void TestClientDatacoreManipulator::read()
+{
+    QFETCH(QString, path);
+    QFETCH(bool, ok);
+    QFETCH(QStringList, data);
+    QFETCH(QStringList, validationMessages);
+    QFETCH(bool, isActive);
+
+    DatacoreValue value;
+    bool readOk = !ok;
+    QVERIFY(runOnManipulatorThread([&](ClientDatacoreManipulator& manipulator) {
+        value = manipulator.getDatacoreValue(path, &readOk);
+    }));
+    QCOMPARE(readOk, ok);
+    QCOMPARE(value.data, data);
+    QCOMPARE(value.validationMessages, validationMessages);
+    QCOMPARE(value.isActive, isActive);
+}
+
+void TestClientDatacoreManipulator::setAndWaitForSync_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QStringList>("value");
+    QTest::addColumn<bool>("confirm");
+    QTest::addColumn<bool>("result");
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<int>("changesSent");
+    QTest::addColumn<int>("minimumMs");
+
+    QTest::newRow("confirmed by the server")
+        << LEVELS_PATH << QStringList{"-6", "-9", "-12"} << true << true << QStringList{SET_LINE, IN_SYNC_LINE} << 1 << 0;
+    QTest::newRow("value already held")
+        << NAME_PATH << QStringList{"studio"} << true << true << QStringList{SET_LINE, NO_CHANGE_LINE} << 0 << 1000;
+    QTest::newRow("never confirmed")
+        << NAME_PATH << QStringList{"gallery"} << false << false << QStringList{SET_LINE, NO_SYNC_LINE} << 1 << 5000;
+    QTest::newRow("unknown path")
+        << QStringLiteral("configCoreRouter/none") << QStringList{"x"} << true << false << QStringList() << 0 << 0;
+}
+
+void TestClientDatacoreManipulator::setAndWaitForSync()
+{
+    QFETCH(QString, path);
+    QFETCH(QStringList, value);
+    QFETCH(bool, confirm);
+    QFETCH(bool, result);
+    QFETCH(QStringList, lines);
+    QFETCH(int, changesSent);
+    QFETCH(int, minimumMs);
+
+    m_server->confirmChanges = confirm;
+    LogCapture capture;
+    bool setResult = !result;
+    qint64 elapsedMs = -1;
+    QVERIFY(runOnManipulatorThread([&](ClientDatacoreManipulator& manipulator) {
+        QElapsedTimer timer;
+        timer.start();
+        setResult = manipulator.setDatacoreStringListAndWaitForSync(path, value);
+        elapsedMs = timer.elapsed();
+    }));
+    QCOMPARE(setResult, result);
+    QCOMPARE(capture.messages(spdlog::level::info), lines);
+    QCOMPARE(m_server->changes.size(), changesSent);
+    QVERIFY2(elapsedMs >= minimumMs, qPrintable(QString::number(elapsedMs)));
+    if (changesSent > 0) {
+        QCOMPARE(m_server->changes.first().path(), path);
+        QCOMPARE(m_mirror->datacore(path)->data(), value);
+    }
+}
+
+void TestClientDatacoreManipulator::concurrentLookupsGetTheirOwnAnswers()
+{
+    // Every lookup answer reaches both manipulators; each must keep to its own.
+    const int rounds = 200;
+    std::atomic<int> wrongAnswers{0};
+    auto lookUpRepeatedly = [&](const QString& path) {
+        return [&, path](ClientDatacoreManipulator& manipulator) {
+            int wrong = 0;
+            for (int i = 0; i < rounds; ++i) {
+                ClientDatacore* datacore = manipulator.requestDatacoreBlocking(path);
+                if (!datacore || datacore->fullPath() != path)
+                    ++wrong;
+            }
+            wrongAnswers += wrong;
+        };
+    };
+    ManipulatorThread other(m_mirror->registry(), lookUpRepeatedly(LEVELS_PATH));
+    QVERIFY(runOnManipulatorThread(lookUpRepeatedly(NAME_PATH), 30000));
+    QVERIFY(other.waitForFinished(30000));
+    QCOMPARE(wrongAnswers.load(), 0);
+}
+
+void TestClientDatacoreManipulator::waitEndsWhenConnectionIsLost_data()
+{
+    QTest::addColumn<bool>("read");
+    QTest::newRow("read whose request never got through") << true;
+    QTest::newRow("set the server never confirms") << false;
+}
+
+void TestClientDatacoreManipulator::waitEndsWhenConnectionIsLost()
+{
+    QFETCH(bool, read);
+
+    // The server drops the client once the manipulator waits.
+    EventSwallower swallower;
+    if (read)
+        m_mirror->datacore(NAME_PATH)->installEventFilter(&swallower);
+    m_server->confirmChanges = false;
+    QTimer drop;
+    connect(&drop, &QTimer::timeout, this, [&] {
+        if (swallower.swallowed || !m_server->changes.isEmpty())
+            m_server->dropClient();
+    });
+    drop.start(10);
+
+    LogCapture capture;
+    bool ok = true;
+    DatacoreValue value{{QStringLiteral("stale")}, {}, true};
+    QVERIFY(runOnManipulatorThread([&](ClientDatacoreManipulator& manipulator) {
+        if (read)
+            value = manipulator.getDatacoreValue(NAME_PATH, &ok);
+        else
+            ok = manipulator.setDatacoreStringListAndWaitForSync(NAME_PATH, {QStringLiteral("gallery")});
+    }));
+    QVERIFY(!ok);
+    QVERIFY(m_mirror->registry()->isEmpty());
+    QCOMPARE(value.data.isEmpty(), read);
+    QCOMPARE(value.isActive, !read);
+    // Ended by the deletion, not by the five-second limit.
+    QCOMPARE(capture.count(NO_SYNC_LINE), 0);
+    QCOMPARE(capture.count(spdlog::level::info, DELETED_LINE), read ? 0 : 1);
+}
+
+QTEST_GUILESS_MAIN(TestClientDatacoreManipulator)
+#include "tst_clientdatacoremanipulator.moc"

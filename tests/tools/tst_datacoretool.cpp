@@ -1,0 +1,376 @@
+#include "datacoresnapshot.h"
+#include "processrunner.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <memory>
+
+namespace {
+
+const QString IGMP_PATH = QStringLiteral("configCoreRouter/systemController/brevEth0IgmpMaxVersion");
+const QString HOST_NAME_PATH = QStringLiteral("configCoreRouter/systemController/hostName");
+const QString CHANNELS_PATH = QStringLiteral("configCoreRouter/generator/audioTone/channelsEnabled");
+const QString NOT_SUPPORTED = QStringLiteral("Error: The stored value is not supported");
+// A datacore whose name holds a "/": the client names it by the last segment
+// only, so the server cannot match the client's change and never answers it.
+const QString UNANSWERED_PATH = QStringLiteral("configCoreRouter/unanswered/level");
+
+// No periodic traffic: values stay as the tree describes them.
+const QStringList QUIET = {QStringLiteral("--status-rate"), QStringLiteral("0"), QStringLiteral("--event-rate"),
+                           QStringLiteral("0"), QStringLiteral("--preset-rate"), QStringLiteral("0"),
+                           QStringLiteral("--measurement-rate"), QStringLiteral("0")};
+
+enum Status { Ok = 0, Differences = 1, Usage = 2, NoConnection = 3, ConnectionLost = 4, TimedOut = 5, UnknownPath = 6,
+              ValueRefused = 7, NotConfirmed = 8 };
+
+struct ToolRun
+{
+    int status = -1;
+    QStringList lines;
+    QString errors;
+};
+
+// A port nobody listens on a moment ago.
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+// A vq_datacore left running, its standard error collected as it comes.
+struct RunningTool
+{
+    bool hasWritten(const QByteArray& text)
+    {
+        errors += process.readAllStandardError();
+        return errors.contains(text);
+    }
+
+    QProcess process;
+    QByteArray errors;
+};
+
+} // namespace
+
+// vq_datacore against vq_simserver, both as separate processes, the server on
+// a free port of its own.
+class TestDatacoreTool : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup();
+    void list_data();
+    void list();
+    void get();
+    void set_data();
+    void set();
+    void jsonAndTextDumpsReadBackAlike();
+    void diffAgainstSavedDump();
+    void watchSeesChangeBySecondClient_data();
+    void watchSeesChangeBySecondClient();
+    void endsWithoutMirror_data();
+    void endsWithoutMirror();
+    void interruptedWatchEndsNormally();
+
+private:
+    bool startServer(const QStringList& arguments = QUIET);
+    ToolRun runTool(const QStringList& arguments, int timeoutMs = 20000) const;
+    QStringList toolArguments(const QStringList& arguments) const;
+
+    std::unique_ptr<ProcessRunner> m_server;
+    quint16 m_port = 0;
+};
+
+bool TestDatacoreTool::startServer(const QStringList& arguments)
+{
+    m_port = freePort();
+    m_server = std::make_unique<ProcessRunner>(QStringLiteral(VQ_SIMSERVER_PATH));
+    if (!m_server->start(QStringList{QStringLiteral("--port"), QString::number(m_port)} + arguments))
+        return false;
+    QElapsedTimer timer;
+    timer.start();
+    while (m_server->countMessagesStartingWith(QStringLiteral("vq_simserver listening on")) == 0) {
+        if (!m_server->isRunning() || timer.elapsed() > 10000)
+            return false;
+        QTest::qWait(20);
+    }
+    return true;
+}
+
+void TestDatacoreTool::cleanup()
+{
+    m_server.reset();
+}
+
+QStringList TestDatacoreTool::toolArguments(const QStringList& arguments) const
+{
+    return QStringList{QStringLiteral("--port"), QString::number(m_port)} + arguments;
+}
+
+ToolRun TestDatacoreTool::runTool(const QStringList& arguments, int timeoutMs) const
+{
+    QProcess tool;
+    tool.start(QStringLiteral(VQ_DATACORE_PATH), toolArguments(arguments));
+    ToolRun run;
+    // The server must keep being served meanwhile: it is a process, not this loop.
+    if (!tool.waitForFinished(timeoutMs)) {
+        tool.kill();
+        tool.waitForFinished();
+        return run;
+    }
+    run.status = tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
+    run.lines = QString::fromUtf8(tool.readAllStandardOutput()).split(QLatin1Char('\n'));
+    run.lines.removeAll(QString());
+    run.errors = QString::fromUtf8(tool.readAllStandardError());
+    return run;
+}
+
+void TestDatacoreTool::list_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QStringList>("lines");
+
+    QTest::newRow("subtree") << QStringList{"list", "configCoreRouter/systemController"} << int(Ok)
+                             << QStringList{"configCoreRouter/systemController",
+                                            "configCoreRouter/systemController/brevEth0IgmpMaxVersion",
+                                            "configCoreRouter/systemController/brevEth1IgmpMaxVersion",
+                                            "configCoreRouter/systemController/hostName",
+                                            "configCoreRouter/systemController/ntpEnabled",
+                                            "configCoreRouter/systemController/ntpServerAddress",
+                                            "configCoreRouter/systemController/timeZone"};
+    QTest::newRow("a leaf, trailing slash") << QStringList{"list", HOST_NAME_PATH + "/"} << int(Ok)
+                                            << QStringList{HOST_NAME_PATH};
+    QTest::newRow("start of a name is no subtree")
+        << QStringList{"list", "configCoreRouter/system"} << int(UnknownPath) << QStringList();
+    QTest::newRow("json") << QStringList{"--json", "list", "persistentConfigCoreRouter/display"} << int(Ok)
+                          << QStringList{R"({"path":"persistentConfigCoreRouter/display"})",
+                                         R"({"path":"persistentConfigCoreRouter/display/brightnessPercent"})",
+                                         R"({"path":"persistentConfigCoreRouter/display/darkTheme"})"};
+    QTest::newRow("options after the command are its arguments")
+        << QStringList{"list", "--json"} << int(UnknownPath) << QStringList();
+    QTest::newRow("unknown command") << QStringList{"lsit"} << int(Usage) << QStringList();
+}
+
+void TestDatacoreTool::list()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QStringList, lines);
+
+    QVERIFY(startServer());
+    const ToolRun run = runTool(arguments);
+    QCOMPARE(run.status, status);
+    QCOMPARE(run.lines, lines);
+    QCOMPARE(run.errors.isEmpty(), status == Ok);
+}
+
+void TestDatacoreTool::get()
+{
+    QVERIFY(startServer());
+    const ToolRun run = runTool({"get", HOST_NAME_PATH, "statusCoreRouter/none", CHANNELS_PATH});
+    QCOMPARE(run.status, int(UnknownPath));
+    QCOMPARE(run.lines, (QStringList{HOST_NAME_PATH + R"( = "vq-unit-01")",
+                                     CHANNELS_PATH + R"( = ["true","true","false","false"])"}));
+    QCOMPARE(run.errors, QStringLiteral("vq_datacore: no datacore statusCoreRouter/none\n"));
+
+    // The whole tree in one go, against the same number of paths.
+    const ToolRun dump = runTool({"dump"});
+    QCOMPARE(dump.status, int(Ok));
+    QCOMPARE(dump.lines.filter(QStringLiteral(" = ")).size(), runTool({"list"}).lines.size());
+}
+
+void TestDatacoreTool::set_data()
+{
+    QTest::addColumn<QStringList>("serverArguments");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QString>("errorPart");
+
+    const QStringList unanswered = QUIET + QStringList{"--tree", QFINDTESTDATA("data/unanswered.json")};
+    QTest::newRow("confirmed") << QUIET << QStringList{"set", IGMP_PATH, "2"} << int(Ok)
+                               << QStringList{IGMP_PATH + R"( = "2")"} << QString();
+    QTest::newRow("value already held") << QUIET << QStringList{"set", HOST_NAME_PATH, "vq-unit-01"} << int(Ok)
+                                        << QStringList{HOST_NAME_PATH + R"( = "vq-unit-01")"} << QString();
+    QTest::newRow("list of values") << QUIET << QStringList{"set", CHANNELS_PATH, "false", "true"} << int(Ok)
+                                    << QStringList{CHANNELS_PATH + R"( = ["false","true"])"} << QString();
+    QTest::newRow("value starting with a dash")
+        << QUIET << QStringList{"set", "configCoreRouter/generator/audioTone/levelDbfs", "-20"} << int(Ok)
+        << QStringList{R"(configCoreRouter/generator/audioTone/levelDbfs = "-20")"} << QString();
+    QTest::newRow("refused, old value kept")
+        << QUIET << QStringList{"set", IGMP_PATH, "7"} << int(ValueRefused)
+        << QStringList{IGMP_PATH + R"( = "3")", "    ! " + NOT_SUPPORTED} << QString("refused the value");
+    QTest::newRow("not a boolean")
+        << QUIET << QStringList{"set", "configCoreRouter/generator/enable", "maybe"} << int(ValueRefused)
+        << QStringList{R"(configCoreRouter/generator/enable = "maybe")",
+                       "    ! Error: Stored value could not be deserialised into type boolean"}
+        << QString("refused the value");
+    QTest::newRow("unknown path") << QUIET << QStringList{"set", "configCoreRouter/none", "1"} << int(UnknownPath)
+                                  << QStringList() << QString("no datacore configCoreRouter/none");
+    QTest::newRow("no confirmation") << unanswered << QStringList{"set", UNANSWERED_PATH, "2"} << int(NotConfirmed)
+                                     << QStringList() << QString("did not confirm");
+    QTest::newRow("connection lost while waiting")
+        << unanswered + QStringList{"--drop-after", "2"} << QStringList{"set", UNANSWERED_PATH, "2"}
+        << int(ConnectionLost) << QStringList() << QString("lost");
+    QTest::newRow("no connection") << QStringList() << QStringList{"set", IGMP_PATH, "2"} << int(NoConnection)
+                                   << QStringList() << QString("cannot connect");
+}
+
+void TestDatacoreTool::set()
+{
+    QFETCH(QStringList, serverArguments);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QStringList, lines);
+    QFETCH(QString, errorPart);
+
+    if (status == NoConnection)
+        m_port = freePort();
+    else
+        QVERIFY(startServer(serverArguments));
+    const ToolRun run = runTool(arguments);
+    QCOMPARE(run.status, status);
+    QCOMPARE(run.lines, lines);
+    QVERIFY2(run.errors.contains(errorPart), qPrintable(run.errors));
+    QCOMPARE(run.errors.isEmpty(), errorPart.isEmpty());
+    if (status == Ok) {
+        // What a second client now gets from the server.
+        const ToolRun check = runTool({"get", arguments.at(1)});
+        QCOMPARE(check.lines, lines);
+    }
+}
+
+void TestDatacoreTool::jsonAndTextDumpsReadBackAlike()
+{
+    QVERIFY(startServer());
+    QVERIFY(runTool({"set", IGMP_PATH, "9"}).status == ValueRefused);
+    const ToolRun text = runTool({"dump"});
+    const ToolRun json = runTool({"--json", "dump"});
+    QCOMPARE(text.status, int(Ok));
+    QCOMPARE(json.status, int(Ok));
+
+    DatacoreSnapshot fromText;
+    DatacoreSnapshot fromJson;
+    QString error;
+    QVERIFY2(DatacoreSnapshot::read(text.lines.join('\n').toUtf8(), &fromText, &error), qPrintable(error));
+    QVERIFY2(DatacoreSnapshot::read(json.lines.join('\n').toUtf8(), &fromJson, &error), qPrintable(error));
+    QCOMPARE(fromText.values().size(), json.lines.size());
+    QVERIFY(fromText.differencesTo(fromJson).isEmpty());
+    const DatacoreValue igmp = fromJson.values().value(IGMP_PATH);
+    QCOMPARE(igmp.data, QStringList{"3"});
+    QCOMPARE(igmp.validationMessages, QStringList{NOT_SUPPORTED});
+}
+
+void TestDatacoreTool::diffAgainstSavedDump()
+{
+    QVERIFY(startServer());
+    QTemporaryDir directory;
+    const QString saved = directory.filePath(QStringLiteral("before.txt"));
+    {
+        QFile file(saved);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(runTool({"dump", "configCoreRouter"}).lines.join('\n').toUtf8());
+    }
+    const ToolRun unchanged = runTool({"diff", saved, "configCoreRouter"});
+    QCOMPARE(unchanged.status, int(Ok));
+    QVERIFY(unchanged.lines.isEmpty());
+
+    QCOMPARE(runTool({"set", HOST_NAME_PATH, "studio-7"}).status, int(Ok));
+    const ToolRun changed = runTool({"diff", saved, "configCoreRouter/systemController"});
+    QCOMPARE(changed.status, int(Differences));
+    QCOMPARE(changed.lines, QStringList{"~ " + HOST_NAME_PATH + R"(: "vq-unit-01" -> "studio-7")"});
+    // Without the prefix the dump was taken with, every other tree counts as added.
+    QCOMPARE(runTool({"diff", saved}).lines.filter(QRegularExpression("^\\+ (status|command|persistentConfig)")).size(),
+             runTool({"list"}).lines.size() - runTool({"list", "configCoreRouter"}).lines.size());
+
+    QCOMPARE(runTool({"diff", directory.filePath(QStringLiteral("missing.txt"))}).status, int(Usage));
+}
+
+void TestDatacoreTool::watchSeesChangeBySecondClient_data()
+{
+    QTest::addColumn<bool>("json");
+    QTest::newRow("text") << false;
+    QTest::newRow("json") << true;
+}
+
+void TestDatacoreTool::watchSeesChangeBySecondClient()
+{
+    QFETCH(bool, json);
+
+    QVERIFY(startServer());
+    RunningTool watcher;
+    QStringList arguments{"--count", "1", "watch", HOST_NAME_PATH, IGMP_PATH};
+    if (json)
+        arguments.prepend(QStringLiteral("--json"));
+    watcher.process.start(QStringLiteral(VQ_DATACORE_PATH), toolArguments(arguments));
+    QTRY_VERIFY_WITH_TIMEOUT(watcher.hasWritten("watching 2 datacore(s)"), 10000);
+
+    QCOMPARE(runTool({"set", HOST_NAME_PATH, "from-another-client"}).status, int(Ok));
+    QVERIFY(watcher.process.waitForFinished(10000));
+    QCOMPARE(watcher.process.exitCode(), int(Ok));
+    const QString line = QString::fromUtf8(watcher.process.readAllStandardOutput()).trimmed();
+    if (json) {
+        const QJsonObject object = QJsonDocument::fromJson(line.toUtf8()).object();
+        QCOMPARE(object.value("path").toString(), HOST_NAME_PATH);
+        QCOMPARE(object.value("data").toArray(), QJsonArray{"from-another-client"});
+        QDateTime time = QDateTime::fromString(object.value("time").toString(), "yyyy-MM-dd'T'HH:mm:ss.zzz'Z'");
+        time.setTimeSpec(Qt::UTC);
+        QVERIFY2(qAbs(time.secsTo(QDateTime::currentDateTimeUtc())) < 60, qPrintable(line));
+    } else {
+        QVERIFY2(line.endsWith(HOST_NAME_PATH + R"( = "from-another-client")"), qPrintable(line));
+        QVERIFY2(QDateTime::fromString(line.left(23), QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")).isValid(),
+                 qPrintable(line));
+    }
+}
+
+void TestDatacoreTool::endsWithoutMirror_data()
+{
+    QTest::addColumn<QStringList>("serverArguments");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("errorPart");
+
+    QTest::newRow("time-out") << QStringList{"--pause-before-tree", "5000"} << QStringList{"-t", "1", "list"}
+                              << int(TimedOut) << QString("within 1 s");
+    QTest::newRow("lost before the tree")
+        << QStringList{"--pause-before-tree", "5000", "--drop-after", "1"} << QStringList{"get", HOST_NAME_PATH}
+        << int(ConnectionLost) << QString("lost");
+}
+
+void TestDatacoreTool::endsWithoutMirror()
+{
+    QFETCH(QStringList, serverArguments);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, errorPart);
+
+    QVERIFY(startServer(serverArguments));
+    const ToolRun run = runTool(arguments);
+    QCOMPARE(run.status, status);
+    QVERIFY(run.lines.isEmpty());
+    QVERIFY2(run.errors.contains(errorPart), qPrintable(run.errors));
+}
+
+void TestDatacoreTool::interruptedWatchEndsNormally()
+{
+    QVERIFY(startServer());
+    RunningTool watcher;
+    watcher.process.start(QStringLiteral(VQ_DATACORE_PATH), toolArguments({"watch", HOST_NAME_PATH}));
+    QTRY_VERIFY_WITH_TIMEOUT(watcher.hasWritten("watching 1 datacore(s)"), 10000);
+    ::kill(pid_t(watcher.process.processId()), SIGINT);
+    QVERIFY(watcher.process.waitForFinished(5000));
+    QCOMPARE(watcher.process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(watcher.process.exitCode(), int(Ok));
+}
+
+QTEST_GUILESS_MAIN(TestDatacoreTool)
+#include "tst_datacoretool.moc"
