@@ -167,7 +167,7 @@ void TestLogging::systemLog()
 
     QTemporaryDir directory;
     QVERIFY(directory.isValid());
-    const QByteArray socketPath = QFile::encodeName(directory.filePath(QStringLiteral("log")));
+    const QByteArray socketPath = QFile::encodeName(directory.path() + QStringLiteral("/log"));
 
     const int fd = ::socket(AF_UNIX, SOCK_DGRAM, 0);
     QVERIFY(fd >= 0);
