@@ -3,8 +3,10 @@
 # multiarch :armhf -dev packages installed on this machine (the default), or,
 # when VQ_ARMHF_SYSROOT names a folder, from the armhf packages unpacked there
 # (scripts/test-armhf makes one when the multiarch install is not possible).
-# moc and rcc are the build machine's. Target programs, tests included, run
-# under qemu user-mode emulation through cmake/armhf-run.
+# moc and rcc are the build machine's: Debian's qtbase5-dev-tools serves every
+# architecture, and a sysroot holds links to them in usr/lib/qt5/bin, where
+# Qt's CMake files look. Target programs, tests included, run under qemu
+# user-mode emulation through cmake/armhf-run.
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR arm)
 set(CMAKE_LIBRARY_ARCHITECTURE arm-linux-gnueabihf)
@@ -33,4 +35,5 @@ string(REGEX REPLACE "/$" "" _vq_armhf_root "${_vq_armhf_prefix}")
 set(ENV{PKG_CONFIG_SYSROOT_DIR} "${_vq_armhf_root}")
 set(ENV{PKG_CONFIG_LIBDIR} "${_vq_armhf_root}/usr/lib/arm-linux-gnueabihf/pkgconfig:${_vq_armhf_root}/usr/share/pkgconfig")
 
-set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_CURRENT_LIST_DIR}/../armhf-run;${_vq_armhf_prefix}")
+get_filename_component(_vq_armhf_run "${CMAKE_CURRENT_LIST_DIR}/../armhf-run" ABSOLUTE)
+set(CMAKE_CROSSCOMPILING_EMULATOR "${_vq_armhf_run};${_vq_armhf_prefix}")
