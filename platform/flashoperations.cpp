@@ -268,7 +268,9 @@ int copyToFlash(const char* sourcePath, const char* destinationPath, size_t size
             std::fprintf(stderr, "Size requested is %zd bytes but mtd is only %u bytes\n", ssize_t(size), info.size);
             return FLASH_TOO_LARGE;
         }
-        const size_t eraseSize = (size + info.erasesize - 1) / info.erasesize * info.erasesize;
+        // Rounded up in 64 bits: near the top of a 4 GiB device a 32-bit size_t would wrap.
+        const std::uint64_t rounded = (std::uint64_t(size) + info.erasesize - 1) / info.erasesize * info.erasesize;
+        const size_t eraseSize = size_t(std::min<std::uint64_t>(rounded, SIZE_MAX));
         if (eraseSize > 0 && eraseFlash(destinationPath, 0, eraseSize) != FLASH_OK) {
             std::fprintf(stderr, "Write failed, could not erase device %s first\n", destinationPath);
             return FLASH_ERASE_FAILED;

@@ -19,7 +19,7 @@ void TestPacketFactory::everyTypeId_data()
     QTest::addColumn<bool>("built");
     QTest::newRow("0x100f, below the table") << 0x100f << false;
     for (int id = 0x1010; id <= 0x1029; ++id)
-        QTest::addRow("0x%x", id) << id << true;
+        QTest::newRow(qPrintable(QStringLiteral("0x%1").arg(id, 0, 16))) << id << true;
     QTest::newRow("0x102a, above the table") << 0x102a << false;
 }
 

@@ -1,5 +1,6 @@
 #include "hardwaresensors.h"
 #include "logcapture.h"
+#include "programlauncher.h"
 #include "sensortable.h"
 
 #include <QtTest>
@@ -287,9 +288,9 @@ void TestHardwareSensors::realLibrary()
     environment.insert(NAMESPACE_CHILD, QStringLiteral("1"));
     child.setProcessEnvironment(environment);
     child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(QStringLiteral("unshare"), {QStringLiteral("-m"), QStringLiteral("--propagation"),
-                                            QStringLiteral("private"), QCoreApplication::applicationFilePath(),
-                                            QStringLiteral("realLibrary")});
+    child.start(QStringLiteral("unshare"),
+                QStringList{QStringLiteral("-m"), QStringLiteral("--propagation"), QStringLiteral("private")}
+                    + ProgramLauncher::command(QCoreApplication::applicationFilePath(), {QStringLiteral("realLibrary")}));
     QVERIFY(child.waitForFinished(60000));
     const QString output = QString::fromUtf8(child.readAll());
     const int skipped = output.indexOf(QLatin1String("SKIP   :"));

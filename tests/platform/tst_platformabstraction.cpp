@@ -2,6 +2,7 @@
 #include "gpio.h"
 #include "mtdpartitions.h"
 #include "outputcapture.h"
+#include "programlauncher.h"
 #include "serialnumber.h"
 #include "vqplatformabstraction.h"
 #include "watchdog.h"
@@ -255,8 +256,8 @@ void TestPlatformAbstraction::watchdogMisuseEndsProcess()
     environment.insert(QStringLiteral("ASAN_OPTIONS"),
                        environment.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":detect_leaks=0"));
     child.setProcessEnvironment(environment);
-    child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("watchdogMisuseEndsProcess:%1").arg(QTest::currentDataTag())});
+    ProgramLauncher::start(child, QCoreApplication::applicationFilePath(),
+                           {QStringLiteral("watchdogMisuseEndsProcess:%1").arg(QTest::currentDataTag())});
     QVERIFY(child.waitForFinished(60000));
     QCOMPARE(child.exitStatus(), QProcess::NormalExit);
     QCOMPARE(child.exitCode(), 1);

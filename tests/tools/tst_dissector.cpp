@@ -339,7 +339,7 @@ void TestDissector::initTestCase()
                 m_craftedFields.append(expectation.section('=', 0, 0));
         }
     }
-    QFile capture(m_dir.filePath(QStringLiteral("crafted.pcap")));
+    QFile capture(m_dir.path() + QStringLiteral("/crafted.pcap"));
     QVERIFY(capture.open(QIODevice::WriteOnly));
     capture.write(pcapOf(segments));
     capture.close();
@@ -377,7 +377,7 @@ void TestDissector::craftedStreams()
 
 void TestDissector::liveSession()
 {
-    const QString captureFile = m_dir.filePath(QStringLiteral("live.pcapng"));
+    const QString captureFile = m_dir.path() + QStringLiteral("/live.pcapng");
     ProcessRunner dumpcap(QStringLiteral("dumpcap"));
     QVERIFY(dumpcap.start({QStringLiteral("-q"), QStringLiteral("-i"), QStringLiteral("lo"), QStringLiteral("-f"),
                            QStringLiteral("tcp port 29440"), QStringLiteral("-w"), captureFile}));
@@ -388,7 +388,7 @@ void TestDissector::liveSession()
                                         "capabilities").arg(dumpcap.process().exitCode())));
     }
 
-    const QString recordFile = m_dir.filePath(QStringLiteral("live.vqrec"));
+    const QString recordFile = m_dir.path() + QStringLiteral("/live.vqrec");
     ProcessRunner server(QStringLiteral(VQ_SIMSERVER_PATH));
     // Enough datacores that the path tree spans several TCP segments.
     QVERIFY(server.start({QStringLiteral("--synthetic"), QStringLiteral("2000"), QStringLiteral("--garbage"),

@@ -77,7 +77,7 @@ bool TestReplay::runSession(const QStringList& serverArguments, ClientSession* s
 void TestReplay::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    QVERIFY(runSession({QStringLiteral("--record"), m_dir.filePath(QStringLiteral("live.vqrec")),
+    QVERIFY(runSession({QStringLiteral("--record"), m_dir.path() + QStringLiteral("/live.vqrec"),
                         QStringLiteral("--drop-after"), QStringLiteral("3"), QStringLiteral("--garbage"),
                         QStringLiteral("--corrupt-length"), QStringLiteral("--measurement-rate"), QStringLiteral("20"),
                         QStringLiteral("--event-rate"), QStringLiteral("5"), QStringLiteral("--preset-rate"),
@@ -105,7 +105,7 @@ void TestReplay::replayMatchesLiveSession()
     QFETCH(bool, paced);
 
     ClientSession replayed;
-    QVERIFY(runSession(QStringList{QStringLiteral("--replay"), m_dir.filePath(QStringLiteral("live.vqrec"))} + options,
+    QVERIFY(runSession(QStringList{QStringLiteral("--replay"), m_dir.path() + QStringLiteral("/live.vqrec")} + options,
                        &replayed));
     QCOMPARE(replayed.messages, m_live.messages);
     // The live connection was dropped three seconds after it began.
