@@ -5,6 +5,7 @@
 #include <QMetaType>
 
 #include <algorithm>
+#include <type_traits>
 
 namespace {
 

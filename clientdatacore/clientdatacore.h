@@ -9,7 +9,6 @@
 #include <QStringList>
 
 #include <cstdint>
-#include <deque>
 
 class DatacorePacket;
 
@@ -36,7 +35,7 @@ public:
     bool applyDatacorePacket(const DatacorePacket& packet, bool answersOwnUpdate);
 
     // Identifiers of local changes not yet answered by the server, oldest first.
-    const std::deque<int>& outstandingPacketIds() const { return m_outstandingPacketIds; }
+    const QList<int>& outstandingPacketIds() const { return m_outstandingPacketIds; }
 
     // messages joined by line feeds; the flags say whether one begins with
     // "Error: " or, failing that, "Warning: ". Either pointer may be null.
@@ -92,5 +91,7 @@ private:
     bool applyServerJson(const QJsonObject& datacoreJson);
 
     QString m_fullPath;
-    std::deque<int> m_outstandingPacketIds;
+    // A QList rather than a std::deque: an empty QList allocates nothing, and
+    // most of the (up to hundreds of thousands of) datacores never change locally.
+    QList<int> m_outstandingPacketIds;
 };

@@ -5,6 +5,8 @@
 #include "networkconnection.h"
 #include "vqlog.h"
 
+#include <utility>
+
 namespace {
 const QString CLIENT_DATACORE_CLASS_NAME = QStringLiteral("ClientDatacore");
 }
@@ -22,7 +24,7 @@ ClientDatacoreRegistry::~ClientDatacoreRegistry()
 
 ClientDatacore* ClientDatacoreRegistry::lookupDatacore(const QString& path) const
 {
-    return m_datacores.value(path, nullptr);
+    return m_index.value(path, nullptr);
 }
 
 void ClientDatacoreRegistry::requestLookupDatacoreFromPath(QString path) const
@@ -34,6 +36,7 @@ void ClientDatacoreRegistry::createDatacores(const QStringList& paths, ClientDat
 {
     if (!m_datacores.isEmpty())
         return;
+    m_index.reserve(paths.size());
 
     for (const QString& path : paths) {
         if (path.endsWith(QLatin1Char('/'))) {
@@ -44,8 +47,9 @@ void ClientDatacoreRegistry::createDatacores(const QStringList& paths, ClientDat
         if (delimiter < 0)
             VqLog::warn("No delimiter, assuming root datacore and creating ClientDatacore for: {}", path);
 
-        auto position = m_datacores.find(path);
-        if (position != m_datacores.end()) {
+        // One search serves both the test for a repeated path and the insertion.
+        const auto position = m_datacores.lowerBound(path);
+        if (position != m_datacores.end() && position.key() == path) {
             // The first datacore of a path stays; a second one could never be
             // found or fed, so it is not created at all.
             VqLog::warn("ClientDatacoreRegistry: Cannot create two cores for path '{}'.", path);
@@ -53,7 +57,8 @@ void ClientDatacoreRegistry::createDatacores(const QStringList& paths, ClientDat
         }
         const QString name = delimiter < 0 ? path : path.mid(delimiter + 1);
         auto* datacore = new ClientDatacore(CLIENT_DATACORE_CLASS_NAME, name, nullptr, path);
-        m_datacores.insert(path, datacore);
+        m_datacores.insert(position, path, datacore);
+        m_index.insert(path, datacore);
         connect(datacore, &ClientDatacore::clientDatacoreHasUpdateForServer, monitor,
                 &ClientDatacoreMonitor::onClientDatacoreUpdated, Qt::DirectConnection);
     }
@@ -69,8 +74,9 @@ void ClientDatacoreRegistry::clear()
 {
     if (m_datacores.isEmpty())
         return;
-    // Taken out of the map first, so that nothing reached from a destructor
+    // Taken out of the maps first, so that nothing reached from a destructor
     // can find a datacore that is being deleted.
+    m_index.clear();
     const QMap<QString, ClientDatacore*> datacores = std::exchange(m_datacores, {});
     for (ClientDatacore* datacore : datacores)
         delete datacore;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QMap>
 #include <QObject>
 #include <QString>
@@ -35,15 +36,20 @@ signals:
     void registryHasBeenCleared() const;
     void registryHasBeenPopulated() const;
 
+private slots:
+    void onDisconnectedFromServer();
+
 public slots:
     // Answers with lookupRequestResult(), found or not, to every listener.
     void requestLookupDatacoreFromPath(QString path) const;
 
-private slots:
-    void onDisconnectedFromServer();
-
 private:
     void clear();
 
+    // Owner, in path order (the order of deletion).
     QMap<QString, ClientDatacore*> m_datacores;
+    // The same datacores for look-up by the path of each received packet: one
+    // hash instead of a walk past many long, alike paths in a tree of nodes
+    // scattered over the heap.
+    QHash<QString, ClientDatacore*> m_index;
 };

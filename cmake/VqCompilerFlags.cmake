@@ -3,6 +3,11 @@ add_compile_options(-Wall -Wextra)
 if(CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_PROCESSOR MATCHES "arm")
     add_compile_options(-Wno-psabi)
 endif()
+# 32-bit targets: 64-bit off_t, so that stat, lseek, pread and pwrite work past
+# 2 GiB as they do on 64-bit ones (Qt is built the same way).
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    add_compile_definitions(_FILE_OFFSET_BITS=64)
+endif()
 
 # Keep to the Qt API the instrument has; newer calls must sit behind QT_VERSION checks.
 add_compile_definitions(QT_DEPRECATED_WARNINGS QT_NO_FOREACH)

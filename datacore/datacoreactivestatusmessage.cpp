@@ -15,16 +15,6 @@ const char* const TEXTS[] = {
 
 } // namespace
 
-DatacoreActiveStatusMessage::DatacoreActiveStatusMessage(int type, int identifier)
-    : MessageBase(type, identifier)
-{
-}
-
-DatacoreActiveStatusMessage::DatacoreActiveStatusMessage(const QJsonObject& object)
-    : MessageBase(object)
-{
-}
-
 DatacoreActiveStatusMessage DatacoreActiveStatusMessage::fromJson(const QJsonObject& object)
 {
     if (object.contains(QLatin1String(CLASS_NAME)))

@@ -8,8 +8,7 @@ class DatacoreActiveStatusMessage final : public MessageBase
 public:
     static constexpr const char CLASS_NAME[] = "DatacoreActiveStatusMessage";
 
-    DatacoreActiveStatusMessage(int type, int identifier);
-    explicit DatacoreActiveStatusMessage(const QJsonObject& object);
+    using MessageBase::MessageBase;
 
     // Without the "DatacoreActiveStatusMessage" key: type 3, identifier 0.
     static DatacoreActiveStatusMessage fromJson(const QJsonObject& object);

@@ -24,7 +24,8 @@ bool DatacoreClassnameElement::deserialise(const QString& path, const QJsonObjec
 {
     if (dataOnly)
         return true;
-    return pathEndsAtElement(path, messages) && sourceHoldsKey(source, key(), messages);
+    QJsonValue ignored;
+    return pathEndsAtElement(path, messages) && findElementValue(source, key(), ignored, messages);
 }
 
 void DatacoreClassnameElement::setClassName(const QString& className)

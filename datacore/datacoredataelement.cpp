@@ -29,9 +29,9 @@ bool DatacoreDataElement::serialise(const QString& path, QJsonObject& target, bo
 bool DatacoreDataElement::deserialise(const QString& path, const QJsonObject& source, bool,
                                       std::list<DatacoreJsonMessage>& messages)
 {
-    if (!pathEndsAtElement(path, messages) || !sourceHoldsKey(source, key(), messages))
+    QJsonValue value;
+    if (!pathEndsAtElement(path, messages) || !findElementValue(source, key(), value, messages))
         return false;
-    const QJsonValue value = source.value(key());
     if (value.isNull()) {
         if (!m_data.isEmpty())
             replaceFromJson(QStringList());

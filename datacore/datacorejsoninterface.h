@@ -3,6 +3,7 @@
 #include "datacorejsonmessage.h"
 
 #include <QJsonObject>
+#include <QJsonValue>
 #include <QString>
 
 #include <list>
@@ -31,11 +32,14 @@ protected:
         messages.emplace_back(MessageBase::TYPE_ERROR, DatacoreJsonMessage::PATH_DOES_NOT_END_AT_ELEMENT);
         return false;
     }
-    static bool sourceHoldsKey(const QJsonObject& source, const QString& key,
-                               std::list<DatacoreJsonMessage>& messages)
+    static bool findElementValue(const QJsonObject& source, const QString& key, QJsonValue& value,
+                                 std::list<DatacoreJsonMessage>& messages)
     {
-        if (source.contains(key))
+        const auto found = source.constFind(key);
+        if (found != source.constEnd()) {
+            value = found.value();
             return true;
+        }
         messages.emplace_back(MessageBase::TYPE_ERROR, DatacoreJsonMessage::JSON_DOES_NOT_CONTAIN_ELEMENT_KEY);
         return false;
     }

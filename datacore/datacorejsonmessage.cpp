@@ -18,16 +18,6 @@ const char* const TEXTS[] = {
 
 } // namespace
 
-DatacoreJsonMessage::DatacoreJsonMessage(int type, int identifier)
-    : MessageBase(type, identifier)
-{
-}
-
-DatacoreJsonMessage::DatacoreJsonMessage(const QJsonObject& object)
-    : MessageBase(object)
-{
-}
-
 DatacoreJsonMessage DatacoreJsonMessage::fromJson(const QJsonObject& object)
 {
     if (object.contains(QLatin1String(CLASS_NAME)))

@@ -11,8 +11,7 @@ public:
     static constexpr int PATH_DOES_NOT_END_AT_ELEMENT = 5;
     static constexpr int JSON_DOES_NOT_CONTAIN_ELEMENT_KEY = 6;
 
-    DatacoreJsonMessage(int type, int identifier);
-    explicit DatacoreJsonMessage(const QJsonObject& object);
+    using MessageBase::MessageBase;
 
     // Without the "DatacoreJsonMessage" key: logs and gives type 3, identifier -1.
     static DatacoreJsonMessage fromJson(const QJsonObject& object);

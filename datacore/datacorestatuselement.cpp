@@ -57,9 +57,9 @@ bool DatacoreStatusElement<Message>::deserialise(const QString& path, const QJso
 {
     if (dataOnly)
         return true;
-    if (!pathEndsAtElement(path, messages) || !sourceHoldsKey(source, key(), messages))
+    QJsonValue value;
+    if (!pathEndsAtElement(path, messages) || !findElementValue(source, key(), value, messages))
         return false;
-    const QJsonValue value = source.value(key());
     if (!value.isArray())
         return true;
     const QJsonArray array = value.toArray();

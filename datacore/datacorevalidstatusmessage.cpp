@@ -57,16 +57,6 @@ const char* const TEXTS[] = {
 
 } // namespace
 
-DatacoreValidStatusMessage::DatacoreValidStatusMessage(int type, int identifier)
-    : MessageBase(type, identifier)
-{
-}
-
-DatacoreValidStatusMessage::DatacoreValidStatusMessage(const QJsonObject& object)
-    : MessageBase(object)
-{
-}
-
 DatacoreValidStatusMessage DatacoreValidStatusMessage::fromJson(const QJsonObject& object)
 {
     if (object.contains(QLatin1String(CLASS_NAME)))

@@ -11,8 +11,7 @@ public:
     static constexpr int NOT_A_BOOLEAN = 10;
     static constexpr int TOO_FEW_ITEMS = 21;
 
-    DatacoreValidStatusMessage(int type, int identifier);
-    explicit DatacoreValidStatusMessage(const QJsonObject& object);
+    using MessageBase::MessageBase;
 
     // Without the "DatacoreValidStatusMessage" key: type 3, identifier 0.
     static DatacoreValidStatusMessage fromJson(const QJsonObject& object);

@@ -10,7 +10,8 @@
 // A coded message about a datacore: a severity (type) and a reason
 // (identifier). Only the two numbers travel in JSON; the text of a reason is
 // looked up by the subclass. Messages are small values, copied into lists; the
-// class is not part of equality.
+// class is not part of equality. A message does not decide its own class when
+// read from JSON: parseSerialisedMessages() does.
 class MessageBase
 {
 public:
@@ -20,6 +21,9 @@ public:
     static constexpr int TYPE_UNSPECIFIED = 3;
     static constexpr int IDENTIFIER_UNSET = -1;
 
+    MessageBase(int type, int identifier);
+    // Reads "MessageBase" only; missing numbers keep the defaults 3 and -1.
+    explicit MessageBase(const QJsonObject& object);
     virtual ~MessageBase();
 
     // {"MessageBase": {"type", "identifier"}, <className()>: {}}
@@ -36,9 +40,6 @@ public:
     bool equals(const MessageBase& other) const;
 
 protected:
-    MessageBase(int type, int identifier);
-    // Reads "MessageBase" only; missing numbers keep the defaults 3 and -1.
-    explicit MessageBase(const QJsonObject& object);
     MessageBase(const MessageBase&) = default;
     MessageBase& operator=(const MessageBase&) = default;
 

@@ -5,6 +5,11 @@
 #include "serialisabledatapacket.h"
 #include "vqlog.h"
 
+#include <QIODevice>
+#include <QVarLengthArray>
+
+#include <limits>
+
 void IncomingFrameBuffer::receive(QByteArray bytes)
 {
     // Taking over the read bytes when nothing is pending avoids a copy; the
@@ -14,7 +19,27 @@ void IncomingFrameBuffer::receive(QByteArray bytes)
     else
         m_buffer.append(bytes);
     bytes = QByteArray();
+    deliverBuffered();
+}
 
+void IncomingFrameBuffer::readFrom(QIODevice& device)
+{
+    if (m_buffer.isEmpty()) {
+        m_buffer = device.readAll();
+    } else {
+        // Appending a readAll() result would copy every byte twice.
+        const qint64 room = std::numeric_limits<int>::max() - m_buffer.size();
+        const int wanted = int(qMin(device.bytesAvailable(), room));
+        const int held = m_buffer.size();
+        m_buffer.resize(held + wanted);
+        const qint64 read = device.read(m_buffer.data() + held, wanted);
+        m_buffer.resize(held + int(qMax<qint64>(read, 0)));
+    }
+    deliverBuffered();
+}
+
+void IncomingFrameBuffer::deliverBuffered()
+{
     const bool dropRaw = m_buffer.size() > MaxBufferedBytes;
     if (dropRaw)
         VqLog::warn("Incoming buffer size {} Discarding raw data packets", m_buffer.size());
@@ -22,7 +47,9 @@ void IncomingFrameBuffer::receive(QByteArray bytes)
         return;
 
     const int consumed = deliverFrames(dropRaw);
-    if (consumed > 0)
+    if (consumed == m_buffer.size())
+        m_buffer.clear();
+    else if (consumed > 0)
         m_buffer.remove(0, consumed);
 }
 
@@ -36,6 +63,7 @@ int IncomingFrameBuffer::deliverFrames(bool dropRaw)
     const char* const data = m_buffer.constData();
     const int size = m_buffer.size();
     int offset = 0;
+    bool corruptionReported = false;
     while (size - offset >= RawDataPacketHeader::SIZE) {
         const RawDataPacketHeader header = readHeader(data + offset, size - offset);
         if (header.packetType == RawDataPacketHeader::INVALID) {
@@ -43,9 +71,14 @@ int IncomingFrameBuffer::deliverFrames(bool dropRaw)
             continue;
         }
         if (header.payloadLength > MaxPayloadLength) {
-            VqLog::error("Incoming frame header claims a payload of {} bytes, more than the limit of {}; "
-                         "skipped as corrupt",
-                         header.payloadLength, MaxPayloadLength);
+            // Once per notification: a run of such bytes would otherwise log
+            // one line per byte.
+            if (!corruptionReported) {
+                VqLog::error("Incoming frame header claims a payload of {} bytes, more than the limit of {}; "
+                             "skipped as corrupt",
+                             header.payloadLength, MaxPayloadLength);
+                corruptionReported = true;
+            }
             ++offset;
             continue;
         }
@@ -57,12 +90,15 @@ int IncomingFrameBuffer::deliverFrames(bool dropRaw)
         if (!dropRaw || header.packetType == SerialisableDataPacket::PACKET_TYPE) {
             const unsigned int key = header.receiverKey();
             const auto& registry = RawDataPacketReceiverInterfaceBase::registry;
-            if (registry.contains(key)) {
+            const auto first = registry.constFind(key);
+            if (first != registry.constEnd()) {
+                // Copied before delivery: a receiver may come or go while
+                // others are being called. Most recently registered first.
+                QVarLengthArray<RawDataPacketReceiverInterfaceBase*, 4> receivers;
+                for (auto it = first; it != registry.constEnd() && it.key() == key; ++it)
+                    receivers.append(it.value());
                 const auto packet = createPacket(QByteArray::fromRawData(data + offset, frameSize), header);
                 if (packet) {
-                    // Copied before delivery: a receiver may come or go while
-                    // others are being called.
-                    const QList<RawDataPacketReceiverInterfaceBase*> receivers = registry.values(key);
                     for (RawDataPacketReceiverInterfaceBase* receiver : receivers)
                         receiver->receivePacket(packet);
                 }

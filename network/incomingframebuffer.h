@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 
+class QIODevice;
+
 // The bytes a connection has received but not yet consumed, and the framing
 // loop over them: it cuts frames in place, builds a packet only for frames
 // that some registered receiver wants and hands it to those receivers. It
@@ -18,12 +20,16 @@ public:
 
     // Adds bytes behind what is buffered and delivers every complete frame.
     void receive(QByteArray bytes);
+    // The same with everything device has available, read straight into
+    // the buffer.
+    void readFrom(QIODevice& device);
     void clear();
 
     // What is left over: an incomplete frame, or fewer than 8 bytes.
     const QByteArray& bufferedBytes() const { return m_buffer; }
 
 private:
+    void deliverBuffered();
     int deliverFrames(bool dropRaw);
 
     QByteArray m_buffer;

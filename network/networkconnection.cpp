@@ -41,10 +41,11 @@ constexpr int FIRST_SOCKET_ERROR = -1;
 
 QString socketErrorText(int socketError)
 {
-    const int index = socketError - FIRST_SOCKET_ERROR;
     const int count = int(sizeof(SOCKET_ERROR_NAMES) / sizeof(SOCKET_ERROR_NAMES[0]));
-    if (socketError >= FIRST_SOCKET_ERROR && index < count && SOCKET_ERROR_NAMES[index])
-        return QLatin1String(SOCKET_ERROR_NAMES[index]);
+    // Range first: the index alone would overflow for values near INT_MAX.
+    if (socketError >= FIRST_SOCKET_ERROR && socketError < FIRST_SOCKET_ERROR + count
+        && SOCKET_ERROR_NAMES[socketError - FIRST_SOCKET_ERROR])
+        return QLatin1String(SOCKET_ERROR_NAMES[socketError - FIRST_SOCKET_ERROR]);
     return QStringLiteral("illegal value for QAbstractSocket::SocketError: %1").arg(socketError);
 }
 
@@ -138,7 +139,7 @@ void NetworkConnection::send(const RawDataPacket& packet)
 void NetworkConnection::onReadyRead()
 {
     if (m_socket)
-        m_incomingBuffer.receive(m_socket->readAll());
+        m_incomingBuffer.readFrom(*m_socket);
 }
 
 void NetworkConnection::onSocketError(QAbstractSocket::SocketError socketError)

@@ -1,4 +1,5 @@
 #include "dummyclientmain.h"
+#include "programlauncher.h"
 #include "vqclientcoreapplicationbase.h"
 
 #include <QProcess>
@@ -82,7 +83,7 @@ void TestApplication::otherExceptionEndsTheProcess()
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QLatin1String(CHILD_MODE_VARIABLE), QStringLiteral("throw"));
     child.setProcessEnvironment(environment);
-    child.start(QCoreApplication::applicationFilePath(), QStringList());
+    ProgramLauncher::start(child, QCoreApplication::applicationFilePath());
     QVERIFY(child.waitForFinished(15000));
     QCOMPARE(child.exitStatus(), QProcess::CrashExit);
 }
@@ -101,7 +102,7 @@ void TestApplication::entryPointReturnsZero()
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QLatin1String(CHILD_MODE_VARIABLE), QStringLiteral("entry"));
     child.setProcessEnvironment(environment);
-    child.start(QCoreApplication::applicationFilePath(), arguments);
+    ProgramLauncher::start(child, QCoreApplication::applicationFilePath(), arguments);
     QVERIFY(child.waitForFinished(15000));
     QCOMPARE(child.exitStatus(), QProcess::NormalExit);
     QCOMPARE(child.exitCode(), 0);

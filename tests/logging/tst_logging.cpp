@@ -1,5 +1,6 @@
 #include "logcapture.h"
 #include "logging.h"
+#include "programlauncher.h"
 #include "vqlog.h"
 
 #include <QDate>
@@ -47,7 +48,7 @@ QProcess* startChild(const QByteArray& mode, QObject* parent)
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QLatin1String(CHILD_MODE_VARIABLE), QString::fromLatin1(mode));
     process->setProcessEnvironment(environment);
-    process->start(QCoreApplication::applicationFilePath(), QStringList());
+    ProgramLauncher::start(*process, QCoreApplication::applicationFilePath());
     return process;
 }
 
@@ -166,7 +167,7 @@ void TestLogging::systemLog()
 
     QTemporaryDir directory;
     QVERIFY(directory.isValid());
-    const QByteArray socketPath = QFile::encodeName(directory.filePath(QStringLiteral("log")));
+    const QByteArray socketPath = QFile::encodeName(directory.path() + QStringLiteral("/log"));
 
     const int fd = ::socket(AF_UNIX, SOCK_DGRAM, 0);
     QVERIFY(fd >= 0);
@@ -187,14 +188,16 @@ void TestLogging::systemLog()
         "done\n"
         "ln -s \"$2\" \"$newdev/log\"\n"
         "mount --rbind \"$newdev\" /dev\n"
-        "exec \"$3\"\n");
+        "shift 2\n"
+        "exec \"$@\"\n");
     QProcess child;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QLatin1String(CHILD_MODE_VARIABLE), QStringLiteral("syslog"));
     child.setProcessEnvironment(environment);
     child.start(QStringLiteral("unshare"),
-                {QStringLiteral("-m"), QStringLiteral("sh"), QStringLiteral("-c"), script, QStringLiteral("sh"),
-                 directory.path(), QString::fromLocal8Bit(socketPath), QCoreApplication::applicationFilePath()});
+                QStringList{QStringLiteral("-m"), QStringLiteral("sh"), QStringLiteral("-c"), script, QStringLiteral("sh"),
+                            directory.path(), QString::fromLocal8Bit(socketPath)}
+                    + ProgramLauncher::command(QCoreApplication::applicationFilePath()));
     QVERIFY(child.waitForFinished(10000));
     if (child.exitCode() != 0) {
         ::close(fd);

@@ -11,25 +11,21 @@ namespace {
 const QString NO_ACCEPTORS = QStringLiteral("There are no packet acceptors registered for packets of type ");
 const QString REFUSED = QStringLiteral("Could not register packetAcceptor to accept packets of the class ");
 
-class RecordingAcceptor : public SerialisableDataPacketAcceptorInterface
+struct RecordingAcceptor : SerialisableDataPacketAcceptorInterface
 {
-public:
-    RecordingAcceptor(const QString& name, QStringList* deliveries) : m_name(name), m_deliveries(deliveries) {}
-
+    RecordingAcceptor(const QString& name, QStringList* deliveries) : name(name), deliveries(deliveries) {}
     bool canAcceptPacket(QString className) override { return !refused.contains(className); }
     void acceptPacket(const SerialisableDataPacket& packet) override
     {
-        m_deliveries->append(m_name + ":" + packet.className());
+        deliveries->append(name + ":" + packet.className());
         if (onAccept)
             onAccept();
     }
 
+    QString name;
+    QStringList* deliveries;
     QStringList refused;
     std::function<void()> onAccept;
-
-private:
-    QString m_name;
-    QStringList* m_deliveries;
 };
 
 } // namespace
@@ -41,98 +37,64 @@ class TestSerialisableDataPacketDistributor : public QObject
 private slots:
     void dispatch_data();
     void dispatch();
-    void listOfNamesRegistersEachInTurn();
-    void receivesJsonFramesFromTheRegistry();
     void registrationDuringDispatchWaitsForTheNextPacket();
 };
 
 void TestSerialisableDataPacketDistributor::dispatch_data()
 {
-    // Registrations are "acceptor:class"; a class after "!" is refused by that
-    // acceptor; acceptor "null" stands for a null pointer. A null packet class
-    // means a packet without "Class".
+    // "acceptor:class" registers, "acceptor:!class" is refused by the acceptor,
+    // "null:class" passes a null pointer; a null packet class means no "Class".
     QTest::addColumn<QStringList>("registrations");
     QTest::addColumn<QString>("packetClass");
     QTest::addColumn<QStringList>("deliveries");
     QTest::addColumn<QStringList>("log");
 
-    QTest::newRow("two acceptors in registration order") << QStringList{"b:X", "a:X"} << "X"
-                                                         << QStringList{"b:X", "a:X"} << QStringList();
-    QTest::newRow("same acceptor twice gets it twice") << QStringList{"a:X", "b:X", "a:X"} << "X"
-                                                       << QStringList{"a:X", "b:X", "a:X"} << QStringList();
-    QTest::newRow("only the packet's class") << QStringList{"a:X", "b:Y"} << "Y" << QStringList{"b:Y"}
-                                             << QStringList();
-    QTest::newRow("class names are case-sensitive") << QStringList{"a:x"} << "X" << QStringList()
-                                                    << QStringList{NO_ACCEPTORS + "X"};
-    QTest::newRow("refusal is logged and not registered") << QStringList{"a:!X", "b:X"} << "X"
-                                                           << QStringList{"b:X"} << QStringList{REFUSED + "X"};
-    QTest::newRow("nobody registered") << QStringList() << "X" << QStringList() << QStringList{NO_ACCEPTORS + "X"};
+    QTest::newRow("registration order") << QStringList{"b:X", "a:X"} << "X" << QStringList{"b:X", "a:X"}
+                                        << QStringList();
+    QTest::newRow("same acceptor twice") << QStringList{"a:X", "b:X", "a:X"} << "X"
+                                         << QStringList{"a:X", "b:X", "a:X"} << QStringList();
+    QTest::newRow("case-sensitive names") << QStringList{"a:x", "b:Y"} << "X" << QStringList()
+                                          << QStringList{NO_ACCEPTORS + "X"};
+    QTest::newRow("refusal logged, not registered") << QStringList{"a:!X", "b:X"} << "X" << QStringList{"b:X"}
+                                                     << QStringList{REFUSED + "X"};
     QTest::newRow("packet without class") << QStringList{"a:X"} << QString() << QStringList()
                                           << QStringList{NO_ACCEPTORS};
-    QTest::newRow("acceptor of the empty name gets classless packets") << QStringList{"a:"} << QString()
-                                                                       << QStringList{"a:"} << QStringList();
-    QTest::newRow("null acceptor ignored silently") << QStringList{"null:X"} << "X" << QStringList()
-                                                    << QStringList{NO_ACCEPTORS + "X"};
+    QTest::newRow("acceptor of the empty name") << QStringList{"a:"} << QString() << QStringList{"a:"}
+                                                << QStringList();
+    QTest::newRow("null acceptor ignored") << QStringList{"null:X"} << "X" << QStringList()
+                                           << QStringList{NO_ACCEPTORS + "X"};
 }
 
 void TestSerialisableDataPacketDistributor::dispatch()
 {
     QFETCH(QStringList, registrations);
     QFETCH(QString, packetClass);
-
     QStringList deliveries;
     std::map<QString, RecordingAcceptor> acceptors;
-    SerialisableDataPacketDistributor distributor;
     LogCapture capture;
-    for (const QString& registration : registrations) {
-        const QString name = registration.section(':', 0, 0);
-        QString className = registration.section(':', 1);
-        RecordingAcceptor* acceptor = nullptr;
-        if (name != "null")
-            acceptor = &acceptors.try_emplace(name, name, &deliveries).first->second;
-        if (className.startsWith('!')) {
-            className.remove(0, 1);
-            acceptor->refused.append(className);
-        }
-        distributor.registerPacketAcceptor(acceptor, className);
-    }
-
-    QJsonObject object{{"Payload", 1}};
-    if (!packetClass.isNull())
-        object.insert("Class", packetClass);
-    distributor.acceptPacket(SerialisableDataPacket(object));
-    QTEST(deliveries, "deliveries");
-    QTEST(capture.messages(spdlog::level::info), "log");
-}
-
-void TestSerialisableDataPacketDistributor::listOfNamesRegistersEachInTurn()
-{
-    QStringList deliveries;
-    RecordingAcceptor acceptor("a", &deliveries);
-    acceptor.refused = QStringList{"B"};
-    SerialisableDataPacketDistributor distributor;
-    LogCapture capture;
-    distributor.registerPacketAcceptor(&acceptor, std::deque<QString>{"A", "B", "C"});
-    for (const char* name : {"A", "B", "C"})
-        distributor.acceptPacket(SerialisableDataPacket(QString(name)));
-    QCOMPARE(deliveries, (QStringList{"a:A", "a:C"}));
-    QCOMPARE(capture.messages(), (QStringList{REFUSED + "B", NO_ACCEPTORS + "B"}));
-}
-
-void TestSerialisableDataPacketDistributor::receivesJsonFramesFromTheRegistry()
-{
-    QStringList deliveries;
-    RecordingAcceptor acceptor("a", &deliveries);
     {
         SerialisableDataPacketDistributor distributor;
-        distributor.registerPacketAcceptor(&acceptor, "J");
+        for (const QString& registration : registrations) {
+            const QString name = registration.section(':', 0, 0);
+            QString className = registration.section(':', 1);
+            RecordingAcceptor* acceptor =
+                name == "null" ? nullptr : &acceptors.try_emplace(name, name, &deliveries).first->second;
+            if (className.startsWith('!'))
+                acceptor->refused.append(className.remove(0, 1));
+            distributor.registerPacketAcceptor(acceptor, std::deque<QString>{className});
+        }
+        QJsonObject object{{"Payload", 1}};
+        if (!packetClass.isNull())
+            object.insert("Class", packetClass);
+        // Through the registry, as a received frame arrives.
         const auto receivers = RawDataPacketReceiverInterfaceBase::registry.values(0x1010);
         QCOMPARE(receivers.size(), 1);
-        receivers.first()->receivePacket(std::make_shared<SerialisableDataPacket>(QStringLiteral("J")));
+        receivers.first()->receivePacket(std::make_shared<SerialisableDataPacket>(object));
         distributor.receiveTypedPacket(nullptr);
     }
-    QCOMPARE(deliveries, QStringList{"a:J"});
     QVERIFY(!RawDataPacketReceiverInterfaceBase::registry.contains(0x1010));
+    QTEST(deliveries, "deliveries");
+    QTEST(capture.messages(spdlog::level::info), "log");
 }
 
 void TestSerialisableDataPacketDistributor::registrationDuringDispatchWaitsForTheNextPacket()
@@ -143,7 +105,6 @@ void TestSerialisableDataPacketDistributor::registrationDuringDispatchWaitsForTh
     SerialisableDataPacketDistributor distributor;
     first.onAccept = [&] { distributor.registerPacketAcceptor(&late, "X"); };
     distributor.registerPacketAcceptor(&first, "X");
-
     distributor.acceptPacket(SerialisableDataPacket(QStringLiteral("X")));
     QCOMPARE(deliveries, QStringList{"first:X"});
     first.onAccept = nullptr;

@@ -1,5 +1,7 @@
 #include "processrunner.h"
 
+#include "programlauncher.h"
+
 #include <QFile>
 #include <QRegularExpression>
 
@@ -23,7 +25,7 @@ bool ProcessRunner::start(const QStringList& arguments)
     m_lineTimes.clear();
     m_partial.clear();
     m_clock.start();
-    m_process.start(m_program, arguments);
+    ProgramLauncher::start(m_process, m_program, arguments);
     return m_process.waitForStarted(5000);
 }
 

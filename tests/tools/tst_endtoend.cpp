@@ -137,6 +137,8 @@ void TestEndToEnd::runsUntilTerminated()
     QVERIFY(client.start());
     QTest::qWait(3000);
     QVERIFY(client.isRunning());
+    // kill() with 0 or -1 would reach far more than the client.
+    QVERIFY(client.pid() > 0);
     ::kill(pid_t(client.pid()), SIGTERM);
     QVERIFY(client.process().waitForFinished(3000));
     QCOMPARE(client.process().exitStatus(), QProcess::CrashExit);

@@ -1,14 +1,17 @@
 #include "logging.h"
+#include "replayserver.h"
 #include "simserver.h"
 #include "simserveroptions.h"
 #include "vqlog.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QSocketNotifier>
 #include <QTimer>
 
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -56,12 +59,38 @@ int main(int argc, char** argv)
         return 2;
     }
 
+    StreamRecording recording;
+    if (!options.replayFile.isEmpty() && !recording.load(options.replayFile, &error)) {
+        std::fprintf(stderr, "vq_simserver: %s\n", qPrintable(error));
+        return 1;
+    }
+    if (!options.exportStreamFile.isEmpty()) {
+        QFile file(options.exportStreamFile);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(recording.stream()) < 0) {
+            std::fprintf(stderr, "vq_simserver: cannot write %s: %s\n", qPrintable(options.exportStreamFile),
+                         qPrintable(file.errorString()));
+            return 1;
+        }
+        return 0;
+    }
+
     initialiseLogging(true, std::string());
     int status = 0;
     {
-        SimServer server(options);
-        if (!handleTerminationSignals() || !server.start(&error)) {
-            VqLog::error("vq_simserver: {}", error.isEmpty() ? QStringLiteral("cannot handle signals") : error);
+        std::unique_ptr<SimServer> server;
+        std::unique_ptr<ReplayServer> replay;
+        bool started = handleTerminationSignals();
+        if (!started) {
+            error = QStringLiteral("cannot handle signals");
+        } else if (options.replayFile.isEmpty()) {
+            server = std::make_unique<SimServer>(options);
+            started = server->start(&error);
+        } else {
+            replay = std::make_unique<ReplayServer>(recording, options.replayFast);
+            started = replay->listen(options.port, &error);
+        }
+        if (!started) {
+            VqLog::error("vq_simserver: {}", error);
             status = 1;
         } else {
             if (options.durationSeconds > 0)

@@ -5,6 +5,7 @@
 #include "rawdatapacket.h"
 #include "serverdatacoretree.h"
 #include "simserveroptions.h"
+#include "streamrecorder.h"
 
 #include <QTimer>
 
@@ -31,12 +32,31 @@ SimClientSession::SimClientSession(QTcpSocket* socket, const ServerDatacoreTree&
     connect(&m_connection, &NetworkConnection::disconnectedFromHost, this, [this] { emit finished(this); });
 }
 
-SimClientSession::~SimClientSession() = default;
+SimClientSession::~SimClientSession()
+{
+    // The server is going away with the client still connected.
+    if (m_recorder && m_socket && m_socket->state() == QAbstractSocket::ConnectedState)
+        m_recorder->recordClose();
+}
+
+bool SimClientSession::recordTo(const QString& fileName, QString* error)
+{
+    auto recorder = std::make_unique<StreamRecorder>(fileName);
+    if (!recorder->open(error))
+        return false;
+    m_recorder = std::move(recorder);
+    return true;
+}
 
 void SimClientSession::start()
 {
-    if (m_options.dropAfterSeconds > 0)
-        QTimer::singleShot(m_options.dropAfterSeconds * 1000, this, [this] { m_connection.closeConnection(); });
+    if (m_options.dropAfterSeconds > 0) {
+        QTimer::singleShot(m_options.dropAfterSeconds * 1000, this, [this] {
+            if (m_recorder)
+                m_recorder->recordClose();
+            m_connection.closeConnection();
+        });
+    }
     if (m_options.pauseBeforeTreeMs > 0)
         QTimer::singleShot(m_options.pauseBeforeTreeMs, this, &SimClientSession::synchronise);
     else
@@ -51,11 +71,11 @@ void SimClientSession::synchronise()
     treePacket.setStatusTree(*m_tree.router(1));
     treePacket.setCommandTree(*m_tree.router(2));
     treePacket.setPersistentConfigTree(*m_tree.router(3));
-    m_connection.acceptPacket(treePacket);
+    writeFrame(treePacket);
 
     for (const QString& path : m_tree.paths())
-        m_connection.acceptPacket(DatacorePacket(m_tree.datacoreJson(path), path));
-    m_connection.acceptPacket(SerialisableDataPacket(SYNC_COMPLETE_CLASS_NAME));
+        writeFrame(DatacorePacket(m_tree.datacoreJson(path), path));
+    writeFrame(SerialisableDataPacket(SYNC_COMPLETE_CLASS_NAME));
     m_synchronised = true;
 
     if (m_options.corruptLength)
@@ -65,14 +85,14 @@ void SimClientSession::synchronise()
 void SimClientSession::send(const SerialisableDataPacket& packet)
 {
     if (m_synchronised)
-        m_connection.acceptPacket(packet);
+        writeFrame(packet);
 }
 
 void SimClientSession::sendPeriodic(const RawDataPacket& packet)
 {
-    if (!m_synchronised || !m_socket)
+    if (!m_synchronised)
         return;
-    writePacket(packet, m_socket);
+    writeFrame(packet);
     if (m_options.garbage) {
         // Never 0x10, so the garbage cannot pass for the start of a frame header.
         QByteArray garbage(int(1 + m_garbageCounter++ % 13), '\0');
@@ -80,13 +100,20 @@ void SimClientSession::sendPeriodic(const RawDataPacket& packet)
             garbage[i] = char(0x20 + (m_garbageCounter * 7 + quint32(i) * 31) % 0x5f);
         writeRaw(garbage);
     }
-    m_socket->flush();
+}
+
+void SimClientSession::writeFrame(const RawDataPacket& packet)
+{
+    const QByteArray payload = packet.payloadBytes();
+    writeRaw(headerBytes(packet, payload) + payload);
 }
 
 void SimClientSession::writeRaw(const QByteArray& bytes)
 {
-    if (m_socket) {
-        m_socket->write(bytes);
-        m_socket->flush();
-    }
+    if (!m_socket || !m_socket->isWritable())
+        return;
+    if (m_recorder)
+        m_recorder->record(bytes);
+    m_socket->write(bytes);
+    m_socket->flush();
 }

@@ -6,15 +6,19 @@
 #include <QPointer>
 #include <QTcpSocket>
 
+#include <memory>
+
 struct SimServerOptions;
 class RawDataPacket;
 class SerialisableDataPacket;
 class ServerDatacoreTree;
+class StreamRecorder;
 
 // One client of the stand-in server: its connection (taken over with
 // setSocket), the initial synchronisation (path tree, every datacore, the
 // sync-complete packet) and the faults a test asks for. Periodic traffic is
-// only sent once the synchronisation is done.
+// only sent once the synchronisation is done. Everything it sends goes through
+// one write, so that a recording holds exactly what the client was sent.
 class SimClientSession : public QObject
 {
     Q_OBJECT
@@ -28,6 +32,8 @@ public:
     QString identifier() const { return m_connection.peerIdentifier(); }
     bool isSynchronised() const { return m_synchronised; }
 
+    // Records everything this client is sent from now on; call before start().
+    bool recordTo(const QString& fileName, QString* error);
     void start();
     void send(const SerialisableDataPacket& packet);
     // A periodic frame, followed by garbage bytes when asked for.
@@ -38,6 +44,7 @@ signals:
 
 private:
     void synchronise();
+    void writeFrame(const RawDataPacket& packet);
     void writeRaw(const QByteArray& bytes);
 
     const ServerDatacoreTree& m_tree;
@@ -45,6 +52,7 @@ private:
     NetworkConnection m_connection;
     // Only for the bytes that are not frames; owned by the connection.
     QPointer<QTcpSocket> m_socket;
+    std::unique_ptr<StreamRecorder> m_recorder;
     bool m_synchronised = false;
     quint32 m_garbageCounter = 0;
 };

@@ -22,7 +22,9 @@
 #include "vqlog.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -102,6 +104,19 @@ std::unique_ptr<LogSerialisableDataPacket> eventForTick(quint32 tick)
     default:
         return makeEvent<SCTE104EventPacket>({{"SCTE104", "splice_request_data: out of network"}});
     }
+}
+
+// The first connection is recorded to the file given, connection n to
+// "name-n.suffix" beside it.
+QString recordFileName(const QString& fileName, int connection)
+{
+    if (connection <= 1)
+        return fileName;
+    const QFileInfo info(fileName);
+    const QString name = info.suffix().isEmpty()
+        ? QStringLiteral("%1-%2").arg(info.fileName()).arg(connection)
+        : QStringLiteral("%1-%2.%3").arg(info.completeBaseName()).arg(connection).arg(info.suffix());
+    return info.dir().filePath(name);
 }
 
 } // namespace
@@ -186,6 +201,15 @@ void SimServer::onNewConnection()
         connect(session, &SimClientSession::finished, this, &SimServer::onSessionFinished, Qt::QueuedConnection);
         m_sessions.push_back(session);
         VqLog::info("Client {} connected", session->identifier());
+        ++m_connectionCount;
+        if (!m_options.recordFile.isEmpty()) {
+            const QString fileName = recordFileName(m_options.recordFile, m_connectionCount);
+            QString error;
+            if (session->recordTo(fileName, &error))
+                VqLog::info("Recording what client {} is sent to {}", session->identifier(), fileName);
+            else
+                VqLog::error("Not recording client {}: {}", session->identifier(), error);
+        }
         session->start();
     }
 }

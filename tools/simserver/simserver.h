@@ -17,7 +17,8 @@ class SimClientSession;
 // The stand-in control server: listens on 127.0.0.1, serves every client the
 // datacore tree and the periodic traffic the options ask for, and answers a
 // client's datacore change with the same "ClientID" and "PacketID" while
-// passing the result on to its other clients without them.
+// passing the result on to its other clients without them. With a record
+// file it records what each client is sent.
 class SimServer : public QObject, public SerialisableDataPacketAcceptorInterface
 {
     Q_OBJECT
@@ -62,4 +63,5 @@ private:
     quint32 m_presetCount = 0;
     quint32 m_frameCount = 0;
     quint32 m_statusCount = 0;
+    int m_connectionCount = 0;
 };

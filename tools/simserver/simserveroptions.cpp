@@ -78,8 +78,23 @@ bool parseSimServerOptions(const QStringList& arguments, SimServerOptions& optio
                                              QStringLiteral("MS"));
     const QCommandLineOption duration(QStringLiteral("duration"), QStringLiteral("Stop after S seconds."),
                                       QStringLiteral("S"));
+    const QCommandLineOption record(
+        QStringLiteral("record"),
+        QStringLiteral("Record what each client is sent, with timing, to FILE (the second client to FILE-2, ...)."),
+        QStringLiteral("file"));
+    const QCommandLineOption replay(
+        QStringLiteral("replay"),
+        QStringLiteral("Send every client the recorded (or raw) byte stream in FILE instead of serving datacores; "
+                       "only --port and --duration apply."),
+        QStringLiteral("file"));
+    const QCommandLineOption replayFast(QStringLiteral("replay-fast"),
+                                        QStringLiteral("Replay as fast as possible, without the recorded pauses."));
+    const QCommandLineOption exportStream(
+        QStringLiteral("export-stream"),
+        QStringLiteral("Write the bytes of the --replay recording, without timing, to FILE and exit."),
+        QStringLiteral("file"));
     parser.addOptions({port, tree, synthetic, serial, eventRate, presetRate, measurementRate, statusRate, dropAfter,
-                       garbage, corruptLength, pauseBeforeTree, duration});
+                       garbage, corruptLength, pauseBeforeTree, duration, record, replay, replayFast, exportStream});
 
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
@@ -89,6 +104,19 @@ bool parseSimServerOptions(const QStringList& arguments, SimServerOptions& optio
         parser.showHelp(0);
     if (!parser.positionalArguments().isEmpty()) {
         *error = QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first());
+        return false;
+    }
+
+    options.recordFile = parser.value(record);
+    options.replayFile = parser.value(replay);
+    options.replayFast = parser.isSet(replayFast);
+    options.exportStreamFile = parser.value(exportStream);
+    if (options.replayFile.isEmpty() && (options.replayFast || !options.exportStreamFile.isEmpty())) {
+        *error = QStringLiteral("--replay-fast and --export-stream need --replay");
+        return false;
+    }
+    if (!options.replayFile.isEmpty() && !options.recordFile.isEmpty()) {
+        *error = QStringLiteral("--record and --replay cannot be combined");
         return false;
     }
 

@@ -21,6 +21,10 @@ struct SimServerOptions
     bool corruptLength = false; // one frame header claiming a huge payload, after the sync
     int pauseBeforeTreeMs = 0;
     int durationSeconds = 0;    // > 0: stop after that long
+    QString recordFile;         // record what each client is sent
+    QString replayFile;         // serve this recording instead of datacores
+    bool replayFast = false;    // replay without the recorded pauses
+    QString exportStreamFile;   // write the replay's bytes here and exit
 };
 
 // Parses the command line (program name first). On false, error holds the

@@ -1,0 +1,354 @@
+#include "clientdatacore.h"
+#include "datacoreactivestatusmessage.h"
+#include "datacorepacket.h"
+#include "datacorevalidstatusmessage.h"
+
+#include <QJsonArray>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <climits>
+#include <cstdint>
+#include <functional>
+#include <limits>
+
+using Setter = std::function<void(ClientDatacore&)>;
+Q_DECLARE_METATYPE(Setter)
+
+namespace {
+
+const QString NAME = QStringLiteral("level");
+const QString PATH = QStringLiteral("configCoreRouter/unit/level");
+const QString CLIENT = QStringLiteral("2130706433501");
+
+QJsonObject serverJson(const QJsonValue& data, const QJsonArray& invalid = {}, const QJsonArray& inactive = {})
+{
+    return {{NAME, QJsonObject{{"data", data},
+                               {"class", "DatacoreString"},
+                               {"reasonsForBeingInvalid", invalid},
+                               {"reasonsForBeingInactive", inactive}}}};
+}
+
+QJsonArray invalidReasons(const QList<QPair<int, int>>& typeAndCode)
+{
+    QJsonArray reasons;
+    for (const auto& reason : typeAndCode)
+        reasons.append(DatacoreValidStatusMessage(reason.first, reason.second).toJson());
+    return reasons;
+}
+
+QList<int> firstArguments(const QSignalSpy& spy)
+{
+    QList<int> values;
+    for (const QList<QVariant>& arguments : spy)
+        values.append(arguments.at(0).toInt());
+    return values;
+}
+
+} // namespace
+
+class TestClientDatacore : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void metaObject();
+    void queuedInvocationByName();
+    void syncWithServer_data();
+    void syncWithServer();
+    void setterTexts_data();
+    void setterTexts();
+    void validationMessages_data();
+    void validationMessages();
+    void joinValidationMessages_data();
+    void joinValidationMessages();
+};
+
+void TestClientDatacore::metaObject()
+{
+    const QMetaObject& meta = ClientDatacore::staticMetaObject;
+    QCOMPARE(meta.className(), "ClientDatacore");
+    const QStringList expected{
+        "datacoreUpdated(QStringList,QStringList,bool)", "clientDatacoreHasUpdateForServer(int,ClientDatacore*)",
+        "datacoreOutOfSyncWithServer()", "datacoreInSyncWithServer()", "lostPackets(int)",
+        "setDataString(QString)", "setDataStringList(QStringList)", "setDataBool(bool)",
+        "setDataBoolList(QList<bool>)", "setDataInt(int)", "setDataIntList(QList<int>)", "setDataUint(uint)",
+        "setDataUintList(QList<uint>)", "setDataInt16(int16_t)", "setDataInt32(int32_t)", "setDataInt64(int64_t)",
+        "setDataInt16List(QList<int16_t>)", "setDataInt32List(QList<int32_t>)", "setDataInt64List(QList<int64_t>)",
+        "setDataUint16(uint16_t)", "setDataUint32(uint32_t)", "setDataUint64(uint64_t)",
+        "setDataUint16List(QList<uint16_t>)", "setDataUint32List(QList<uint32_t>)",
+        "setDataUint64List(QList<uint64_t>)", "setDataFloat(float)", "setDataDouble(double)",
+        "setDataDoubleList(QList<double>)", "setDataPoint(QPoint)", "setDataSize(QSize)",
+        "populateConnectedGuiElements()"};
+    QStringList signatures;
+    for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
+        const QMetaMethod method = meta.method(i);
+        QCOMPARE(method.methodType(), signatures.size() < 5 ? QMetaMethod::Signal : QMetaMethod::Slot);
+        signatures.append(QString::fromLatin1(method.methodSignature()));
+    }
+    QCOMPARE(signatures, expected);
+
+    ClientDatacore datacore(QStringLiteral("ClientDatacore"), NAME, nullptr, PATH);
+    QCOMPARE(datacore.qt_metacast("DatacoreBase"), static_cast<void*>(static_cast<DatacoreBase*>(&datacore)));
+    QCOMPARE(datacore.qt_metacast("ClientDatacore"), static_cast<void*>(&datacore));
+}
+
+void TestClientDatacore::queuedInvocationByName()
+{
+    ClientDatacore datacore(QStringLiteral("ClientDatacore"), NAME, nullptr, PATH);
+    QVERIFY(QMetaObject::invokeMethod(&datacore, "setDataBoolList", Qt::QueuedConnection,
+                                      Q_ARG(QList<bool>, (QList<bool>{true, false}))));
+    QVERIFY(QMetaObject::invokeMethod(&datacore, "setDataDoubleList", Qt::QueuedConnection,
+                                      Q_ARG(QList<double>, (QList<double>{0.5}))));
+    QCOMPARE(datacore.data(), QStringList());
+    QTRY_COMPARE(datacore.data(), QStringList{"0.5"});
+    QCOMPARE(datacore.outstandingPacketIds(), (QList<int>{0, 1}));
+}
+
+// Each step is "set <value>" (a local change), "server <value>" (a server
+// packet), "answer <id> <value>" (the server's echo of this client's change)
+// or "own-without-id <value>" (this client's id but no "PacketID").
+void TestClientDatacore::syncWithServer_data()
+{
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QList<int>>("identifiers");
+    QTest::addColumn<QList<int>>("lost");
+    QTest::addColumn<int>("inSync");
+    QTest::addColumn<QString>("results");
+    QTest::addColumn<QStringList>("data");
+    QTest::addColumn<QList<int>>("outstandingAfter");
+    QTest::addColumn<int>("updates");
+
+    QTest::newRow("two changes get 0 and 1") << QStringList{"set a", "set b"} << QList<int>{0, 1} << QList<int>()
+                                             << 0 << "" << QStringList{"b"} << QList<int>{0, 1} << 2;
+    QTest::newRow("unchanged value takes no identifier")
+        << QStringList{"set a", "set a"} << QList<int>{0} << QList<int>() << 0 << "" << QStringList{"a"}
+        << QList<int>{0} << 1;
+    QTest::newRow("answer to the newest reports the older as lost and applies")
+        << QStringList{"set a", "set b", "answer 1 c"} << QList<int>{0, 1} << QList<int>{2} << 1 << "1"
+        << QStringList{"c"} << QList<int>() << 3;
+    QTest::newRow("answer to the oldest is not applied while a later one is out")
+        << QStringList{"set a", "set b", "answer 0 c", "set d"} << QList<int>{0, 1, 2} << QList<int>() << 0 << "0"
+        << QStringList{"d"} << QList<int>{1, 2} << 3;
+    QTest::newRow("answer to the third oldest reports 3")
+        << QStringList{"set a", "set b", "set c", "answer 2 c"} << QList<int>{0, 1, 2} << QList<int>{3} << 1 << "1"
+        << QStringList{"c"} << QList<int>() << 3;
+    QTest::newRow("identifiers restart at 0 once all are answered")
+        << QStringList{"set a", "answer 0 a", "set b"} << QList<int>{0, 0} << QList<int>() << 1 << "1"
+        << QStringList{"b"} << QList<int>{0} << 2;
+    QTest::newRow("answer with an unknown identifier is ignored")
+        << QStringList{"set a", "answer 5 z"} << QList<int>{0} << QList<int>() << 0 << "0" << QStringList{"a"}
+        << QList<int>{0} << 1;
+    QTest::newRow("answer with nothing outstanding is ignored")
+        << QStringList{"answer 0 z"} << QList<int>() << QList<int>() << 0 << "0" << QStringList() << QList<int>()
+        << 0;
+    QTest::newRow("server change while outstanding applies without in-sync")
+        << QStringList{"set a", "server z"} << QList<int>{0} << QList<int>() << 0 << "1" << QStringList{"z"}
+        << QList<int>{0} << 2;
+    QTest::newRow("server change with nothing outstanding is in sync")
+        << QStringList{"server z", "server z"} << QList<int>() << QList<int>() << 2 << "11" << QStringList{"z"}
+        << QList<int>() << 1;
+    QTest::newRow("own identifier without PacketID is a server change")
+        << QStringList{"set a", "own-without-id z"} << QList<int>{0} << QList<int>() << 0 << "1"
+        << QStringList{"z"} << QList<int>{0} << 2;
+}
+
+void TestClientDatacore::syncWithServer()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QList<int>, identifiers);
+    QFETCH(QList<int>, lost);
+    QFETCH(int, inSync);
+    QFETCH(QString, results);
+    QFETCH(QStringList, data);
+    QFETCH(QList<int>, outstandingAfter);
+    QFETCH(int, updates);
+
+    ClientDatacore datacore(QStringLiteral("ClientDatacore"), NAME, nullptr, PATH);
+    QSignalSpy sent(&datacore, &ClientDatacore::clientDatacoreHasUpdateForServer);
+    QSignalSpy outOfSync(&datacore, &ClientDatacore::datacoreOutOfSyncWithServer);
+    QSignalSpy inSyncSpy(&datacore, &ClientDatacore::datacoreInSyncWithServer);
+    QSignalSpy lostSpy(&datacore, &ClientDatacore::lostPackets);
+    QSignalSpy updated(&datacore, &ClientDatacore::datacoreUpdated);
+    QString applied;
+    for (const QString& step : steps) {
+        const QStringList words = step.split(QLatin1Char(' '));
+        const QJsonObject json = serverJson(words.last());
+        bool result = false;
+        if (words.first() == "set") {
+            datacore.setDataString(words.last());
+            continue;
+        }
+        if (words.first() == "answer")
+            result = datacore.applyDatacorePacket(DatacorePacket(CLIENT, words.at(1).toInt(), json, PATH), true);
+        else
+            result = datacore.applyDatacorePacket(DatacorePacket(json, PATH), words.first() == "own-without-id");
+        applied += result ? '1' : '0';
+    }
+    QCOMPARE(firstArguments(sent), identifiers);
+    for (const QList<QVariant>& arguments : sent)
+        QCOMPARE(arguments.at(1).value<ClientDatacore*>(), &datacore);
+    QCOMPARE(outOfSync.count(), identifiers.size());
+    QCOMPARE(firstArguments(lostSpy), lost);
+    QCOMPARE(inSyncSpy.count(), inSync);
+    QCOMPARE(applied, results);
+    QCOMPARE(datacore.data(), data);
+    QCOMPARE(datacore.outstandingPacketIds(), outstandingAfter);
+    QCOMPARE(updated.count(), updates);
+    QCOMPARE(datacore.changeState(), DatacoreChangeState::NoChange);
+}
+
+void TestClientDatacore::setterTexts_data()
+{
+    QTest::addColumn<Setter>("setter");
+    QTest::addColumn<QStringList>("stored");
+
+    const auto row = [](const char* name, Setter setter, const QStringList& stored) {
+        QTest::newRow(name) << setter << stored;
+    };
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double infinity = std::numeric_limits<double>::infinity();
+    row("string kept as it is", [](ClientDatacore& d) { d.setDataString(" A b "); }, {" A b "});
+    row("empty string is one item", [](ClientDatacore& d) { d.setDataString(""); }, {""});
+    row("string list", [](ClientDatacore& d) { d.setDataStringList({"x", "", "y"}); }, {"x", "", "y"});
+    row("bool false", [](ClientDatacore& d) { d.setDataBool(false); }, {"false"});
+    row("bool list", [](ClientDatacore& d) { d.setDataBoolList({true, false, true}); }, {"true", "false", "true"});
+    row("int negative", [](ClientDatacore& d) { d.setDataInt(-42); }, {"-42"});
+    row("int list extremes", [](ClientDatacore& d) { d.setDataIntList({INT_MIN, 0, INT_MAX}); },
+        {"-2147483648", "0", "2147483647"});
+    row("uint maximum", [](ClientDatacore& d) { d.setDataUint(UINT_MAX); }, {"4294967295"});
+    row("uint list", [](ClientDatacore& d) { d.setDataUintList({7u, 4294967295u}); }, {"7", "4294967295"});
+    row("int16 minimum", [](ClientDatacore& d) { d.setDataInt16(INT16_MIN); }, {"-32768"});
+    row("int32 minimum", [](ClientDatacore& d) { d.setDataInt32(INT32_MIN); }, {"-2147483648"});
+    row("int64 minimum", [](ClientDatacore& d) { d.setDataInt64(INT64_MIN); }, {"-9223372036854775808"});
+    row("int64 maximum", [](ClientDatacore& d) { d.setDataInt64(INT64_MAX); }, {"9223372036854775807"});
+    row("int16 list", [](ClientDatacore& d) { d.setDataInt16List({-1, INT16_MAX}); }, {"-1", "32767"});
+    row("int32 list", [](ClientDatacore& d) { d.setDataInt32List({-5, 5}); }, {"-5", "5"});
+    row("int64 list extremes", [](ClientDatacore& d) { d.setDataInt64List({INT64_MIN, INT64_MAX}); },
+        {"-9223372036854775808", "9223372036854775807"});
+    row("uint16 maximum", [](ClientDatacore& d) { d.setDataUint16(UINT16_MAX); }, {"65535"});
+    row("uint32 maximum", [](ClientDatacore& d) { d.setDataUint32(UINT32_MAX); }, {"4294967295"});
+    row("uint64 maximum", [](ClientDatacore& d) { d.setDataUint64(UINT64_MAX); }, {"18446744073709551615"});
+    row("uint16 list", [](ClientDatacore& d) { d.setDataUint16List({0, 65535}); }, {"0", "65535"});
+    row("uint32 list", [](ClientDatacore& d) { d.setDataUint32List({1, UINT32_MAX}); }, {"1", "4294967295"});
+    row("uint64 list", [](ClientDatacore& d) { d.setDataUint64List({UINT64_MAX}); }, {"18446744073709551615"});
+    row("float one tenth keeps the float's binary value", [](ClientDatacore& d) { d.setDataFloat(0.1f); },
+        {"0.10000000149011611938"});
+    row("double one tenth", [](ClientDatacore& d) { d.setDataDouble(0.1); }, {"0.10000000000000000555"});
+    row("double negative", [](ClientDatacore& d) { d.setDataDouble(-2.5); }, {"-2.5"});
+    row("double large uses exponent", [](ClientDatacore& d) { d.setDataDouble(1e300); },
+        {"1.0000000000000000525e+300"});
+    row("double small uses exponent", [](ClientDatacore& d) { d.setDataDouble(1e-7); },
+        {"9.9999999999999995475e-08"});
+    row("double 2^53 in fixed notation", [](ClientDatacore& d) { d.setDataDouble(9007199254740992.0); },
+        {"9007199254740992"});
+    row("double NaN", [nan](ClientDatacore& d) { d.setDataDouble(nan); }, {"nan"});
+    row("float infinities", [infinity](ClientDatacore& d) { d.setDataFloat(float(-infinity)); }, {"-inf"});
+    row("double list with infinity",
+        [infinity](ClientDatacore& d) { d.setDataDoubleList({infinity, 0.25, -0.25}); }, {"inf", "0.25", "-0.25"});
+    row("point", [](ClientDatacore& d) { d.setDataPoint(QPoint(10, -20)); }, {"10,-20"});
+    row("default size", [](ClientDatacore& d) { d.setDataSize(QSize()); }, {"-1,-1"});
+    row("size", [](ClientDatacore& d) { d.setDataSize(QSize(1920, 1080)); }, {"1920,1080"});
+    row("empty string list", [](ClientDatacore& d) { d.setDataStringList({}); }, {});
+    row("empty bool list", [](ClientDatacore& d) { d.setDataBoolList({}); }, {});
+    row("empty int64 list", [](ClientDatacore& d) { d.setDataInt64List({}); }, {});
+    row("empty uint16 list", [](ClientDatacore& d) { d.setDataUint16List({}); }, {});
+    row("empty double list", [](ClientDatacore& d) { d.setDataDoubleList({}); }, {});
+}
+
+void TestClientDatacore::setterTexts()
+{
+    QFETCH(Setter, setter);
+    QFETCH(QStringList, stored);
+
+    ClientDatacore datacore(QStringLiteral("ClientDatacore"), NAME, nullptr, PATH);
+    // Something other than every expected value, so that each setter changes the data.
+    datacore.setDataStringList({"before", "before"});
+    QSignalSpy updated(&datacore, &ClientDatacore::datacoreUpdated);
+    QSignalSpy sent(&datacore, &ClientDatacore::clientDatacoreHasUpdateForServer);
+    setter(datacore);
+    QCOMPARE(datacore.data(), stored);
+    QCOMPARE(updated.count(), 1);
+    QCOMPARE(updated.at(0).at(0).toStringList(), stored);
+    QCOMPARE(firstArguments(sent), QList<int>{1});
+}
+
+void TestClientDatacore::validationMessages_data()
+{
+    QTest::addColumn<QJsonArray>("invalid");
+    QTest::addColumn<QJsonArray>("inactive");
+    QTest::addColumn<QStringList>("messages");
+    QTest::addColumn<bool>("active");
+
+    const QJsonArray noReasons;
+    QTest::newRow("none") << noReasons << noReasons << QStringList() << true;
+    QTest::newRow("error prefix") << invalidReasons({{2, 10}}) << noReasons
+                                  << QStringList{"Error: Stored value could not be deserialised into type boolean"}
+                                  << true;
+    QTest::newRow("unspecified type has no prefix")
+        << invalidReasons({{3, 21}}) << noReasons << QStringList{"Stored Array has too few items"} << true;
+    QTest::newRow("warning without text is the bare prefix")
+        << invalidReasons({{1, 0}}) << noReasons << QStringList{"Warning: "} << true;
+    QTest::newRow("in order, info and unknown type")
+        << invalidReasons({{0, 26}, {7, 2}, {2, 49}}) << noReasons
+        << QStringList{"Info: The stored value is not supported", "Stored integer is Oversized", "Error: "} << true;
+    QTest::newRow("inactive") << noReasons << QJsonArray{DatacoreActiveStatusMessage(2, 1).toJson()}
+                              << QStringList() << false;
+}
+
+void TestClientDatacore::validationMessages()
+{
+    QFETCH(QJsonArray, invalid);
+    QFETCH(QJsonArray, inactive);
+    QFETCH(QStringList, messages);
+    QFETCH(bool, active);
+
+    ClientDatacore datacore(QStringLiteral("ClientDatacore"), NAME, nullptr, PATH);
+    datacore.applyDatacorePacket(DatacorePacket(serverJson(QJsonArray{"1", "2"}), PATH), false);
+    QSignalSpy updated(&datacore, &ClientDatacore::datacoreUpdated);
+    datacore.applyDatacorePacket(DatacorePacket(serverJson(QJsonArray{"1", "3"}, invalid, inactive), PATH), false);
+    // A local change keeps the server's reasons: a client datacore never recalculates them.
+    datacore.setDataBool(true);
+    QCOMPARE(updated.count(), 2);
+    QCOMPARE(updated.at(0).at(0).toStringList(), (QStringList{"1", "3"}));
+    for (const QList<QVariant>& arguments : updated) {
+        QCOMPARE(arguments.at(1).toStringList(), messages);
+        QCOMPARE(arguments.at(2).toBool(), active);
+    }
+}
+
+void TestClientDatacore::joinValidationMessages_data()
+{
+    QTest::addColumn<QStringList>("messages");
+    QTest::addColumn<QString>("joined");
+    QTest::addColumn<bool>("hasError");
+    QTest::addColumn<bool>("hasWarning");
+
+    QTest::newRow("none") << QStringList() << "" << false << false;
+    QTest::newRow("error and warning") << QStringList{"Warning: a", "Error: b"} << "Warning: a\nError: b" << true
+                                       << true;
+    QTest::newRow("warning only") << QStringList{"Info: a", "Warning: b", ""} << "Info: a\nWarning: b\n" << false
+                                  << true;
+    QTest::newRow("prefix must start the message") << QStringList{"Info: Error: x", "error: y"}
+                                                   << "Info: Error: x\nerror: y" << false << false;
+    QTest::newRow("an error is not also a warning") << QStringList{"Error: Warning: x"} << "Error: Warning: x"
+                                                    << true << false;
+}
+
+void TestClientDatacore::joinValidationMessages()
+{
+    QFETCH(QStringList, messages);
+    QFETCH(QString, joined);
+    QFETCH(bool, hasError);
+    QFETCH(bool, hasWarning);
+
+    bool error = !hasError;
+    bool warning = !hasWarning;
+    QCOMPARE(ClientDatacore::joinValidationMessages(messages, &error, &warning), joined);
+    QCOMPARE(error, hasError);
+    QCOMPARE(warning, hasWarning);
+    QCOMPARE(ClientDatacore::joinValidationMessages(messages, nullptr, nullptr), joined);
+}
+
+QTEST_GUILESS_MAIN(TestClientDatacore)
+#include "tst_clientdatacore.moc"

@@ -1,0 +1,293 @@
+#include "clientdatacore.h"
+#include "clientdatacoremonitor.h"
+#include "clientdatacorepopulator.h"
+#include "clientdatacoreregistry.h"
+#include "datacorepacket.h"
+#include "logcapture.h"
+#include "networkconnection.h"
+#include "serialisabledatapacketdistributor.h"
+#include "vqclientdatacoremanager.h"
+
+#include <QJsonDocument>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QtTest>
+
+namespace {
+
+QString noDelimiter(const QString& path)
+{
+    return "No delimiter, assuming root datacore and creating ClientDatacore for: " + path;
+}
+
+QString twoCores(const QString& path)
+{
+    return "ClientDatacoreRegistry: Cannot create two cores for path '" + path + "'.";
+}
+
+SerialisableDataPacket treePacket(const QByteArray& trees)
+{
+    SerialisableDataPacket packet(QJsonDocument::fromJson(trees).object());
+    packet.jsonObject().insert(QStringLiteral("Class"), QStringLiteral("DatacorePathRadixTreePacket"));
+    return packet;
+}
+
+const QByteArray FOUR_TREES = R"({"PersistentConfigTreeObject":{"Core":"persistentConfigCoreRouter"},)"
+                              R"("CommandTreeObject":{"Core":"commandCoreRouter","Kids":[{"Core":"executorCommander"}]},)"
+                              R"("StatusTreeObject":{"Core":"statusCoreRouter"},)"
+                              R"("ConfigTreeObject":{"Core":"configCoreRouter","Kids":[{"Core":"unit"}]}})";
+
+} // namespace
+
+class TestClientDatacoreRegistry : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void createDatacores_data();
+    void createDatacores();
+    void populatedUntilDisconnected();
+    void lookupsAreExactAndCaseSensitive();
+    void treePackets_data();
+    void treePackets();
+    void secondTreeIgnoredUntilCleared();
+    void populator_data();
+    void populator();
+    void changeWithoutConnectionIsDropped();
+
+private:
+    NetworkConnection m_connection;
+};
+
+void TestClientDatacoreRegistry::createDatacores_data()
+{
+    QTest::addColumn<QStringList>("paths");
+    QTest::addColumn<QStringList>("registered");
+    QTest::addColumn<QStringList>("warnings");
+
+    QTest::newRow("no paths") << QStringList() << QStringList() << QStringList();
+    QTest::newRow("root only") << QStringList{"r"} << QStringList{"r"} << QStringList{noDelimiter("r")};
+    QTest::newRow("incomplete path skipped, the rest created")
+        << QStringList{"r", "r/", "r/a", "r/a/"} << QStringList{"r", "r/a"}
+        << QStringList{noDelimiter("r"), "Cannot create datacore with incomplete path: r/",
+                       "Cannot create datacore with incomplete path: r/a/"};
+    QTest::newRow("repeated path keeps one") << QStringList{"r/a", "r/b", "r/a"} << QStringList{"r/a", "r/b"}
+                                             << QStringList{twoCores("r/a")};
+    QTest::newRow("repeated root warns twice") << QStringList{"r", "r"} << QStringList{"r"}
+                                               << QStringList{noDelimiter("r"), noDelimiter("r"), twoCores("r")};
+    QTest::newRow("empty path") << QStringList{""} << QStringList{""} << QStringList{noDelimiter("")};
+}
+
+void TestClientDatacoreRegistry::createDatacores()
+{
+    QFETCH(QStringList, paths);
+    QFETCH(QStringList, registered);
+    QFETCH(QStringList, warnings);
+
+    ClientDatacoreRegistry registry(&m_connection);
+    ClientDatacoreMonitor monitor(&m_connection);
+    QSignalSpy populated(&registry, &ClientDatacoreRegistry::registryHasBeenPopulated);
+    LogCapture capture;
+    registry.createDatacores(paths, &monitor);
+    QCOMPARE(populated.count(), 1);
+    QCOMPARE(capture.messages(spdlog::level::warn), warnings);
+    QCOMPARE(capture.messages().size(), warnings.size());
+    QCOMPARE(registry.paths(), registered);
+    for (const QString& path : registered) {
+        ClientDatacore* datacore = registry.lookupDatacore(path);
+        QVERIFY(datacore);
+        QCOMPARE(datacore->fullPath(), path);
+        QCOMPARE(datacore->name(), path.section(QLatin1Char('/'), -1));
+        QCOMPARE(datacore->className(), QStringLiteral("ClientDatacore"));
+        QCOMPARE(datacore->data(), QStringList());
+    }
+}
+
+void TestClientDatacoreRegistry::populatedUntilDisconnected()
+{
+    ClientDatacoreRegistry registry(&m_connection);
+    ClientDatacoreMonitor monitor(&m_connection);
+    QSignalSpy cleared(&registry, &ClientDatacoreRegistry::registryHasBeenCleared);
+    emit m_connection.disconnectedFromHost();
+    QCOMPARE(cleared.count(), 0);
+
+    registry.createDatacores({"r", "r/b", "r/a"}, &monitor);
+    ClientDatacore* first = registry.lookupDatacore("r/a");
+    QSignalSpy populated(&registry, &ClientDatacoreRegistry::registryHasBeenPopulated);
+    registry.createDatacores({"r/a", "s"}, &monitor);
+    QCOMPARE(populated.count(), 0);
+    QCOMPARE(registry.paths(), (QStringList{"r", "r/a", "r/b"}));
+    QCOMPARE(registry.lookupDatacore("r/a"), first);
+
+    QList<QPointer<ClientDatacore>> datacores;
+    QStringList destroyed;
+    for (const QString& path : registry.paths()) {
+        datacores.append(registry.lookupDatacore(path));
+        connect(datacores.last(), &QObject::destroyed, this, [&destroyed, path] { destroyed.append(path); });
+    }
+    emit m_connection.disconnectedFromHost();
+    QCOMPARE(cleared.count(), 1);
+    QVERIFY(registry.isEmpty());
+    QCOMPARE(destroyed, (QStringList{"r", "r/a", "r/b"}));
+    for (const QPointer<ClientDatacore>& datacore : datacores)
+        QVERIFY(datacore.isNull());
+    emit m_connection.disconnectedFromHost();
+    QCOMPARE(cleared.count(), 1);
+
+    registry.createDatacores({"s"}, &monitor);
+    QCOMPARE(populated.count(), 1);
+    QCOMPARE(registry.paths(), QStringList{"s"});
+}
+
+void TestClientDatacoreRegistry::lookupsAreExactAndCaseSensitive()
+{
+    ClientDatacoreRegistry registry(&m_connection);
+    ClientDatacoreMonitor monitor(&m_connection);
+    registry.createDatacores({"root", "root/Unit", "root/Unit/serial"}, &monitor);
+    QSignalSpy answers(&registry, &ClientDatacoreRegistry::lookupRequestResult);
+    const QStringList asked{"root/Unit", "root/unit", "ROOT/Unit", "root/Unit/", "/root/Unit", "Unit", ""};
+    for (const QString& path : asked)
+        registry.requestLookupDatacoreFromPath(path);
+    QCOMPARE(answers.count(), asked.size());
+    QCOMPARE(answers.at(0).at(0).value<ClientDatacore*>(), registry.lookupDatacore("root/Unit"));
+    QVERIFY(answers.at(0).at(0).value<ClientDatacore*>());
+    for (int i = 1; i < asked.size(); ++i)
+        QVERIFY2(!answers.at(i).at(0).value<ClientDatacore*>(), qPrintable(asked.at(i)));
+}
+
+void TestClientDatacoreRegistry::treePackets_data()
+{
+    QTest::addColumn<QByteArray>("trees");
+    QTest::addColumn<QStringList>("registered");
+    QTest::addColumn<QStringList>("warnings");
+
+    QTest::newRow("roots in the order config, status, command, persistent")
+        << FOUR_TREES
+        << QStringList{"commandCoreRouter", "commandCoreRouter/executorCommander", "configCoreRouter",
+                       "configCoreRouter/unit", "persistentConfigCoreRouter", "statusCoreRouter"}
+        << QStringList{noDelimiter("configCoreRouter"), noDelimiter("statusCoreRouter"),
+                       noDelimiter("commandCoreRouter"), noDelimiter("persistentConfigCoreRouter")};
+    QTest::newRow("missing trees read as nameless roots")
+        << QByteArray(R"({"CommandTreeObject":{"Core":"commandCoreRouter"},"StatusTreeObject":[1]})")
+        << QStringList{"", "commandCoreRouter"}
+        << QStringList{noDelimiter(""), noDelimiter(""), twoCores(""), noDelimiter("commandCoreRouter"),
+                       noDelimiter(""), twoCores("")};
+    QTest::newRow("root with an empty kid") << QByteArray(R"({"ConfigTreeObject":{"Core":"c","Kids":[{}]}})")
+                                            << QStringList{"", "c"}
+                                            << QStringList{noDelimiter("c"), "Cannot create datacore with incomplete path: c/",
+                                                           noDelimiter(""), noDelimiter(""), twoCores(""),
+                                                           noDelimiter(""), twoCores("")};
+}
+
+void TestClientDatacoreRegistry::treePackets()
+{
+    QFETCH(QByteArray, trees);
+    QFETCH(QStringList, registered);
+    QFETCH(QStringList, warnings);
+
+    SerialisableDataPacketDistributor distributor;
+    VqClientDatacoreManager manager(&m_connection, &distributor);
+    QSignalSpy populated(manager.registry(), &ClientDatacoreRegistry::registryHasBeenPopulated);
+    LogCapture capture;
+    distributor.acceptPacket(treePacket(trees));
+    QCOMPARE(populated.count(), 1);
+    QCOMPARE(capture.messages(), warnings);
+    QCOMPARE(manager.registry()->paths(), registered);
+}
+
+void TestClientDatacoreRegistry::secondTreeIgnoredUntilCleared()
+{
+    SerialisableDataPacketDistributor distributor;
+    VqClientDatacoreManager manager(&m_connection, &distributor);
+    QVERIFY(manager.canAcceptPacket("DatacorePathRadixTreePacket"));
+    QVERIFY(!manager.canAcceptPacket("datacorePathRadixTreePacket"));
+    ClientDatacoreRegistry* registry = manager.registry();
+    QSignalSpy populated(registry, &ClientDatacoreRegistry::registryHasBeenPopulated);
+    const QByteArray other = R"({"ConfigTreeObject":{"Core":"configCoreRouter","Kids":[{"Core":"other"}]}})";
+
+    SerialisableDataPacket wrongClass = treePacket(FOUR_TREES);
+    wrongClass.jsonObject().insert("Class", "DatacorePathRadixTreepacket");
+    manager.acceptPacket(wrongClass);
+    QVERIFY(registry->isEmpty());
+
+    distributor.acceptPacket(treePacket(FOUR_TREES));
+    const QStringList first = registry->paths();
+    LogCapture capture;
+    distributor.acceptPacket(treePacket(other));
+    QCOMPARE(populated.count(), 1);
+    QCOMPARE(registry->paths(), first);
+    QVERIFY(capture.messages().isEmpty());
+
+    emit m_connection.disconnectedFromHost();
+    distributor.acceptPacket(treePacket(other));
+    QCOMPARE(populated.count(), 2);
+    QVERIFY(registry->lookupDatacore("configCoreRouter/other"));
+    QVERIFY(!registry->lookupDatacore("configCoreRouter/unit"));
+}
+
+void TestClientDatacoreRegistry::populator_data()
+{
+    QTest::addColumn<QByteArray>("trees");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<bool>("applied");
+
+    QTest::newRow("registered path") << FOUR_TREES << "configCoreRouter/unit" << QStringList() << true;
+    QTest::newRow("path differing in case")
+        << FOUR_TREES << "configCoreRouter/Unit"
+        << QStringList{"Client datacore populator: Registry does not contain datacore with path: configCoreRouter/Unit"}
+        << false;
+    QTest::newRow("empty registry")
+        << QByteArray() << "configCoreRouter/unit"
+        << QStringList{"Client datacore populator: Registry is empty, no way to populate: configCoreRouter/unit"}
+        << false;
+}
+
+void TestClientDatacoreRegistry::populator()
+{
+    QFETCH(QByteArray, trees);
+    QFETCH(QString, path);
+    QFETCH(QStringList, lines);
+    QFETCH(bool, applied);
+
+    SerialisableDataPacketDistributor distributor;
+    VqClientDatacoreManager manager(&m_connection, &distributor);
+    if (!trees.isEmpty())
+        distributor.acceptPacket(treePacket(trees));
+    ClientDatacore* unit = manager.registry()->lookupDatacore("configCoreRouter/unit");
+    int inSync = 0;
+    if (unit)
+        connect(unit, &ClientDatacore::datacoreInSyncWithServer, this, [&inSync] { ++inSync; });
+
+    LogCapture capture;
+    DatacorePacket packet(QJsonObject{{"unit", QJsonObject{{"data", QJsonArray{"1", "2"}}}}}, path);
+    distributor.acceptPacket(packet);
+    QCOMPARE(capture.messages(spdlog::level::info), lines);
+    QCOMPARE(capture.messages().size(), lines.size());
+    if (unit) {
+        QCOMPARE(unit->data(), applied ? (QStringList{"1", "2"}) : QStringList());
+        QCOMPARE(inSync, applied ? 1 : 0);
+    }
+
+    // Only "DatacorePacket" is taken, whoever hands the packet over.
+    ClientDatacorePopulator populator(&m_connection, manager.registry(), &distributor);
+    packet.jsonObject().insert("Class", "datacorePacket");
+    populator.acceptPacket(packet);
+    QCOMPARE(capture.messages().size(), lines.size());
+}
+
+void TestClientDatacoreRegistry::changeWithoutConnectionIsDropped()
+{
+    ClientDatacoreRegistry registry(&m_connection);
+    ClientDatacoreMonitor monitor(&m_connection);
+    registry.createDatacores({"r/a"}, &monitor);
+    ClientDatacore* datacore = registry.lookupDatacore("r/a");
+    LogCapture capture;
+    datacore->setDataString("x");
+    QVERIFY(capture.messages().isEmpty());
+    QCOMPARE(datacore->outstandingPacketIds(), QList<int>{0});
+    QCOMPARE(datacore->changeState(), DatacoreChangeState::NoChange);
+}
+
+QTEST_GUILESS_MAIN(TestClientDatacoreRegistry)
+#include "tst_clientdatacoreregistry.moc"

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "rawdatapacket.h"
+#include "serialisabledatapacket.h"
+
+#include <QBuffer>
+#include <QStringList>
+
+// Frames written by hand and by writePacket, and a receiver that records what
+// reaches it, shared by the framing and connection tests.
+
+inline QByteArray frameHeader(quint16 type, quint16 subType, quint32 payloadLength)
+{
+    QByteArray header;
+    for (quint32 word : {quint32(type) << 16 | subType, payloadLength}) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            header.append(char((word >> shift) & 0xFF));
+    }
+    return header;
+}
+
+inline QByteArray rawFrame(quint16 type, quint16 subType, const QByteArray& payload)
+{
+    return frameHeader(type, subType, quint32(payload.size())) + payload;
+}
+
+// A JSON frame of class className, padded with a string of padding bytes.
+inline QByteArray jsonFrame(const QString& className, int padding = 0)
+{
+    SerialisableDataPacket packet(className);
+    if (padding > 0)
+        packet.jsonObject().insert("Pad", QString(padding, 'p'));
+    QBuffer device;
+    device.open(QIODevice::WriteOnly);
+    writePacket(packet, &device);
+    return device.data();
+}
+
+// Garbage, JSON frames, a measurement frame that hides a JSON frame in its
+// payload, and a JSON frame of sub-type 1 (another receiver key) holding
+// malformed JSON: only A, B and C are for the 0x1010 receivers.
+inline QByteArray mixedStream()
+{
+    return QByteArray::fromHex("00102A") + jsonFrame("A") + rawFrame(0x1013, 0, jsonFrame("hidden", 900))
+        + jsonFrame("B", 3) + rawFrame(0x1010, 1, QByteArray::fromHex("00000002") + "{x")
+        + QByteArray::fromHex("2A00") + jsonFrame("C", 300);
+}
+
+const QStringList MIXED_STREAM_DELIVERIES{"r:A", "r:B", "r:C"};
+
+class RecordingReceiver : public RawDataPacketReceiverInterface<SerialisableDataPacket>
+{
+public:
+    RecordingReceiver(const QString& name, QStringList* log, unsigned int key = SerialisableDataPacket::PACKET_TYPE)
+        : RawDataPacketReceiverInterface<SerialisableDataPacket>(key), m_name(name), m_log(log) {}
+
+    void receiveTypedPacket(std::shared_ptr<SerialisableDataPacket> packet) override
+    {
+        m_log->append(m_name + ":" + (packet ? packet->className() : QStringLiteral("null")));
+    }
+
+private:
+    QString m_name;
+    QStringList* m_log;
+};

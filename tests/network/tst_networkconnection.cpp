@@ -1,0 +1,195 @@
+#include "datacorepacket.h"
+#include "logcapture.h"
+#include "networkconnection.h"
+#include "testframes.h"
+
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+#include <climits>
+#include <random>
+
+class TestNetworkConnection : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { QVERIFY(m_server.listen(QHostAddress::LocalHost, 0)); }
+    void cleanup() { m_server.close(); }
+    void streamArrivesWhateverTheChunking_data();
+    void streamArrivesWhateverTheChunking();
+    void bufferLimitInOneNotification();
+    void clientIdentifierAcrossConnections();
+    void sendsOnlyWhileConnected();
+    void refusedConnectionIsLogged();
+    void socketErrorText_data();
+    void socketErrorText();
+
+private:
+    QTcpSocket* connect(NetworkConnection& connection)
+    {
+        if (!connection.connectToHost(QHostAddress(QHostAddress::LocalHost), m_server.serverPort())
+            || !m_server.waitForNewConnection(2000))
+            return nullptr;
+        return m_server.nextPendingConnection();
+    }
+
+    QTcpServer m_server;
+};
+
+void TestNetworkConnection::streamArrivesWhateverTheChunking_data()
+{
+    QTest::addColumn<int>("maximumChunk");
+    QTest::newRow("all at once") << INT_MAX;
+    QTest::newRow("random chunks up to 64 bytes") << 64;
+    QTest::newRow("random chunks up to 700 bytes") << 700;
+    QTest::newRow("single bytes") << 1;
+}
+
+void TestNetworkConnection::streamArrivesWhateverTheChunking()
+{
+    QFETCH(int, maximumChunk);
+    QStringList log;
+    RecordingReceiver first("first", &log);
+    RecordingReceiver second("second", &log);
+    LogCapture capture;
+    NetworkConnection connection;
+    QTcpSocket* peer = connect(connection);
+    QVERIFY(peer);
+
+    const QByteArray stream = frameHeader(0x1013, 0, 0xFFFFFFF0) + mixedStream();
+    std::mt19937 random{quint32(maximumChunk)};
+    for (int at = 0; at < stream.size();) {
+        const int size = std::uniform_int_distribution<int>(1, qMin(maximumChunk, stream.size()))(random);
+        peer->write(stream.mid(at, size));
+        peer->flush();
+        QCoreApplication::processEvents();
+        at += size;
+    }
+    QTRY_COMPARE(log, (QStringList{"second:A", "first:A", "second:B", "first:B", "second:C", "first:C"}));
+    QCOMPARE(capture.messages(), QStringList{"Incoming frame header claims a payload of 4294967280 bytes, more than "
+                                             "the limit of 16777216; skipped as corrupt"});
+}
+
+void TestNetworkConnection::bufferLimitInOneNotification()
+{
+    QStringList log;
+    RecordingReceiver receiver("r", &log);
+    LogCapture capture;
+    // All but the last byte wait in a socket of the test's own before the
+    // connection takes it over, so that one notification sees them all.
+    auto* client = new QTcpSocket;
+    client->connectToHost(QHostAddress::LocalHost, m_server.serverPort());
+    QVERIFY(client->waitForConnected(2000) && m_server.waitForNewConnection(2000));
+    QTcpSocket* peer = m_server.nextPendingConnection();
+    QByteArray stream;
+    while (stream.size() <= IncomingFrameBuffer::MaxBufferedBytes)
+        stream += rawFrame(0x1013, 0, jsonFrame("hidden", 1000));
+    stream += jsonFrame("J");
+    peer->write(stream.left(stream.size() - 1));
+    for (int round = 0; round < 500 && client->bytesAvailable() < stream.size() - 1; ++round) {
+        peer->waitForBytesWritten(10);
+        client->waitForReadyRead(10);
+    }
+
+    NetworkConnection connection;
+    QTcpSocket* exchanged = client;
+    QVERIFY(connection.setSocket(exchanged));
+    QVERIFY(!exchanged);
+    QCOMPARE(connection.clientIdentifier(), QStringLiteral("2130706433%1").arg(peer->peerPort()));
+    peer->write(stream.right(1));
+    QTRY_COMPARE(log, QStringList{"r:J"});
+    QCOMPARE(capture.messages(spdlog::level::warn),
+             QStringList{QStringLiteral("Incoming buffer size %1 Discarding raw data packets").arg(stream.size())});
+    // Taken back, the socket is the caller's again.
+    QVERIFY(!connection.setSocket(exchanged));
+    QCOMPARE(exchanged, client);
+    delete client;
+}
+
+void TestNetworkConnection::clientIdentifierAcrossConnections()
+{
+    NetworkConnection connection;
+    QCOMPARE(connection.clientIdentifier(), QString());
+    QTcpSocket* peer = connect(connection);
+    QVERIFY(peer);
+    const QString identifier = connection.clientIdentifier();
+    QCOMPARE(identifier, QStringLiteral("2130706433%1").arg(peer->peerPort()));
+    QCOMPARE(connection.peerIdentifier(), QStringLiteral("2130706433%1").arg(m_server.serverPort()));
+    QCOMPARE(endpointIdentifier(QHostAddress("::ffff:127.0.0.1"), 1), QStringLiteral("01"));
+
+    QSignalSpy lost(&connection, &NetworkConnection::disconnectedFromHost);
+    peer->close();
+    QTRY_COMPARE(lost.count(), 1);
+    QVERIFY(!connection.isConnected());
+    QCOMPARE(connection.clientIdentifier(), identifier);
+
+    QTcpSocket* nextPeer = connect(connection);
+    QVERIFY(nextPeer);
+    QCOMPARE(connection.clientIdentifier(), QStringLiteral("2130706433%1").arg(nextPeer->peerPort()));
+    // A new connection replaces, and so ends, the previous one.
+    QVERIFY(connect(connection));
+    QCOMPARE(lost.count(), 2);
+}
+
+void TestNetworkConnection::sendsOnlyWhileConnected()
+{
+    const DatacorePacket packet(QStringLiteral("id"), 3, QJsonObject{{"d", QJsonObject()}}, QStringLiteral("p"));
+    QBuffer frame;
+    frame.open(QIODevice::WriteOnly);
+    writePacket(packet, &frame);
+
+    NetworkConnection connection;
+    connection.acceptPacket(packet);
+    QTcpSocket* peer = connect(connection);
+    QVERIFY(peer);
+    connection.acceptPacket(packet);
+    connection.sendPacket(std::make_shared<DatacorePacket>(packet));
+    connection.sendPacket(nullptr);
+    QTRY_COMPARE(peer->bytesAvailable(), 2 * qint64(frame.data().size()));
+    QCOMPARE(peer->readAll(), frame.data() + frame.data());
+
+    QSignalSpy lost(&connection, &NetworkConnection::disconnectedFromHost);
+    connection.closeConnection();
+    QCOMPARE(lost.count(), 1);
+    connection.acceptPacket(packet);
+    QTest::qWait(50);
+    QCOMPARE(peer->bytesAvailable(), 0);
+}
+
+void TestNetworkConnection::refusedConnectionIsLogged()
+{
+    const quint16 port = m_server.serverPort();
+    m_server.close();
+    LogCapture capture;
+    NetworkConnection connection;
+    QVERIFY(!connection.connectToHost(QStringLiteral("127.0.0.1"), port));
+    QTRY_COMPARE(capture.messages(spdlog::level::info), QStringList{"QAbstractSocket::ConnectionRefusedError"});
+    QCOMPARE(connection.clientIdentifier(), QString());
+}
+
+void TestNetworkConnection::socketErrorText_data()
+{
+    QTest::addColumn<int>("value");
+    QTest::addColumn<QString>("text");
+    const QMetaEnum names = QMetaEnum::fromType<QAbstractSocket::SocketError>();
+    for (int value = -1; value <= 18; ++value) {
+        if (value != 13)
+            QTest::newRow(names.valueToKey(value)) << value << QStringLiteral("QAbstractSocket::%1").arg(names.valueToKey(value));
+    }
+    for (int value : {13, 19, 22, 1000, -2, INT_MIN, INT_MAX}) {
+        QTest::newRow(qPrintable(QStringLiteral("illegal %1").arg(value)))
+            << value << QStringLiteral("illegal value for QAbstractSocket::SocketError: %1").arg(value);
+    }
+}
+
+void TestNetworkConnection::socketErrorText()
+{
+    QFETCH(int, value);
+    QTEST(::socketErrorText(value), "text");
+}
+
+QTEST_GUILESS_MAIN(TestNetworkConnection)
+#include "tst_networkconnection.moc"

@@ -1,0 +1,172 @@
+#include "vqclientnetworkmanager.h"
+
+#include <QElapsedTimer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+#include <net/if.h>
+#include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstring>
+
+namespace {
+
+// Port 29440 is fixed. Where the machine allows it (root), the test gets a
+// network namespace with a loopback of its own, so that nothing else on the
+// machine listens there; elsewhere the ctest resource lock keeps our tests apart.
+void usePrivateLoopback()
+{
+    if (unshare(CLONE_NEWNET) != 0)
+        return;
+    const int descriptor = socket(AF_INET, SOCK_DGRAM, 0);
+    ifreq request{};
+    std::strncpy(request.ifr_name, "lo", IFNAMSIZ - 1);
+    if (descriptor >= 0 && ioctl(descriptor, SIOCGIFFLAGS, &request) == 0) {
+        request.ifr_flags |= IFF_UP;
+        ioctl(descriptor, SIOCSIFFLAGS, &request);
+    }
+    if (descriptor >= 0)
+        close(descriptor);
+}
+
+// Every signal of a manager, in the order emitted, with its time.
+struct SignalLog
+{
+    explicit SignalLog(VqClientNetworkManager& manager)
+    {
+        QObject::connect(&manager, &VqClientNetworkManager::connectedToServer, [this] { add("connected"); });
+        QObject::connect(&manager, &VqClientNetworkManager::connectionToServerLost, [this] { add("lost"); });
+        QObject::connect(&manager, &VqClientNetworkManager::reconnectAttemptFailed, [this] { add("failed"); });
+        QObject::connect(&manager, &VqClientNetworkManager::newHostAddressSet,
+                         [this](const QString& address) { add("host " + address); });
+        QObject::connect(&manager, &VqClientNetworkManager::newAutoConnectStateSet,
+                         [this](bool on) { add(on ? "auto on" : "auto off"); });
+        clock.start();
+    }
+    void add(const QString& event)
+    {
+        events.append(event);
+        times.append(clock.elapsed());
+    }
+
+    QStringList events;
+    QList<qint64> times;
+    QElapsedTimer clock;
+};
+
+const QHostAddress LOCAL_HOST(QHostAddress::LocalHost);
+// Attempts follow the 2000 ms timer; a refused attempt returns at once.
+constexpr qint64 EARLIEST_MS = VqClientNetworkManager::RETRY_INTERVAL_MS - 100;
+constexpr int LATEST_MS = VqClientNetworkManager::RETRY_INTERVAL_MS + 1500;
+
+} // namespace
+
+class TestVqClientNetworkManager : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup() { m_server.close(); }
+    void firstAttemptAfterTheInterval();
+    void attemptsGoOnWhileNothingListens();
+    void afterALoss_data();
+    void afterALoss();
+    void sameAddressOnlyUpdatesTheFlag();
+
+private:
+    bool listen() { return m_server.listen(LOCAL_HOST, VqClientNetworkManager::SERVER_PORT); }
+    bool connectManager(VqClientNetworkManager& manager, SignalLog& log, bool autoConnect)
+    {
+        if (!listen())
+            return false;
+        manager.setHostAddress(LOCAL_HOST, autoConnect);
+        for (int waited = 0; !log.events.contains("connected") && waited < LATEST_MS; waited += 20)
+            QTest::qWait(20);
+        log.events.clear();
+        log.times.clear();
+        return manager.connection()->isConnected() && m_server.hasPendingConnections();
+    }
+
+    QTcpServer m_server;
+};
+
+void TestVqClientNetworkManager::firstAttemptAfterTheInterval()
+{
+    QVERIFY(listen());
+    VqClientNetworkManager manager;
+    SignalLog log(manager);
+    manager.setHostAddress(LOCAL_HOST, true);
+    QCOMPARE(log.events, (QStringList{"auto on", "host 127.0.0.1"}));
+    QTest::qWait(int(EARLIEST_MS) - 300);
+    QVERIFY(!m_server.hasPendingConnections());
+    QTRY_COMPARE_WITH_TIMEOUT(log.events.size(), 3, LATEST_MS);
+    QCOMPARE(log.events.last(), QStringLiteral("connected"));
+    QVERIFY(log.times.last() >= EARLIEST_MS);
+    QVERIFY(manager.connection()->isConnected());
+    // The server side learns of the connection at its next turn of the event loop.
+    QTRY_VERIFY(m_server.hasPendingConnections());
+}
+
+void TestVqClientNetworkManager::attemptsGoOnWhileNothingListens()
+{
+    VqClientNetworkManager manager;
+    SignalLog log(manager);
+    manager.setHostAddress(LOCAL_HOST, false);
+    QTRY_COMPARE_WITH_TIMEOUT(log.events.size(), 4, 2 * LATEST_MS);
+    QCOMPARE(log.events, (QStringList{"host 127.0.0.1", "failed", "failed", "failed"}));
+    for (int attempt = 1; attempt < 4; ++attempt)
+        QVERIFY2(log.times[attempt] - log.times[attempt - 1] >= EARLIEST_MS, "attempt came early");
+    // Without automatic reconnection the first connection is still pursued.
+    QVERIFY(listen());
+    QTRY_COMPARE_WITH_TIMEOUT(log.events.last(), QStringLiteral("connected"), LATEST_MS);
+}
+
+void TestVqClientNetworkManager::afterALoss_data()
+{
+    QTest::addColumn<bool>("autoConnect");
+    QTest::newRow("automatic reconnection on") << true;
+    QTest::newRow("automatic reconnection off") << false;
+}
+
+void TestVqClientNetworkManager::afterALoss()
+{
+    QFETCH(bool, autoConnect);
+    VqClientNetworkManager manager;
+    SignalLog log(manager);
+    QVERIFY(connectManager(manager, log, autoConnect));
+    delete m_server.nextPendingConnection();
+    QTRY_COMPARE(log.events, QStringList{"lost"});
+    QTest::qWait(LATEST_MS);
+    QCOMPARE(log.events, autoConnect ? (QStringList{"lost", "connected"}) : QStringList{"lost"});
+    QCOMPARE(m_server.hasPendingConnections(), autoConnect);
+    if (autoConnect)
+        QVERIFY(log.times[1] - log.times[0] >= EARLIEST_MS);
+}
+
+void TestVqClientNetworkManager::sameAddressOnlyUpdatesTheFlag()
+{
+    VqClientNetworkManager manager;
+    SignalLog log(manager);
+    QVERIFY(connectManager(manager, log, true));
+    const QString identifier = manager.connection()->clientIdentifier();
+    manager.setHostAddress(LOCAL_HOST, true);
+    QCOMPARE(log.events, QStringList());
+    manager.setHostAddress(QHostAddress(QStringLiteral("127.0.0.1")), false);
+    QTest::qWait(200);
+    QCOMPARE(log.events, QStringList{"auto off"});
+    QVERIFY(manager.connection()->isConnected());
+    QCOMPARE(manager.connection()->clientIdentifier(), identifier);
+}
+
+int main(int argc, char** argv)
+{
+    usePrivateLoopback();
+    QCoreApplication application(argc, argv);
+    TestVqClientNetworkManager test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_vqclientnetworkmanager.moc"

@@ -1,0 +1,60 @@
+#include "fakeroot.h"
+
+#include "deviceroot.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+FakeRoot::FakeRoot()
+{
+    Brevane::setDeviceRoot(QFile::encodeName(m_directory.path()).toStdString());
+}
+
+FakeRoot::~FakeRoot()
+{
+    Brevane::setDeviceRoot("/");
+}
+
+QString FakeRoot::path(const QString& absolute) const
+{
+    return m_directory.path() + absolute;
+}
+
+void FakeRoot::write(const QString& absolute, const QByteArray& content) const
+{
+    const QString target = path(absolute);
+    QDir().mkpath(QFileInfo(target).path());
+    QFile file(target);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(content);
+}
+
+QByteArray FakeRoot::read(const QString& absolute) const
+{
+    QFile file(path(absolute));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void FakeRoot::setGpioLines(std::initializer_list<unsigned> lines, unsigned value) const
+{
+    int bit = int(lines.size());
+    for (unsigned line : lines) {
+        --bit;
+        write(QStringLiteral("/sys/class/gpio/gpio%1/value").arg(line), (value >> bit) & 1 ? "1\n" : "0\n");
+    }
+}
+
+void FakeRoot::setMainBoard(unsigned value) const
+{
+    setGpioLines({127, 126, 125, 124, 123, 122, 121}, value);
+}
+
+void FakeRoot::addIdentityPartition(const QByteArray& content) const
+{
+    write(QStringLiteral("/proc/mtd"), "dev:    size   erasesize  name\n"
+                                      "mtd0: 00040000 00010000 \"u-boot\"\n"
+                                      "mtd1: 00010000 00010000 \"u-boot-env\"\n"
+                                      "mtd2: 00010000 00010000 \"ident\"\n");
+    write(QStringLiteral("/dev/mtd2"), content);
+}

@@ -1,0 +1,37 @@
+#include "outputcapture.h"
+
+#include <cstdio>
+#include <unistd.h>
+
+OutputCapture::OutputCapture(int fd)
+    : m_fd(fd)
+{
+    if (!m_file.open())
+        return;
+    std::fflush(nullptr);
+    m_saved = ::dup(m_fd);
+    ::dup2(m_file.handle(), m_fd);
+}
+
+OutputCapture::~OutputCapture()
+{
+    restore();
+}
+
+void OutputCapture::restore()
+{
+    if (m_saved < 0)
+        return;
+    std::fflush(nullptr);
+    ::dup2(m_saved, m_fd);
+    ::close(m_saved);
+    m_saved = -1;
+    m_file.seek(0);
+    m_text = m_file.readAll();
+}
+
+QByteArray OutputCapture::text()
+{
+    restore();
+    return m_text;
+}

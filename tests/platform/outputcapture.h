@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QByteArray>
+#include <QTemporaryFile>
+
+// Sends what the process writes to a standard stream (1 or 2) into a file
+// until text() or destruction, for the platform functions that print there.
+class OutputCapture
+{
+public:
+    explicit OutputCapture(int fd);
+    ~OutputCapture();
+    OutputCapture(const OutputCapture&) = delete;
+    OutputCapture& operator=(const OutputCapture&) = delete;
+
+    // Ends the capture and returns what was written.
+    QByteArray text();
+
+private:
+    void restore();
+
+    int m_fd;
+    int m_saved = -1;
+    QTemporaryFile m_file;
+    QByteArray m_text;
+};

@@ -1,0 +1,217 @@
+#include "fakeroot.h"
+#include "flashoperations.h"
+#include "outputcapture.h"
+
+#include <QtTest>
+
+#include <unistd.h>
+
+using namespace Brevane;
+
+namespace {
+
+constexpr int BLOCK = 0x10000;
+constexpr int BLOCKS = 3;
+
+// A root whose "/dev/mtd3" is a three-block partition of zeros.
+class FlashRoot : public FakeRoot
+{
+public:
+    FlashRoot()
+    {
+        write("/proc/mtd", "dev:    size   erasesize  name\nmtd3: 00030000 00010000 \"fpga\"\n");
+        write("/dev/mtd3", QByteArray(BLOCKS * BLOCK, '\0'));
+    }
+    QByteArray flashPath() const { return QFile::encodeName(path("/dev/mtd3")); }
+    QByteArray flash() const { return read("/dev/mtd3"); }
+};
+
+QByteArray pattern(int size)
+{
+    QByteArray bytes(size, '\0');
+    for (int index = 0; index < size; ++index)
+        bytes[index] = char(index * 7 + 1);
+    return bytes;
+}
+
+// Bytes of the stand-in partition: erased (0xFF) from `from` up to `to`, zero elsewhere.
+QByteArray erasedBetween(int from, int to)
+{
+    return QByteArray(from, '\0') + QByteArray(to - from, '\xFF') + QByteArray(BLOCKS * BLOCK - to, '\0');
+}
+
+} // namespace
+
+class TestFlashOperations : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { setFlashDisplayFlags(FLASH_DISPLAY_DEFAULT); }
+    void erase_data();
+    void erase();
+    void eraseShowsGeometry();
+    void copyOntoFlashOffTheEraseBoundary();
+    void copyToFile_data();
+    void copyToFile();
+    void copyFailures_data();
+    void copyFailures();
+    void quietDisplay();
+};
+
+void TestFlashOperations::erase_data()
+{
+    QTest::addColumn<qlonglong>("start");
+    QTest::addColumn<qlonglong>("size"); // -1: not given
+    QTest::addColumn<int>("result");
+    QTest::addColumn<QByteArray>("flash");
+    QTest::addColumn<QByteArray>("messages");
+
+    const QByteArray untouched(BLOCKS * BLOCK, '\0');
+    QTest::newRow("whole partition") << 0ll << -1ll << 0 << erasedBetween(0, BLOCKS * BLOCK)
+        << QByteArray("No size given, erasing entire partition\nErase in progress: ...\b\b\b033\b\b\b067\b\b\b100\n"
+                      "Flash erased successfully\n");
+    QTest::newRow("one block from the second") << qlonglong(BLOCK) << qlonglong(BLOCK) << 0
+        << erasedBetween(BLOCK, 2 * BLOCK)
+        << QByteArray("Erase in progress (1 sectors from offset 0x00010000): ...\n\b\b\b100\nFlash erased successfully\n");
+    QTest::newRow("start moved down to the boundary") << qlonglong(BLOCK + 100) << qlonglong(2 * BLOCK) << 0
+        << erasedBetween(BLOCK, 3 * BLOCK)
+        << QByteArray("Moving device start offset to erase boundary, new start offset: 65536\n"
+                      "Erase in progress (2 sectors from offset 0x00010000): ...\n\b\b\b050\b\b\b100\n"
+                      "Flash erased successfully\n");
+    QTest::newRow("more than the partition") << 0ll << qlonglong(4 * BLOCK) << -1 << untouched
+                                             << QByteArray("attempt to erase more than partition size \n");
+    QTest::newRow("past the end from an offset") << qlonglong(2 * BLOCK) << qlonglong(2 * BLOCK) << -1 << untouched
+                                                 << QByteArray("attempt to erase more than partition size \n");
+    QTest::newRow("size off the erase boundary") << 0ll << qlonglong(BLOCK + 1) << -1 << untouched
+                                                 << QByteArray("Size not a multiple of erase size\n");
+}
+
+void TestFlashOperations::erase()
+{
+    QFETCH(qlonglong, start);
+    QFETCH(qlonglong, size);
+    QFETCH(int, result);
+    QFETCH(QByteArray, flash);
+    QFETCH(QByteArray, messages);
+    FlashRoot root;
+    OutputCapture errors(STDERR_FILENO);
+    QCOMPARE(eraseFlash(root.flashPath(), long(start), size < 0 ? FLASH_SIZE_ALL : size_t(size)), result);
+    QCOMPARE(errors.text(), messages);
+    QVERIFY(root.flash() == flash);
+}
+
+void TestFlashOperations::eraseShowsGeometry()
+{
+    FlashRoot root;
+    setFlashDisplayFlags(FLASH_SHOW_GEOMETRY);
+    OutputCapture errors(STDERR_FILENO);
+    QCOMPARE(eraseFlash(root.flashPath(), 0, BLOCK), 0);
+    QCOMPARE(errors.text(), QByteArray("MTD type: 3\nMTD total size : 196608 bytes\nMTD write size : 1 bytes\n"
+                                       "MTD erase size : 65536 bytes\nMTD overhead / block : 0 bytes\n"
+                                       "MTD Flags : 0x00000C00\n"));
+
+    OutputCapture missing(STDERR_FILENO);
+    QCOMPARE(eraseFlash(root.path("/dev/mtd9").toUtf8(), 0, BLOCK), int(FLASH_CANNOT_OPEN));
+    QCOMPARE(missing.text(), "Could not open mtd device at " + root.path("/dev/mtd9").toUtf8() + " for erasure\n");
+}
+
+void TestFlashOperations::copyOntoFlashOffTheEraseBoundary()
+{
+    FlashRoot root;
+    const int size = BLOCK + 4464; // 70000: two blocks to erase, the third untouched
+    root.write("/tmp/fpga.bin", pattern(size));
+    const QByteArray source = QFile::encodeName(root.path("/tmp/fpga.bin"));
+
+    OutputCapture errors(STDERR_FILENO);
+    QCOMPARE(copyToFlash(source, root.flashPath(), size_t(size), FLASH_COPY_VERIFY), int(FLASH_OK));
+    const QByteArray flash = root.flash();
+    QVERIFY(flash.left(size) == pattern(size));
+    QVERIFY(flash.mid(size, 2 * BLOCK - size) == QByteArray(2 * BLOCK - size, '\xFF'));
+    QVERIFY(flash.mid(2 * BLOCK) == QByteArray(BLOCK, '\0'));
+    QCOMPARE(errors.text(), "Erase in progress (2 sectors from offset 0x00000000): ...\n\b\b\b050\b\b\b100\n"
+                            "Flash erased successfully\n70000 bytes to transfer\nTransfer in progress: ..."
+                            "\b\b\b094\b\b\b100\nSuccess! Copied 70000 bytes from "
+                                + source + " to " + root.flashPath() + "\n");
+}
+
+void TestFlashOperations::copyToFile_data()
+{
+    QTest::addColumn<int>("sourceSize");
+    QTest::addColumn<qlonglong>("size"); // -1: not given
+    QTest::addColumn<bool>("existing");
+    QTest::newRow("new file, part of the source") << 100000 << 5000ll << false;
+    QTest::newRow("new file, whole source") << 200000 << -1ll << false;
+    QTest::newRow("existing longer file is truncated") << 3000 << -1ll << true;
+    QTest::newRow("empty source") << 0 << -1ll << false;
+}
+
+void TestFlashOperations::copyToFile()
+{
+    QFETCH(int, sourceSize);
+    QFETCH(qlonglong, size);
+    QFETCH(bool, existing);
+    FlashRoot root;
+    root.write("/tmp/in.bin", pattern(sourceSize));
+    if (existing)
+        root.write("/tmp/out.bin", QByteArray(sourceSize * 2, 'x'));
+    setFlashDisplayFlags(0);
+    QCOMPARE(copyToFlash(root.path("/tmp/in.bin").toUtf8(), root.path("/tmp/out.bin").toUtf8(),
+                         size < 0 ? FLASH_SIZE_ALL : size_t(size), FLASH_COPY_VERIFY),
+             int(FLASH_OK));
+    QVERIFY(root.read("/tmp/out.bin") == pattern(size < 0 ? sourceSize : int(size)));
+    if (!existing)
+        QCOMPARE(QFile(root.path("/tmp/out.bin")).permissions() & 0x0777, QFile::Permissions(0x0644));
+}
+
+void TestFlashOperations::copyFailures_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("destination");
+    QTest::addColumn<qlonglong>("size");
+    QTest::addColumn<int>("result");
+    QTest::addColumn<QString>("messages"); // %S: source, %D: destination
+
+    QTest::newRow("missing source") << "/tmp/none" << "/tmp/out" << 10ll << int(FLASH_CANNOT_OPEN)
+                                    << "Could not open %S\nReason: Invalid source\n";
+    QTest::newRow("directory as source") << "/tmp" << "/tmp/out" << 10ll << int(FLASH_CANNOT_OPEN)
+                                         << "Could not open %S\nReason: Invalid source\n";
+    QTest::newRow("directory as destination") << "/tmp/in" << "/tmp" << 10ll << int(FLASH_BAD_DESTINATION)
+                                              << "Could not open %D\nReason: Invalid destination\n";
+    QTest::newRow("more than the partition") << "/tmp/in" << "/dev/mtd3" << qlonglong(BLOCKS * BLOCK + 1)
+        << int(FLASH_TOO_LARGE) << "Size requested is 196609 bytes but mtd is only 196608 bytes\n";
+    QTest::newRow("source shorter than the size") << "/tmp/in" << "/tmp/out" << 1001ll << int(FLASH_READ_FAILED)
+        << "Could not read from %S\n";
+}
+
+void TestFlashOperations::copyFailures()
+{
+    QFETCH(QString, source);
+    QFETCH(QString, destination);
+    QFETCH(qlonglong, size);
+    QFETCH(int, result);
+    QFETCH(QString, messages);
+    FlashRoot root;
+    root.write("/tmp/in", pattern(1000));
+    setFlashDisplayFlags(0);
+    OutputCapture errors(STDERR_FILENO);
+    QCOMPARE(copyToFlash(root.path(source).toUtf8(), root.path(destination).toUtf8(), size_t(size), 0), result);
+    messages.replace("%S", root.path(source)).replace("%D", root.path(destination));
+    QCOMPARE(QString::fromUtf8(errors.text()), messages);
+    QVERIFY(root.flash() == QByteArray(BLOCKS * BLOCK, '\0'));
+}
+
+void TestFlashOperations::quietDisplay()
+{
+    FlashRoot root;
+    root.write("/tmp/in", pattern(10));
+    setFlashDisplayFlags(0);
+    OutputCapture errors(STDERR_FILENO);
+    QCOMPARE(eraseFlash(root.flashPath(), 0, FLASH_SIZE_ALL), 0);
+    QCOMPARE(copyToFlash(root.path("/tmp/in").toUtf8(), root.flashPath(), 10, 0), 0);
+    QCOMPARE(errors.text(), QByteArray());
+    QVERIFY(root.flash() == pattern(10) + QByteArray(BLOCK - 10, '\xFF') + QByteArray(2 * BLOCK, '\xFF'));
+}
+
+QTEST_GUILESS_MAIN(TestFlashOperations)
+#include "tst_flashoperations.moc"

@@ -1,0 +1,304 @@
+#include "bitfileheader.h"
+#include "jedecfile.h"
+#include "outputcapture.h"
+
+#include <QtTest>
+
+#include <cstdio>
+#include <unistd.h>
+
+using namespace Brevane;
+
+namespace {
+
+// A bit-file header written field by field, so that a test can break one.
+struct BitFile
+{
+    int firstLength = 9;
+    int secondLength = 1;
+    char keys[5] = {'a', 'b', 'c', 'd', 'e'};
+    QByteArray design = "vq_top;UserID=0X80010203;Version=2019.2";
+    QByteArray device = "xcku040-ffva1156-2-e";
+    QByteArray date = "2024/03/01";
+    QByteArray time = "12:30:45";
+    quint32 dataLength = 1024;
+    int cutAt = -1;
+
+    static QByteArray number(quint32 value, int bytes)
+    {
+        QByteArray out;
+        for (int index = bytes - 1; index >= 0; --index)
+            out.append(char((value >> (8 * index)) & 0xFF));
+        return out;
+    }
+    static QByteArray field(char key, const QByteArray& text)
+    {
+        return key + number(quint32(text.size() + 1), 2) + text + '\0';
+    }
+    QByteArray bytes() const
+    {
+        QByteArray out = number(quint32(firstLength), 2) + QByteArray::fromHex("0ff00ff00ff00ff000")
+            + number(quint32(secondLength), 2) + field(keys[0], design) + field(keys[1], device)
+            + field(keys[2], date) + field(keys[3], time) + keys[4] + number(dataLength, 4) + "\xAA\xBB";
+        return cutAt < 0 ? out : out.left(cutAt);
+    }
+    int offsetOf(const QByteArray& text) const { return bytes().indexOf(text); }
+};
+
+struct Read
+{
+    qint64 result;
+    QByteArray output;
+    QByteArray errors;
+    int nextByte;
+};
+
+template <typename Reader>
+Read readFrom(QByteArray bytes, Reader reader)
+{
+    Read read{};
+    OutputCapture output(STDOUT_FILENO);
+    OutputCapture errors(STDERR_FILENO);
+    std::FILE* stream = fmemopen(bytes.data(), size_t(bytes.size()), "rb");
+    read.result = reader(stream);
+    read.nextByte = std::fgetc(stream);
+    std::fclose(stream);
+    read.errors = errors.text();
+    read.output = output.text();
+    return read;
+}
+
+qint64 readBitFile(const QByteArray& bytes, bool print)
+{
+    return readFrom(bytes, [print](std::FILE* stream) { return readBitFileHeader(stream, print); }).result;
+}
+
+const QByteArray JEDEC = "\x02*\n"
+                         "NOTE Diamond (64-bit) 3.11.2.446 JEDEC Compatible Fuse File.*\n"
+                         "NOTE DATE CREATED:\tWed Mar 20 10:31:58 2019*\n"
+                         "NOTE DESIGN NAME:\tvq_ctrl_impl1.ncd*\n"
+                         "NOTE DEVICE NAME:\tLCMXO2-1200HC-6TG144*\n"
+                         "QP144*\nQF343936*\nG0*\nF0*\n"
+                         "L000000\n"
+                         "00000000000000001111111111111111000000000000000011111111111111110000000000000000111111111111111100000000000000001111111111111111\n"
+                         "00000000000000001111111111111111000000000000000011111111111111110000000000000000111111111111111100000000000000001111111111111111\n"
+                         "11111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111\n"
+                         "*\n"
+                         "NOTE END CONFIG DATA*\n"
+                         "L000384\n"
+                         "11111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111\n"
+                         "*\n"
+                         "E0000000000000000000000000000000000000000000000000000000000010001\n"
+                         "0000010001100000*\n"
+                         "C1A2B*\n"
+                         "U00000000000000000000000000000101*\n"
+                         "\x03" "ABCD\n";
+
+} // namespace
+
+class TestFpgaFileHeaders : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void bitFileResults_data();
+    void bitFileResults();
+    void bitFileTruncatedAnywhere();
+    void bitFilePrintedLines_data();
+    void bitFilePrintedLines();
+    void jedecResults_data();
+    void jedecResults();
+    void jedecPrintedLines();
+};
+
+void TestFpgaFileHeaders::bitFileResults_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("print");
+    QTest::addColumn<qlonglong>("result");
+
+    const BitFile valid;
+    auto row = [](const char* name, const BitFile& file, qlonglong result, bool print = true) {
+        QTest::newRow(name) << file.bytes() << print << result;
+    };
+    row("valid", valid, 1024);
+    row("valid, not printed", valid, 1024, false);
+    BitFile file;
+    file.dataLength = 0xFFFFFFFFu;
+    row("largest data length", file, 0xFFFFFFFFll);
+    QTest::newRow("empty file") << QByteArray() << true << qlonglong(BIT_FILE_BAD_FIRST_LENGTH);
+    file = valid;
+    file.firstLength = 8;
+    row("first length 8", file, BIT_FILE_BAD_FIRST_LENGTH);
+    file = valid;
+    file.cutAt = 2 + 8;
+    row("preamble cut short", file, BIT_FILE_NO_PREAMBLE);
+    file = valid;
+    file.secondLength = 2;
+    row("second length 2", file, BIT_FILE_BAD_SECOND_LENGTH);
+    file = valid;
+    file.keys[0] = 'A';
+    row("design key wrong", file, BIT_FILE_NO_DESIGN_KEY);
+    file = valid;
+    file.cutAt = file.offsetOf("UserID");
+    row("design cut short", file, BIT_FILE_SHORT_DESIGN);
+    file = valid;
+    file.design = "vq_top";
+    row("design without fields", file, BIT_FILE_DESIGN_UNSPLIT);
+    row("design without fields, not printed", file, 1024, false);
+    file.design = "vq_top;UserID:0X1;Version=2019.2";
+    row("user id without '='", file, BIT_FILE_BAD_USER_ID);
+    file.design = "vq_top;UserID=0X1";
+    row("nothing after the user id", file, BIT_FILE_NO_TOOL_VERSION);
+    file.design = "vq_top;UserID=0X1;Tool=2019.2";
+    row("tool version field wrong", file, BIT_FILE_BAD_TOOL_VERSION);
+    file.design = "vq_top;COMPRESS=TRUE";
+    row("no user id field", file, BIT_FILE_NO_USER_ID);
+    file.design = "vq_top;COMPRESS=TRUE;UserID=0X1;Version=2019.2";
+    row("other field before the user id", file, 1024);
+    file = valid;
+    file.keys[1] = 'x';
+    row("device key wrong", file, BIT_FILE_NO_DEVICE_KEY);
+    file = valid;
+    file.cutAt = file.offsetOf("ffva");
+    row("device cut short", file, BIT_FILE_SHORT_DEVICE);
+    file = valid;
+    file.keys[2] = 'd';
+    row("date key wrong", file, BIT_FILE_NO_DATE_KEY);
+    file = valid;
+    file.date = "2024/03/01 12:3"; // 16 bytes with its NUL
+    row("date of 16 bytes", file, BIT_FILE_DATE_TOO_LONG);
+    file.date = "2024/03/01 12:"; // 15
+    row("date of 15 bytes", file, 1024);
+    file = valid;
+    file.cutAt = file.offsetOf("/03");
+    row("date cut short", file, BIT_FILE_SHORT_DATE);
+    file = valid;
+    file.keys[3] = 'c';
+    row("time key wrong", file, BIT_FILE_NO_TIME_KEY);
+    file = valid;
+    file.time = "12:30:45.000000";
+    row("time of 16 bytes", file, BIT_FILE_TIME_TOO_LONG);
+    file = valid;
+    file.cutAt = file.offsetOf(":45");
+    row("time cut short", file, BIT_FILE_SHORT_TIME);
+    file = valid;
+    file.keys[4] = 'f';
+    row("data key wrong", file, BIT_FILE_NO_DATA_KEY);
+    file = valid;
+    file.cutAt = file.bytes().size() - 4;
+    row("data length cut short", file, BIT_FILE_SHORT_DATA_LENGTH);
+}
+
+void TestFpgaFileHeaders::bitFileResults()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, print);
+    QFETCH(qlonglong, result);
+    QCOMPARE(readBitFile(bytes, print), qint64(result));
+}
+
+void TestFpgaFileHeaders::bitFileTruncatedAnywhere()
+{
+    const QByteArray bytes = BitFile().bytes();
+    for (int size = 0; size < bytes.size() - 2; ++size) {
+        for (bool print : {false, true})
+            QVERIFY2(readBitFile(bytes.left(size), print) < 0, qPrintable(QString::number(size)));
+    }
+}
+
+void TestFpgaFileHeaders::bitFilePrintedLines_data()
+{
+    QTest::addColumn<QByteArray>("design");
+    QTest::addColumn<QByteArray>("lines"); // the design part of the output
+    QTest::newRow("development build") << QByteArray("vq_top;UserID=0X80010203;Version=2019.2")
+                                       << QByteArray("design: vq_top\nversion: 1-2.3(dev)\nvivado: 2019.2\n");
+    QTest::newRow("release build without 0X") << QByteArray("top;UserID=00040A0B;Version=2020.1")
+                                              << QByteArray("design: top\nversion: 4-10.11\nvivado: 2020.1\n");
+    QTest::newRow("top bit of the major ignored") << QByteArray("top;UserID=0X7FFF0000;Version=x")
+                                                  << QByteArray("design: top\nversion: 32767-0.0\nvivado: x\n");
+}
+
+void TestFpgaFileHeaders::bitFilePrintedLines()
+{
+    QFETCH(QByteArray, design);
+    QFETCH(QByteArray, lines);
+    BitFile file;
+    file.design = design;
+    const Read printed = readFrom(file.bytes(), [](std::FILE* stream) { return readBitFileHeader(stream, true); });
+    QCOMPARE(printed.result, qint64(1024));
+    QCOMPARE(printed.output,
+             lines + "device: xcku040-ffva1156-2-e\ndate: 2024/03/01\ntime: 12:30:45\nsize: 1024\n");
+    QCOMPARE(printed.nextByte, 0xAA);
+
+    const Read quiet = readFrom(file.bytes(), [](std::FILE* stream) { return readBitFileHeader(stream, false); });
+    QCOMPARE(quiet.output, QByteArray());
+    QCOMPARE(quiet.nextByte, 0xAA);
+}
+
+void TestFpgaFileHeaders::jedecResults_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("sizeOnly");
+    QTest::addColumn<int>("result");
+    QTest::addColumn<QByteArray>("errors");
+
+    auto replaced = [](const char* from, const char* to) { return QByteArray(JEDEC).replace(from, to); };
+    QTest::newRow("config lines before the end note") << JEDEC << false << 48 << QByteArray();
+    QTest::newRow("size only: fuse count in bytes") << JEDEC << true << 343936 / 8 << QByteArray();
+    QTest::newRow("no STX") << QByteArray("*\nNOTE x*\n") << false << int(JEDEC_NO_STX)
+                            << QByteArray("No STX at start\n");
+    QTest::newRow("empty file") << QByteArray() << false << int(JEDEC_NO_STX) << QByteArray("No STX at start\n");
+    QTest::newRow("first line without '*'") << replaced("\x02*\n", "\x02\n") << false << int(JEDEC_BAD_FIRST_LINE)
+                                            << QByteArray();
+    QTest::newRow("STX alone") << QByteArray("\x02") << false << int(JEDEC_UNREADABLE_FIRST_LINE) << QByteArray();
+    QTest::newRow("unknown field") << replaced("G0*", "X0*") << false << int(JEDEC_UNKNOWN_FIELD)
+                                   << QByteArray("88\n");
+    QTest::newRow("checksum not hex") << replaced("C1A2B*", "Cxyz*") << false << int(JEDEC_BAD_NUMBER) << QByteArray();
+    QTest::newRow("fuse count not a number") << replaced("QF343936*", "QF*") << true << int(JEDEC_BAD_NUMBER)
+                                             << QByteArray();
+    QTest::newRow("fuse address not a number") << replaced("L000384", "Lxyz") << false << int(JEDEC_BAD_NUMBER)
+                                               << QByteArray();
+    QTest::newRow("final checksum missing") << replaced("\x03" "ABCD", "\x03") << false << int(JEDEC_BAD_NUMBER)
+                                            << QByteArray();
+    QTest::newRow("feature row with a 2") << replaced("E0000", "E0200") << false << int(JEDEC_BAD_BITS)
+                                          << QByteArray();
+    QTest::newRow("feature bits short") << replaced("0000010001100000*", "000001*") << false << int(JEDEC_BAD_BITS)
+                                        << QByteArray();
+    QTest::newRow("user code of 31 bits") << replaced("U00000000000000000000000000000101*",
+                                                      "U0000000000000000000000000000101*")
+                                          << false << int(JEDEC_BAD_BITS) << QByteArray();
+    QTest::newRow("fuse data never ended") << JEDEC.left(JEDEC.indexOf("*\nNOTE END")) << false
+                                           << int(JEDEC_BAD_BITS) << QByteArray();
+    QTest::newRow("size only stops at the fuse list") << replaced("L000000", "L000000\nX") << true << 343936 / 8
+                                                      << QByteArray();
+    QTest::newRow("date unreadable") << replaced("Wed Mar 20 10:31:58 2019", "Wed Mar") << false << 48
+                                     << QByteArray("date parse failed 2 : \"Wed Mar\"\n");
+}
+
+void TestFpgaFileHeaders::jedecResults()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, sizeOnly);
+    QFETCH(int, result);
+    QFETCH(QByteArray, errors);
+    const Read read = readFrom(bytes, [sizeOnly](std::FILE* stream) { return readJedecFile(stream, sizeOnly); });
+    QCOMPARE(read.result, qint64(result));
+    QCOMPARE(read.errors, errors);
+    if (sizeOnly)
+        QCOMPARE(read.output, QByteArray());
+}
+
+void TestFpgaFileHeaders::jedecPrintedLines()
+{
+    const Read read = readFrom(JEDEC, [](std::FILE* stream) { return readJedecFile(stream, false); });
+    QCOMPARE(read.output, QByteArray("diamond: (64-bit) 3.11.2.446 JEDEC Compatible Fuse File.\n"
+                                     "date: 20/3/2019\ntime: 10:31:58\n"
+                                     "design: vq_ctrl_impl1.ncd\ndevice: LCMXO2-1200HC-6TG144\n"
+                                     "size: 48\n"
+                                     "featurerow: 00 00 00 00 00 00 00 11\nfeaturebits: 04 60\n"
+                                     "usercode: 00 00 00 05\n"));
+}
+
+QTEST_GUILESS_MAIN(TestFpgaFileHeaders)
+#include "tst_fpgafileheaders.moc"

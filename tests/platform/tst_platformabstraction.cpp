@@ -1,0 +1,397 @@
+#include "fakeroot.h"
+#include "gpio.h"
+#include "mtdpartitions.h"
+#include "outputcapture.h"
+#include "programlauncher.h"
+#include "serialnumber.h"
+#include "vqplatformabstraction.h"
+#include "watchdog.h"
+
+#include <QtTest>
+
+#include <stdexcept>
+#include <unistd.h>
+
+namespace {
+
+// Set in the copy of this test that makes the call which ends the process.
+const char MISUSE_CHILD[] = "VQ_WATCHDOG_MISUSE_CHILD";
+
+const QByteArray MTD_HEADING = "dev:    size   erasesize  name\n";
+
+} // namespace
+
+class TestPlatformAbstraction : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void hardwareId_data();
+    void hardwareId();
+    void identityCachedAfterFirstGoodRead();
+    void boardClass_data();
+    void boardClass();
+    void pwmOutputs_data();
+    void pwmOutputs();
+    void pwmExportFailure();
+    void fpgaVersion_data();
+    void fpgaVersion();
+    void fpgaVersionReadsForward();
+    void watchdogRequests();
+    void watchdogMisuseEndsProcess_data();
+    void watchdogMisuseEndsProcess();
+    void partitionMap_data();
+    void partitionMap();
+    void partitionMapErrors();
+    void serialWriteThenRead();
+    void serialReadFailures_data();
+    void serialReadFailures();
+    void serialWriteFailures();
+};
+
+void TestPlatformAbstraction::hardwareId_data()
+{
+    QTest::addColumn<int>("which");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("main board 65 from 1,0,0,0,0,0,1") << 0 << 65;
+    QTest::newRow("mezzanine 5 bits") << 1 << 0x16;
+    QTest::newRow("front panel 7 bits") << 2 << 0x5A;
+    QTest::newRow("identity 3 not offered") << 3 << -1;
+    QTest::newRow("negative identity") << -1 << -1;
+}
+
+void TestPlatformAbstraction::hardwareId()
+{
+    QFETCH(int, which);
+    QFETCH(int, expected);
+    FakeRoot root;
+    root.setMainBoard(65);
+    root.setGpioLines({508, 507, 506, 505, 504}, 0x16);
+    root.setGpioLines({502, 501, 500, 499, 498, 497, 496}, 0x5A);
+    root.setGpioLines({113, 116, 115, 114}, 0x9);
+
+    Brevane::VqPlatformAbstraction platform;
+    QCOMPARE(platform.hardwareId(which), expected);
+    QCOMPARE(platform.isHardwareIdValid(which), expected >= 0);
+}
+
+void TestPlatformAbstraction::identityCachedAfterFirstGoodRead()
+{
+    FakeRoot root;
+    root.setMainBoard(65);
+    root.setGpioLines({113, 116, 115, 114}, 0x9);
+    QCOMPARE(Brevane::readHardwareIdentity(3), 0x9); // 113 is the top bit, then 116, 115, 114
+
+    Brevane::VqPlatformAbstraction platform;
+    QCOMPARE(platform.hardwareId(0), 65);
+    root.setMainBoard(3);
+    QCOMPARE(platform.hardwareId(0), 65);
+
+    root.setGpioLines({508, 507, 506, 505, 504}, 0x1F);
+    QFile::remove(root.path("/sys/class/gpio/gpio504/value"));
+    {
+        OutputCapture errors(STDERR_FILENO);
+        QCOMPARE(platform.hardwareId(1), -1);
+        QVERIFY(errors.text().contains("gpio504/value: No such file or directory"));
+    }
+    root.setGpioLines({508, 507, 506, 505, 504}, 0x11);
+    QCOMPARE(platform.hardwareId(1), 0x11);
+}
+
+void TestPlatformAbstraction::boardClass_data()
+{
+    QTest::addColumn<int>("mainBoard");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("63 is the small class") << 63 << 0;
+    QTest::newRow("64 is the large class") << 64 << 1;
+    QTest::newRow("unreadable") << -1 << 2;
+}
+
+void TestPlatformAbstraction::boardClass()
+{
+    QFETCH(int, mainBoard);
+    QFETCH(int, expected);
+    FakeRoot root;
+    if (mainBoard >= 0)
+        root.setMainBoard(unsigned(mainBoard));
+    OutputCapture errors(STDERR_FILENO);
+    QCOMPARE(Brevane::readBoardClass(), expected);
+}
+
+void TestPlatformAbstraction::pwmOutputs_data()
+{
+    QTest::addColumn<bool>("enable");
+    QTest::addColumn<QStringList>("expected"); // period, duty cycle, enable of pwmchip0, 1, 2
+    QTest::newRow("enabled") << true
+                             << QStringList{"255000", "128000", "1", "255000", "255000", "1", "255000", "0", "1"};
+    QTest::newRow("disabled") << false << QStringList{"0", "0", "0", "0", "0", "0", "0", "0", "0"};
+}
+
+void TestPlatformAbstraction::pwmOutputs()
+{
+    QFETCH(bool, enable);
+    QFETCH(QStringList, expected);
+    FakeRoot root;
+    for (int chip = 0; chip < 3; ++chip) {
+        const QString directory = QStringLiteral("/sys/class/pwm/pwmchip%1/").arg(chip);
+        root.write(directory + "export", "");
+        for (const char* file : {"pwm0/period", "pwm0/duty_cycle", "pwm0/enable"})
+            root.write(directory + file, "999999999");
+    }
+
+    Brevane::VqPlatformAbstraction platform;
+    // Byte 0 drives pwmchip2, byte 1 pwmchip0, byte 2 pwmchip1; byte 3 is ignored.
+    QCOMPARE(platform.setPwmOutputs(0xAAFF8000u, enable), false);
+
+    QStringList written;
+    for (int chip = 0; chip < 3; ++chip) {
+        const QString directory = QStringLiteral("/sys/class/pwm/pwmchip%1/").arg(chip);
+        QCOMPARE(root.read(directory + "export"), QByteArray("0"));
+        for (const char* file : {"pwm0/period", "pwm0/duty_cycle", "pwm0/enable"})
+            written << QString::fromLatin1(root.read(directory + file));
+    }
+    QCOMPARE(written, expected);
+}
+
+void TestPlatformAbstraction::pwmExportFailure()
+{
+    FakeRoot root;
+    root.write("/sys/class/pwm/pwmchip0/export", "");
+    root.write("/sys/class/pwm/pwmchip2/export", "");
+    root.write("/sys/class/pwm/pwmchip1/pwm0/period", "");
+    OutputCapture errors(STDERR_FILENO);
+    Brevane::VqPlatformAbstraction platform;
+    QCOMPARE(platform.setPwmOutputs(0x010101, true), true);
+    QCOMPARE(root.read("/sys/class/pwm/pwmchip1/pwm0/period"), QByteArray("255000"));
+}
+
+void TestPlatformAbstraction::fpgaVersion_data()
+{
+    QTest::addColumn<bool>("driverPresent");
+    QTest::addColumn<QByteArray>("driverText");
+    QTest::addColumn<QList<quint32>>("expected"); // design id, major, minor, patch, build
+
+    const QList<quint32> untouched{90, 91, 92, 93, 94};
+    QTest::newRow("both lines") << true << QByteArray("fpga_version: 1.2.3+45\nfpga_design_id: 7\n")
+                                << QList<quint32>{7, 1, 2, 3, 45};
+    QTest::newRow("driver missing") << false << QByteArray() << untouched;
+    QTest::newRow("empty file") << true << QByteArray() << untouched;
+    QTest::newRow("version cut short") << true << QByteArray("fpga_version: 4.5\nfpga_design_id: 8\n")
+                                       << QList<quint32>{8, 4, 5, 93, 94};
+    QTest::newRow("lines swapped") << true << QByteArray("fpga_design_id: 7\nfpga_version: 1.2.3+45\n")
+                                   << untouched;
+}
+
+void TestPlatformAbstraction::fpgaVersion()
+{
+    QFETCH(bool, driverPresent);
+    QFETCH(QByteArray, driverText);
+    QFETCH(QList<quint32>, expected);
+    FakeRoot root;
+    if (driverPresent)
+        root.write("/proc/brev_pcie", driverText);
+
+    Brevane::VqPlatformAbstraction platform;
+    quint32 designId = 90, major = 91, minor = 92, patch = 93, build = 94;
+    QVERIFY(platform.readFpgaVersion(&designId, &major, &minor, &patch, &build));
+    QCOMPARE((QList<quint32>{designId, major, minor, patch, build}), expected);
+}
+
+void TestPlatformAbstraction::fpgaVersionReadsForward()
+{
+    FakeRoot root;
+    root.write("/proc/brev_pcie", "fpga_version: 1.2.3+4\nfpga_design_id: 5\nfpga_version: 6.7.8+9\n"
+                                  "fpga_design_id: 10\n");
+    Brevane::VqPlatformAbstraction platform;
+    quint32 values[5] = {};
+    platform.readFpgaVersion(&values[0], &values[1], &values[2], &values[3], &values[4]);
+    platform.readFpgaVersion(&values[0], &values[1], &values[2], &values[3], &values[4]);
+    QCOMPARE((QList<quint32>{values[0], values[1], values[2], values[3], values[4]}),
+             (QList<quint32>{10, 6, 7, 8, 9}));
+}
+
+void TestPlatformAbstraction::watchdogRequests()
+{
+    FakeRoot root;
+    root.write("/dev/watchdog", "");
+    Brevane::VqPlatformAbstraction platform;
+    QCOMPARE(platform.openWatchdog(30), 0);
+    QCOMPARE(platform.kickWatchdog(), 0);
+    QCOMPARE(platform.kickWatchdog(), 0);
+    QCOMPARE(platform.closeWatchdog(), 1);
+    QCOMPARE(root.read("/dev/watchdog"), QByteArray("WDIOC_SETTIMEOUT 30\nWDIOC_KEEPALIVE\nWDIOC_KEEPALIVE\nV"));
+}
+
+void TestPlatformAbstraction::watchdogMisuseEndsProcess_data()
+{
+    QTest::addColumn<int>("call"); // 0 open without a device, 1 kick, 2 close while closed
+    QTest::addColumn<QByteArray>("message");
+    QTest::newRow("open without a device") << 0
+        << QByteArray("Couldn't open the watchdog at /dev/watchdog: \nNo such file or directory\n");
+    QTest::newRow("kick while closed") << 1 << QByteArray("Watchdog device not open\n");
+    QTest::newRow("close while closed") << 2 << QByteArray("Watchdog device not open\n");
+}
+
+void TestPlatformAbstraction::watchdogMisuseEndsProcess()
+{
+    QFETCH(int, call);
+    QFETCH(QByteArray, message);
+    if (qEnvironmentVariableIsSet(MISUSE_CHILD)) {
+        FakeRoot root;
+        Brevane::VqPlatformAbstraction platform;
+        if (call == 0)
+            platform.openWatchdog(10);
+        else if (call == 1)
+            platform.kickWatchdog();
+        else
+            platform.closeWatchdog();
+        QFAIL("the process went on");
+    }
+
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(MISUSE_CHILD, QStringLiteral("1"));
+    // Ending the process inside a test function strands the test library's
+    // own allocations; they are no leak of ours.
+    environment.insert(QStringLiteral("ASAN_OPTIONS"),
+                       environment.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":detect_leaks=0"));
+    child.setProcessEnvironment(environment);
+    ProgramLauncher::start(child, QCoreApplication::applicationFilePath(),
+                           {QStringLiteral("watchdogMisuseEndsProcess:%1").arg(QTest::currentDataTag())});
+    QVERIFY(child.waitForFinished(60000));
+    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child.exitCode(), 1);
+    QCOMPARE(child.readAllStandardError(), message);
+}
+
+void TestPlatformAbstraction::partitionMap_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QStringList>("partitions"); // "name device size erase size"
+    QTest::addColumn<QByteArray>("errors");
+
+    QTest::newRow("example") << MTD_HEADING + "mtd0: 00040000 00010000 \"u-boot\"\n"
+                             << QStringList{"u-boot mtd0 262144 65536"} << QByteArray();
+    QTest::newRow("heading only") << MTD_HEADING << QStringList{} << QByteArray("Failed to get mtp parts\n");
+    QTest::newRow("nothing") << QByteArray() << QStringList{} << QByteArray("Failed to get mtp parts\n");
+    QTest::newRow("heading never parsed") << QByteArray("mtd9: 00000001 00000001 \"heading\"\n"
+                                                       "mtd1: 00020000 00001000 \"env\"\n")
+                                          << QStringList{"env mtd1 131072 4096"} << QByteArray();
+    QTest::newRow("short line skipped") << MTD_HEADING + "mtd0: 00040000 \"u-boot\"\nmtd1: 10 20 \"b\"\n"
+                                        << QStringList{"b mtd1 16 32"}
+                                        << QByteArray("Could not find enough tokens (found: 3 wanted: 4)\n");
+    QTest::newRow("name with a space skipped") << MTD_HEADING + "mtd0: 00040000 00010000 \"spi flash\"\n"
+                                               << QStringList{}
+                                               << QByteArray("Could not find enough tokens (found: 5 wanted: 4)\n");
+    QTest::newRow("blank line reported") << MTD_HEADING + "\n" << QStringList{}
+                                         << QByteArray("Could not find enough tokens (found: 0 wanted: 4)\n");
+}
+
+void TestPlatformAbstraction::partitionMap()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QStringList, partitions);
+    QFETCH(QByteArray, errors);
+    OutputCapture capture(STDERR_FILENO);
+    const Brevane::MtdPartitionMap map = Brevane::parseMtdPartitions(text.toStdString());
+    QStringList found;
+    for (const auto& entry : map) {
+        const Brevane::MtdPartition& partition = entry.second;
+        QCOMPARE(entry.first, partition.name);
+        found << QStringLiteral("%1 %2 %3 %4")
+                     .arg(QString::fromStdString(partition.name), QString::fromStdString(partition.device))
+                     .arg(partition.size)
+                     .arg(partition.eraseSize);
+    }
+    QCOMPARE(found, partitions);
+    QCOMPARE(capture.text(), errors);
+}
+
+void TestPlatformAbstraction::partitionMapErrors()
+{
+    QVERIFY_EXCEPTION_THROWN(Brevane::parseMtdPartitions((MTD_HEADING + "mtd0: xyz 00010000 \"a\"\n").toStdString()),
+                             std::invalid_argument);
+    FakeRoot root;
+    root.addIdentityPartition();
+    QCOMPARE(Brevane::mtdDeviceName(Brevane::FPGA_MTD_IDENT), std::string("mtd2"));
+    QVERIFY_EXCEPTION_THROWN(Brevane::mtdDeviceName("kernel"), std::out_of_range);
+}
+
+void TestPlatformAbstraction::serialWriteThenRead()
+{
+    FakeRoot root;
+    root.addIdentityPartition(QByteArray(0x10000, '\x5A'));
+    root.write("/var/volatile/.keep", "");
+    root.write("/sbin/fw_setenv", "#!/bin/sh\necho \"$@\" > \"$(dirname \"$0\")/fw_setenv.called\"\n");
+    QFile(root.path("/sbin/fw_setenv")).setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+
+    {
+        OutputCapture errors(STDERR_FILENO);
+        QCOMPARE(Brevane::writeSerialNumber(1234), 0);
+    }
+    const QByteArray identity = root.read("/dev/mtd2");
+    QCOMPARE(identity.left(26), QByteArray("mac: \x02\x56\x51\x00\x04\xD2\nserial: 001234", 26));
+    QCOMPARE(identity.mid(26), QByteArray(0x10000 - 26, '\xFF'));
+    QCOMPARE(root.read("/sbin/fw_setenv.called"), QByteArray("runlevel 4\n"));
+    QCOMPARE(QFile(root.path("/var/volatile/tmps")).permissions() & 0x7777,
+             QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+
+    Brevane::VqPlatformAbstraction platform;
+    QCOMPARE(platform.serialNumber(), 1234u);
+}
+
+void TestPlatformAbstraction::serialReadFailures_data()
+{
+    // Empty: no "/proc/mtd"; "-": no identity partition in it.
+    QTest::addColumn<QByteArray>("identity");
+    QTest::addColumn<QByteArray>("message");
+    QTest::newRow("no partition map")
+        << QByteArray() << QByteArray("Failed to get mtp parts\nFailed to open mtd\n");
+    QTest::newRow("no identity partition") << QByteArray("-") << QByteArray("Failed to open mtd\n");
+    QTest::newRow("partition shorter than the record") << QByteArray("mac: 123456\nserial: 0012")
+                                                       << QByteArray("Cannot read\n");
+    QTest::newRow("key missing") << QByteArray("mac: 123456\nSerial: 001234") << QByteArray("Cannot find serial key\n");
+    QTest::newRow("cannot seek") << QByteArray("/dev/null") << QByteArray("Cannot seek\n");
+}
+
+void TestPlatformAbstraction::serialReadFailures()
+{
+    QFETCH(QByteArray, identity);
+    QFETCH(QByteArray, message);
+    FakeRoot root;
+    if (identity == "/dev/null") {
+        root.addIdentityPartition();
+        QFile::remove(root.path("/dev/mtd2"));
+        QVERIFY(QFile::link("/dev/null", root.path("/dev/mtd2")));
+    } else if (identity == "-") {
+        root.write("/proc/mtd", MTD_HEADING + "mtd0: 00040000 00010000 \"u-boot\"\n");
+    } else if (!identity.isEmpty()) {
+        root.addIdentityPartition(identity);
+    }
+    OutputCapture errors(STDERR_FILENO);
+    Brevane::VqPlatformAbstraction platform;
+    QCOMPARE(platform.serialNumber(), Brevane::INVALID_SERIAL_NUMBER);
+    QCOMPARE(errors.text(), message);
+}
+
+void TestPlatformAbstraction::serialWriteFailures()
+{
+    OutputCapture errors(STDERR_FILENO);
+    QCOMPARE(Brevane::readSerialNumber(nullptr), -1);
+    {
+        FakeRoot root;
+        root.addIdentityPartition();
+        QCOMPARE(Brevane::writeSerialNumber(1), -1); // no /var/volatile to stage the record in
+    }
+    {
+        FakeRoot root;
+        root.write("/var/volatile/.keep", "");
+        QCOMPARE(Brevane::writeSerialNumber(1), -1); // no identity partition
+    }
+    const QByteArray text = errors.text();
+    QVERIFY(text.startsWith("Nowhere to put serial num!\n"));
+    QVERIFY(text.contains("/var/volatile/tmps: No such file or directory"));
+}
+
+QTEST_GUILESS_MAIN(TestPlatformAbstraction)
+#include "tst_platformabstraction.moc"

@@ -1,0 +1,136 @@
+#include "streamrecorder.h"
+#include "streamrecording.h"
+
+#include <QtTest>
+
+class TestStreamRecording : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void parse_data();
+    void parse();
+    void refusesDamagedRecording_data();
+    void refusesDamagedRecording();
+    void recorderOutputReadsBack();
+};
+
+void TestStreamRecording::parse_data()
+{
+    QTest::addColumn<QByteArray>("contents");
+    QTest::addColumn<QList<qint64>>("times");
+    QTest::addColumn<QByteArray>("stream");
+    QTest::addColumn<qint64>("closeTimeUs");
+    QTest::addColumn<bool>("raw");
+
+    QTest::newRow("pieces, comments, blank lines and a close")
+        << QByteArray("VQREC 1\n# recorded by hand\n0.000120 1010\n\n0.5 0000000d\n2.25 close\n")
+        << QList<qint64>{120, 500000} << QByteArray::fromHex("10100000000d") << qint64(2250000) << false;
+    QTest::newRow("windows line ends, upper-case hex, equal times")
+        << QByteArray("VQREC 1\r\n1.000001 AB\r\n1.000001 cd\r\n") << QList<qint64>{1000001, 1000001}
+        << QByteArray::fromHex("abcd") << qint64(-1) << false;
+    QTest::newRow("header only") << QByteArray("VQREC 1") << QList<qint64>{} << QByteArray() << qint64(-1) << false;
+    QTest::newRow("frame bytes are a raw stream")
+        << QByteArray::fromHex("1010000000000004000000007b7d") << QList<qint64>{0}
+        << QByteArray::fromHex("1010000000000004000000007b7d") << qint64(-1) << true;
+    QTest::newRow("magic without its line end is raw")
+        << QByteArray("VQREC 12\n") << QList<qint64>{0} << QByteArray("VQREC 12\n") << qint64(-1) << true;
+    QTest::newRow("empty file is an empty raw stream")
+        << QByteArray() << QList<qint64>{} << QByteArray() << qint64(-1) << true;
+}
+
+void TestStreamRecording::parse()
+{
+    QFETCH(QByteArray, contents);
+    QFETCH(QList<qint64>, times);
+    QFETCH(QByteArray, stream);
+    QFETCH(qint64, closeTimeUs);
+    QFETCH(bool, raw);
+
+    StreamRecording recording;
+    QString error;
+    QVERIFY2(recording.parse(contents, &error), qPrintable(error));
+    QList<qint64> parsedTimes;
+    for (const StreamRecording::Chunk& chunk : recording.chunks())
+        parsedTimes.append(chunk.timeUs);
+    QCOMPARE(parsedTimes, times);
+    QCOMPARE(recording.stream(), stream);
+    QCOMPARE(recording.byteCount(), qint64(stream.size()));
+    QCOMPARE(recording.closeTimeUs(), closeTimeUs);
+    QCOMPARE(recording.isRaw(), raw);
+}
+
+void TestStreamRecording::refusesDamagedRecording_data()
+{
+    QTest::addColumn<QByteArray>("contents");
+    QTest::addColumn<QString>("error");
+
+    QTest::newRow("odd number of hex digits") << QByteArray("VQREC 1\n0.1 abc\n")
+                                              << "line 2: bytes must be an even number of hex digits";
+    QTest::newRow("not hex") << QByteArray("VQREC 1\n0.1 zz\n") << "line 2: bytes must be an even number of hex digits";
+    QTest::newRow("no bytes") << QByteArray("VQREC 1\n# c\n0.1 \n") << "line 3: bytes must be an even number of hex digits";
+    QTest::newRow("no space") << QByteArray("VQREC 1\n0.1\n")
+                              << "line 2: expected a time in seconds, a space, then hex bytes or close";
+    QTest::newRow("negative time") << QByteArray("VQREC 1\n-1.0 00\n")
+                                   << "line 2: expected a time in seconds, a space, then hex bytes or close";
+    QTest::newRow("seven decimals") << QByteArray("VQREC 1\n0.0000001 00\n")
+                                    << "line 2: expected a time in seconds, a space, then hex bytes or close";
+    QTest::newRow("more than ten digits of seconds") << QByteArray("VQREC 1\n99999999999 00\n")
+        << "line 2: expected a time in seconds, a space, then hex bytes or close";
+    QTest::newRow("dot without decimals") << QByteArray("VQREC 1\n1. 00\n")
+                                          << "line 2: expected a time in seconds, a space, then hex bytes or close";
+    QTest::newRow("time goes backwards") << QByteArray("VQREC 1\n2.0 00\n1.999999 00\n")
+                                         << "line 3: time goes backwards";
+    QTest::newRow("bytes after close") << QByteArray("VQREC 1\n1.0 close\n2.0 00\n")
+                                       << "line 3: nothing may follow close";
+}
+
+void TestStreamRecording::refusesDamagedRecording()
+{
+    QFETCH(QByteArray, contents);
+    QFETCH(QString, error);
+
+    StreamRecording recording;
+    QString message;
+    QVERIFY(!recording.parse(contents, &message));
+    QCOMPARE(message, error);
+    QVERIFY(recording.chunks().empty());
+    QVERIFY(!recording.closesConnection());
+}
+
+void TestStreamRecording::recorderOutputReadsBack()
+{
+    QTemporaryDir dir;
+    const QString fileName = dir.path() + QStringLiteral("/session.vqrec");
+    // Larger than one line holds, so it is split over several lines of one time.
+    QByteArray large(StreamRecording::MAX_LINE_BYTES * 2 + 5, '\0');
+    for (int i = 0; i < large.size(); ++i)
+        large[i] = char(i * 7);
+    {
+        StreamRecorder recorder(fileName);
+        QString error;
+        QVERIFY2(recorder.open(&error), qPrintable(error));
+        recorder.record(QByteArray::fromHex("1010"));
+        QTest::qWait(20);
+        recorder.record(large);
+        recorder.recordClose();
+        recorder.record(QByteArray("after the close"));
+        QVERIFY(!recorder.isOpen());
+    }
+
+    StreamRecording recording;
+    QString error;
+    QVERIFY2(recording.load(fileName, &error), qPrintable(error));
+    QCOMPARE(recording.stream(), QByteArray::fromHex("1010") + large);
+    QCOMPARE(recording.chunks().size(), std::size_t(4));
+    QVERIFY(recording.chunks()[1].timeUs >= recording.chunks()[0].timeUs + 20000);
+    QCOMPARE(recording.chunks()[3].timeUs, recording.chunks()[1].timeUs);
+    QVERIFY(recording.closeTimeUs() >= recording.chunks()[3].timeUs);
+
+    StreamRecorder unwritable(dir.path() + QStringLiteral("/missing/session.vqrec"));
+    QVERIFY(!unwritable.open(&error));
+    QVERIFY(error.startsWith(QStringLiteral("cannot write ")));
+}
+
+QTEST_GUILESS_MAIN(TestStreamRecording)
+#include "tst_streamrecording.moc"
