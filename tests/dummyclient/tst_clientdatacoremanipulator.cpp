@@ -31,8 +31,10 @@ const char TREE[] = R"({
     "statusCoreRouter": {
         "alarm": {
             "data": "on",
-            "reasonsForBeingInvalid": [ { "MessageBase": { "type": 2, "identifier": 10 }, "DatacoreValidStatusMessage": {} } ],
-            "reasonsForBeingInactive": [ { "MessageBase": { "type": 1, "identifier": 1 }, "DatacoreActiveStatusMessage": {} } ]
+            "reasonsForBeingInvalid":
+                [ { "MessageBase": { "type": 2, "identifier": 10 }, "DatacoreValidStatusMessage": {} } ],
+            "reasonsForBeingInactive":
+                [ { "MessageBase": { "type": 1, "identifier": 1 }, "DatacoreActiveStatusMessage": {} } ]
         }
     },
     "commandCoreRouter": {},
@@ -293,7 +295,8 @@ void TestClientDatacoreManipulator::setAndWaitForSync_data()
     QTest::addColumn<int>("minimumMs");
 
     QTest::newRow("confirmed by the server")
-        << LEVELS_PATH << QStringList{"-6", "-9", "-12"} << true << true << QStringList{SET_LINE, IN_SYNC_LINE} << 1 << 0;
+        << LEVELS_PATH << QStringList{"-6", "-9", "-12"} << true << true << QStringList{SET_LINE, IN_SYNC_LINE} << 1
+        << 0;
     QTest::newRow("value already held")
         << NAME_PATH << QStringList{"studio"} << true << true << QStringList{SET_LINE, NO_CHANGE_LINE} << 0 << 1000;
     QTest::newRow("never confirmed")

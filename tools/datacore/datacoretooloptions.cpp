@@ -99,7 +99,8 @@ bool parseDatacoreToolOptions(const QStringList& arguments, DatacoreToolOptions&
     const QCommandLineOption count({QStringLiteral("n"), QStringLiteral("count")},
                                    QStringLiteral("watch: stop after this many changes."), QStringLiteral("changes"));
     const QCommandLineOption duration({QStringLiteral("d"), QStringLiteral("duration")},
-                                      QStringLiteral("watch: stop after this many seconds."), QStringLiteral("seconds"));
+                                      QStringLiteral("watch: stop after this many seconds."),
+                                      QStringLiteral("seconds"));
     const QCommandLineOption verbose(QStringLiteral("verbose"),
                                      QStringLiteral("Write the client's log lines to standard error."));
     parser.addOptions({host, port, timeout, json, count, duration, verbose});

@@ -36,8 +36,9 @@ void DatacoreToolSession::connectToServer(const QString& host, quint16 port)
 #if QT_VERSION >= QT_VERSION_CHECK(5, 15, 0)
     connect(m_pendingSocket, &QAbstractSocket::errorOccurred, this, &DatacoreToolSession::onSocketError);
 #else
-    connect(m_pendingSocket, static_cast<void (QAbstractSocket::*)(QAbstractSocket::SocketError)>(&QAbstractSocket::error),
-            this, &DatacoreToolSession::onSocketError);
+    connect(m_pendingSocket,
+            static_cast<void (QAbstractSocket::*)(QAbstractSocket::SocketError)>(&QAbstractSocket::error), this,
+            &DatacoreToolSession::onSocketError);
 #endif
     m_pendingSocket->connectToHost(host, port);
 }
