@@ -1,5 +1,6 @@
 #include "datacoresnapshot.h"
 #include "processrunner.h"
+#include "programlauncher.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -118,7 +119,7 @@ QStringList TestDatacoreTool::toolArguments(const QStringList& arguments) const
 ToolRun TestDatacoreTool::runTool(const QStringList& arguments, int timeoutMs) const
 {
     QProcess tool;
-    tool.start(QStringLiteral(VQ_DATACORE_PATH), toolArguments(arguments));
+    ProgramLauncher::start(tool, QStringLiteral(VQ_DATACORE_PATH), toolArguments(arguments));
     ToolRun run;
     // The server must keep being served meanwhile: it is a process, not this loop.
     if (!tool.waitForFinished(timeoutMs)) {
@@ -274,7 +275,7 @@ void TestDatacoreTool::diffAgainstSavedDump()
 {
     QVERIFY(startServer());
     QTemporaryDir directory;
-    const QString saved = directory.filePath(QStringLiteral("before.txt"));
+    const QString saved = directory.path() + QStringLiteral("/before.txt");
     {
         QFile file(saved);
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -292,7 +293,7 @@ void TestDatacoreTool::diffAgainstSavedDump()
     QCOMPARE(runTool({"diff", saved}).lines.filter(QRegularExpression("^\\+ (status|command|persistentConfig)")).size(),
              runTool({"list"}).lines.size() - runTool({"list", "configCoreRouter"}).lines.size());
 
-    QCOMPARE(runTool({"diff", directory.filePath(QStringLiteral("missing.txt"))}).status, int(Usage));
+    QCOMPARE(runTool({"diff", directory.path() + QStringLiteral("/missing.txt")}).status, int(Usage));
 }
 
 void TestDatacoreTool::watchSeesChangeBySecondClient_data()
@@ -311,7 +312,7 @@ void TestDatacoreTool::watchSeesChangeBySecondClient()
     QStringList arguments{"--count", "1", "watch", HOST_NAME_PATH, IGMP_PATH};
     if (json)
         arguments.prepend(QStringLiteral("--json"));
-    watcher.process.start(QStringLiteral(VQ_DATACORE_PATH), toolArguments(arguments));
+    ProgramLauncher::start(watcher.process, QStringLiteral(VQ_DATACORE_PATH), toolArguments(arguments));
     QTRY_VERIFY_WITH_TIMEOUT(watcher.hasWritten("watching 2 datacore(s)"), 10000);
 
     QCOMPARE(runTool({"set", HOST_NAME_PATH, "from-another-client"}).status, int(Ok));
@@ -364,8 +365,9 @@ void TestDatacoreTool::interruptedWatchEndsNormally()
 {
     QVERIFY(startServer());
     RunningTool watcher;
-    watcher.process.start(QStringLiteral(VQ_DATACORE_PATH), toolArguments({"watch", HOST_NAME_PATH}));
+    ProgramLauncher::start(watcher.process, QStringLiteral(VQ_DATACORE_PATH), toolArguments({"watch", HOST_NAME_PATH}));
     QTRY_VERIFY_WITH_TIMEOUT(watcher.hasWritten("watching 1 datacore(s)"), 10000);
+    QVERIFY(watcher.process.processId() > 0);
     ::kill(pid_t(watcher.process.processId()), SIGINT);
     QVERIFY(watcher.process.waitForFinished(5000));
     QCOMPARE(watcher.process.exitStatus(), QProcess::NormalExit);
