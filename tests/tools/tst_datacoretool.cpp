@@ -367,6 +367,7 @@ void TestDatacoreTool::interruptedWatchEndsNormally()
     RunningTool watcher;
     ProgramLauncher::start(watcher.process, QStringLiteral(VQ_DATACORE_PATH), toolArguments({"watch", HOST_NAME_PATH}));
     QTRY_VERIFY_WITH_TIMEOUT(watcher.hasWritten("watching 1 datacore(s)"), 10000);
+    QVERIFY(watcher.process.processId() > 0);
     ::kill(pid_t(watcher.process.processId()), SIGINT);
     QVERIFY(watcher.process.waitForFinished(5000));
     QCOMPARE(watcher.process.exitStatus(), QProcess::NormalExit);
