@@ -5,11 +5,31 @@
 #include "networkconnection.h"
 #include "vqlog.h"
 
+#include <QMetaMethod>
+
+#include <algorithm>
 #include <utility>
+#include <vector>
 
 namespace {
 const QString CLIENT_DATACORE_CLASS_NAME = QStringLiteral("ClientDatacore");
+
+// By meta-method rather than by member pointers: Qt then keeps no slot object
+// per connection, which counts with one connection per datacore.
+const QMetaMethod& updateSignal()
+{
+    static const QMetaMethod method = QMetaMethod::fromSignal(&ClientDatacore::clientDatacoreHasUpdateForServer);
+    return method;
 }
+
+const QMetaMethod& monitorSlot()
+{
+    static const QMetaMethod method = ClientDatacoreMonitor::staticMetaObject.method(
+        ClientDatacoreMonitor::staticMetaObject.indexOfSlot("onClientDatacoreUpdated(int,ClientDatacore*)"));
+    return method;
+}
+
+} // namespace
 
 ClientDatacoreRegistry::ClientDatacoreRegistry(NetworkConnection* connection, QObject* parent)
     : QObject(parent)
@@ -24,7 +44,7 @@ ClientDatacoreRegistry::~ClientDatacoreRegistry()
 
 ClientDatacore* ClientDatacoreRegistry::lookupDatacore(const QString& path) const
 {
-    return m_index.value(path, nullptr);
+    return m_datacores.value(path, nullptr);
 }
 
 void ClientDatacoreRegistry::requestLookupDatacoreFromPath(QString path) const
@@ -36,7 +56,7 @@ void ClientDatacoreRegistry::createDatacores(const QStringList& paths, ClientDat
 {
     if (!m_datacores.isEmpty())
         return;
-    m_index.reserve(paths.size());
+    m_datacores.reserve(paths.size());
 
     for (const QString& path : paths) {
         if (path.endsWith(QLatin1Char('/'))) {
@@ -48,21 +68,25 @@ void ClientDatacoreRegistry::createDatacores(const QStringList& paths, ClientDat
             VqLog::warn("No delimiter, assuming root datacore and creating ClientDatacore for: {}", path);
 
         // One search serves both the test for a repeated path and the insertion.
-        const auto position = m_datacores.lowerBound(path);
-        if (position != m_datacores.end() && position.key() == path) {
+        ClientDatacore*& registered = m_datacores[path];
+        if (registered) {
             // The first datacore of a path stays; a second one could never be
             // found or fed, so it is not created at all.
             VqLog::warn("ClientDatacoreRegistry: Cannot create two cores for path '{}'.", path);
             continue;
         }
         const QString name = delimiter < 0 ? path : path.mid(delimiter + 1);
-        auto* datacore = new ClientDatacore(CLIENT_DATACORE_CLASS_NAME, name, nullptr, path);
-        m_datacores.insert(position, path, datacore);
-        m_index.insert(path, datacore);
-        connect(datacore, &ClientDatacore::clientDatacoreHasUpdateForServer, monitor,
-                &ClientDatacoreMonitor::onClientDatacoreUpdated, Qt::DirectConnection);
+        registered = new ClientDatacore(CLIENT_DATACORE_CLASS_NAME, name, nullptr, path);
+        connect(registered, updateSignal(), monitor, monitorSlot(), Qt::DirectConnection);
     }
     emit registryHasBeenPopulated();
+}
+
+QStringList ClientDatacoreRegistry::paths() const
+{
+    QStringList paths = m_datacores.keys();
+    std::sort(paths.begin(), paths.end());
+    return paths;
 }
 
 void ClientDatacoreRegistry::onDisconnectedFromServer()
@@ -74,10 +98,12 @@ void ClientDatacoreRegistry::clear()
 {
     if (m_datacores.isEmpty())
         return;
-    // Taken out of the maps first, so that nothing reached from a destructor
+    // Taken out of the hash first, so that nothing reached from a destructor
     // can find a datacore that is being deleted.
-    m_index.clear();
-    const QMap<QString, ClientDatacore*> datacores = std::exchange(m_datacores, {});
+    const QHash<QString, ClientDatacore*> registered = std::exchange(m_datacores, {});
+    std::vector<ClientDatacore*> datacores(registered.cbegin(), registered.cend());
+    std::sort(datacores.begin(), datacores.end(),
+              [](const ClientDatacore* a, const ClientDatacore* b) { return a->fullPath() < b->fullPath(); });
     for (ClientDatacore* datacore : datacores)
         delete datacore;
     emit registryHasBeenCleared();

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QHash>
-#include <QMap>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -25,7 +24,8 @@ public:
     ClientDatacore* lookupDatacore(const QString& path) const;
     bool isEmpty() const { return m_datacores.isEmpty(); }
     int count() const { return m_datacores.size(); }
-    QStringList paths() const { return m_datacores.keys(); }
+    // In ascending order.
+    QStringList paths() const;
 
     // Creates one datacore per path, each connected to the monitor, then emits
     // registryHasBeenPopulated(). Does nothing while datacores exist.
@@ -46,10 +46,9 @@ public slots:
 private:
     void clear();
 
-    // Owner, in path order (the order of deletion).
-    QMap<QString, ClientDatacore*> m_datacores;
-    // The same datacores for look-up by the path of each received packet: one
-    // hash instead of a walk past many long, alike paths in a tree of nodes
-    // scattered over the heap.
-    QHash<QString, ClientDatacore*> m_index;
+    // Owner. A hash serves the look-up by the path of each received packet
+    // better than a walk past many long, alike paths in a tree of nodes
+    // scattered over the heap; the path order that deletion and paths() need
+    // is made when asked for, which is rare.
+    QHash<QString, ClientDatacore*> m_datacores;
 };

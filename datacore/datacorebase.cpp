@@ -19,10 +19,6 @@ DatacoreBase::DatacoreBase(const QString& className, const QString& name, Dataco
     , m_name(name)
     , m_parent(parent)
 {
-    m_elements.insert(DatacoreDataElement::key(), &m_data);
-    m_elements.insert(DatacoreValidStatusElement::key(), &m_validStatus);
-    m_elements.insert(DatacoreActiveStatusElement::key(), &m_activeStatus);
-    m_elements.insert(DatacoreClassnameElement::key(), &m_className);
     if (!m_parent)
         return;
     if (m_parent->m_children.contains(m_name))
@@ -97,6 +93,17 @@ bool DatacoreBase::splitPath(const QString& path, QString& head, QString& tail)
     return true;
 }
 
+// Every datacore has the same four elements, so the map from key to element is
+// a table made on demand, in the keys' order, rather than a map in each of the
+// (hundreds of thousands of) datacores.
+std::array<DatacoreBase::ElementEntry, 4> DatacoreBase::elements()
+{
+    return {{{DatacoreClassnameElement::key(), &m_className},
+             {DatacoreDataElement::key(), &m_data},
+             {DatacoreActiveStatusElement::key(), &m_activeStatus},
+             {DatacoreValidStatusElement::key(), &m_validStatus}}};
+}
+
 DatacoreBase* DatacoreBase::child(const QString& path, QString& tail) const
 {
     QString head;
@@ -115,8 +122,8 @@ bool DatacoreBase::serialise(const QString& path, QJsonObject& target, bool data
     }
     QJsonObject object;
     bool succeeded = true;
-    for (DatacoreJsonInterface* element : std::as_const(m_elements)) {
-        if (!element->serialise(QString(), object, dataOnly, recursive, messages)) {
+    for (const ElementEntry& element : elements()) {
+        if (!element.second->serialise(QString(), object, dataOnly, recursive, messages)) {
             succeeded = false;
             break;
         }
@@ -154,9 +161,11 @@ bool DatacoreBase::deserialise(const QString& path, const QJsonObject& source, b
     bool succeeded = true;
     // Each element reads only its own key, so it can be handed the whole
     // object instead of a one-key copy.
-    for (auto element = m_elements.cbegin(); succeeded && element != m_elements.cend(); ++element) {
-        if (object.contains(element.key()))
-            succeeded = element.value()->deserialise(QString(), object, dataOnly, messages);
+    for (const ElementEntry& element : elements()) {
+        if (!succeeded)
+            break;
+        if (object.contains(element.first))
+            succeeded = element.second->deserialise(QString(), object, dataOnly, messages);
     }
     for (auto child = m_children.cbegin(); succeeded && child != m_children.cend(); ++child) {
         const auto value = object.constFind(child.key());

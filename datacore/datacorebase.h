@@ -10,7 +10,9 @@
 #include <QMap>
 #include <QStringList>
 
+#include <array>
 #include <list>
+#include <utility>
 
 enum class DatacoreChangeState : qint32 {
     NoChange = 0,
@@ -117,11 +119,12 @@ private:
     void recalculateValidityRecursive();
     void notifyValidRecursive();
     DatacoreBase* child(const QString& path, QString& tail) const;
+    using ElementEntry = std::pair<QString, DatacoreJsonInterface*>;
+    std::array<ElementEntry, 4> elements();
 
     DatacoreDataElement m_data;
     DatacoreValidStatusElement m_validStatus;
     DatacoreActiveStatusElement m_activeStatus;
-    QMap<QString, DatacoreJsonInterface*> m_elements;
     DatacoreClassnameElement m_className;
     DatacoreChangeState m_changeState;
     bool m_deserialising = false;
