@@ -44,7 +44,7 @@ ClientDatacoreRegistry::~ClientDatacoreRegistry()
 
 ClientDatacore* ClientDatacoreRegistry::lookupDatacore(const QString& path) const
 {
-    return m_datacores.value(path, nullptr);
+    return m_datacores.find(path);
 }
 
 void ClientDatacoreRegistry::requestLookupDatacoreFromPath(QString path) const
@@ -54,7 +54,7 @@ void ClientDatacoreRegistry::requestLookupDatacoreFromPath(QString path) const
 
 void ClientDatacoreRegistry::createDatacores(const QStringList& paths, ClientDatacoreMonitor* monitor)
 {
-    if (!m_datacores.isEmpty())
+    if (!isEmpty())
         return;
     m_datacores.reserve(paths.size());
 
@@ -68,7 +68,7 @@ void ClientDatacoreRegistry::createDatacores(const QStringList& paths, ClientDat
             VqLog::warn("No delimiter, assuming root datacore and creating ClientDatacore for: {}", path);
 
         // One search serves both the test for a repeated path and the insertion.
-        ClientDatacore*& registered = m_datacores[path];
+        ClientDatacore*& registered = m_datacores.findOrInsert(path);
         if (registered) {
             // The first datacore of a path stays; a second one could never be
             // found or fed, so it is not created at all.
@@ -84,7 +84,10 @@ void ClientDatacoreRegistry::createDatacores(const QStringList& paths, ClientDat
 
 QStringList ClientDatacoreRegistry::paths() const
 {
-    QStringList paths = m_datacores.keys();
+    QStringList paths;
+    paths.reserve(count());
+    for (const ClientDatacore* datacore : m_datacores.datacores())
+        paths.append(datacore->fullPath());
     std::sort(paths.begin(), paths.end());
     return paths;
 }
@@ -96,12 +99,12 @@ void ClientDatacoreRegistry::onDisconnectedFromServer()
 
 void ClientDatacoreRegistry::clear()
 {
-    if (m_datacores.isEmpty())
+    if (isEmpty())
         return;
-    // Taken out of the hash first, so that nothing reached from a destructor
+    // Taken out of the index first, so that nothing reached from a destructor
     // can find a datacore that is being deleted.
-    const QHash<QString, ClientDatacore*> registered = std::exchange(m_datacores, {});
-    std::vector<ClientDatacore*> datacores(registered.cbegin(), registered.cend());
+    std::vector<ClientDatacore*> datacores = m_datacores.datacores();
+    m_datacores.clear();
     std::sort(datacores.begin(), datacores.end(),
               [](const ClientDatacore* a, const ClientDatacore* b) { return a->fullPath() < b->fullPath(); });
     for (ClientDatacore* datacore : datacores)

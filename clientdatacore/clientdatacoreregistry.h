@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QHash>
+#include "clientdatacorepathindex.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -22,8 +23,8 @@ public:
     ~ClientDatacoreRegistry() override;
 
     ClientDatacore* lookupDatacore(const QString& path) const;
-    bool isEmpty() const { return m_datacores.isEmpty(); }
-    int count() const { return m_datacores.size(); }
+    bool isEmpty() const { return m_datacores.count() == 0; }
+    int count() const { return m_datacores.count(); }
     // In ascending order.
     QStringList paths() const;
 
@@ -50,5 +51,5 @@ private:
     // better than a walk past many long, alike paths in a tree of nodes
     // scattered over the heap; the path order that deletion and paths() need
     // is made when asked for, which is rare.
-    QHash<QString, ClientDatacore*> m_datacores;
+    ClientDatacorePathIndex m_datacores;
 };

@@ -11,7 +11,11 @@ const QString KIDS_KEY = QStringLiteral("Kids");
 
 void appendPaths(const DatacorePathRadixTreeNode& node, const QString& prefix, QStringList& paths)
 {
-    const QString path = prefix + node.core;
+    // At its exact size: the registry keeps every path while the connection
+    // lasts, and an appended string would carry spare capacity.
+    QString path;
+    path.reserve(prefix.size() + node.core.size());
+    path.append(prefix).append(node.core);
     paths.append(path);
     if (node.kids.empty())
         return;

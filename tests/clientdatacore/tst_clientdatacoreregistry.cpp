@@ -48,6 +48,7 @@ private slots:
     void createDatacores();
     void populatedUntilDisconnected();
     void lookupsAreExactAndCaseSensitive();
+    void largeTreeFoundAndListedInOrder();
     void treePackets_data();
     void treePackets();
     void secondTreeIgnoredUntilCleared();
@@ -153,6 +154,26 @@ void TestClientDatacoreRegistry::lookupsAreExactAndCaseSensitive()
     QVERIFY(answers.at(0).at(0).value<ClientDatacore*>());
     for (int i = 1; i < asked.size(); ++i)
         QVERIFY2(!answers.at(i).at(0).value<ClientDatacore*>(), qPrintable(asked.at(i)));
+}
+
+void TestClientDatacoreRegistry::largeTreeFoundAndListedInOrder()
+{
+    ClientDatacoreRegistry registry(&m_connection);
+    ClientDatacoreMonitor monitor(&m_connection);
+    QStringList paths;
+    for (int i = 0; i < 20000; ++i)
+        paths.append(QStringLiteral("root/node%1/leaf").arg((i * 7919) % 20000));
+    registry.createDatacores(paths, &monitor);
+    QCOMPARE(registry.count(), paths.size());
+    for (const QString& path : std::as_const(paths)) {
+        const ClientDatacore* datacore = registry.lookupDatacore(path);
+        QVERIFY2(datacore && datacore->fullPath() == path, qPrintable(path));
+        QVERIFY(!registry.lookupDatacore(path + QLatin1Char('/')));
+    }
+    QVERIFY(!registry.lookupDatacore(QStringLiteral("root/node20000/leaf")));
+    QStringList sorted = paths;
+    std::sort(sorted.begin(), sorted.end());
+    QCOMPARE(registry.paths(), sorted);
 }
 
 void TestClientDatacoreRegistry::treePackets_data()
