@@ -1,5 +1,6 @@
 #include "clientdatacore.h"
 #include "clientdatacoremonitor.h"
+#include "clientdatacorepathindex.h"
 #include "clientdatacorepopulator.h"
 #include "clientdatacoreregistry.h"
 #include "datacorepacket.h"
@@ -12,6 +13,8 @@
 #include <QPointer>
 #include <QSignalSpy>
 #include <QtTest>
+
+#include <memory>
 
 namespace {
 
@@ -49,6 +52,7 @@ private slots:
     void populatedUntilDisconnected();
     void lookupsAreExactAndCaseSensitive();
     void largeTreeFoundAndListedInOrder();
+    void pathIndexGrowsWithoutReserve();
     void treePackets_data();
     void treePackets();
     void secondTreeIgnoredUntilCleared();
@@ -174,6 +178,26 @@ void TestClientDatacoreRegistry::largeTreeFoundAndListedInOrder()
     QStringList sorted = paths;
     std::sort(sorted.begin(), sorted.end());
     QCOMPARE(registry.paths(), sorted);
+}
+
+void TestClientDatacoreRegistry::pathIndexGrowsWithoutReserve()
+{
+    std::vector<std::unique_ptr<ClientDatacore>> datacores;
+    ClientDatacorePathIndex index;
+    for (int i = 0; i < 1000; ++i) {
+        const QString path = QStringLiteral("r/%1").arg(i);
+        ClientDatacore*& slot = index.findOrInsert(path);
+        QVERIFY(!slot);
+        datacores.emplace_back(new ClientDatacore(QStringLiteral("ClientDatacore"), QString::number(i), nullptr, path));
+        slot = datacores.back().get();
+    }
+    QCOMPARE(index.count(), 1000);
+    for (const auto& datacore : datacores) {
+        QCOMPARE(index.find(datacore->fullPath()), datacore.get());
+        QCOMPARE(index.findOrInsert(datacore->fullPath()), datacore.get());
+    }
+    QCOMPARE(index.count(), 1000);
+    QCOMPARE(int(index.datacores().size()), 1000);
 }
 
 void TestClientDatacoreRegistry::treePackets_data()
