@@ -272,7 +272,6 @@ void TestPlatformAbstraction::partitionMap_data()
 
     QTest::newRow("example") << MTD_HEADING + "mtd0: 00040000 00010000 \"u-boot\"\n"
                              << QStringList{"u-boot mtd0 262144 65536"} << QByteArray();
-    QTest::newRow("heading only") << MTD_HEADING << QStringList{} << QByteArray("Failed to get mtp parts\n");
     QTest::newRow("nothing") << QByteArray() << QStringList{} << QByteArray("Failed to get mtp parts\n");
     QTest::newRow("heading never parsed") << QByteArray("mtd9: 00000001 00000001 \"heading\"\n"
                                                        "mtd1: 00020000 00001000 \"env\"\n")
