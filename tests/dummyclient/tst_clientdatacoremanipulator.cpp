@@ -257,7 +257,6 @@ void TestClientDatacoreManipulator::read_data()
     QTest::addColumn<bool>("isActive");
 
     QTest::newRow("single value") << NAME_PATH << true << QStringList{"studio"} << QStringList() << true;
-    QTest::newRow("list") << LEVELS_PATH << true << QStringList{"-18", "-20"} << QStringList() << true;
     QTest::newRow("invalid and inactive")
         << ALARM_PATH << true << QStringList{"on"}
         << QStringList{"Error: Stored value could not be deserialised into type boolean"} << false;
@@ -292,17 +291,15 @@ void TestClientDatacoreManipulator::setAndWaitForSync_data()
     QTest::addColumn<bool>("result");
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<int>("changesSent");
-    QTest::addColumn<int>("minimumMs");
 
     QTest::newRow("confirmed by the server")
-        << LEVELS_PATH << QStringList{"-6", "-9", "-12"} << true << true << QStringList{SET_LINE, IN_SYNC_LINE} << 1
-        << 0;
+        << LEVELS_PATH << QStringList{"-6", "-9", "-12"} << true << true << QStringList{SET_LINE, IN_SYNC_LINE} << 1;
     QTest::newRow("value already held")
-        << NAME_PATH << QStringList{"studio"} << true << true << QStringList{SET_LINE, NO_CHANGE_LINE} << 0 << 1000;
+        << NAME_PATH << QStringList{"studio"} << true << true << QStringList{SET_LINE, NO_CHANGE_LINE} << 0;
     QTest::newRow("never confirmed")
-        << NAME_PATH << QStringList{"gallery"} << false << false << QStringList{SET_LINE, NO_SYNC_LINE} << 1 << 5000;
+        << NAME_PATH << QStringList{"gallery"} << false << false << QStringList{SET_LINE, NO_SYNC_LINE} << 1;
     QTest::newRow("unknown path")
-        << QStringLiteral("configCoreRouter/none") << QStringList{"x"} << true << false << QStringList() << 0 << 0;
+        << QStringLiteral("configCoreRouter/none") << QStringList{"x"} << true << false << QStringList() << 0;
 }
 
 void TestClientDatacoreManipulator::setAndWaitForSync()
@@ -313,22 +310,16 @@ void TestClientDatacoreManipulator::setAndWaitForSync()
     QFETCH(bool, result);
     QFETCH(QStringList, lines);
     QFETCH(int, changesSent);
-    QFETCH(int, minimumMs);
 
     m_server->confirmChanges = confirm;
     LogCapture capture;
     bool setResult = !result;
-    qint64 elapsedMs = -1;
     QVERIFY(runOnManipulatorThread([&](ClientDatacoreManipulator& manipulator) {
-        QElapsedTimer timer;
-        timer.start();
         setResult = manipulator.setDatacoreStringListAndWaitForSync(path, value);
-        elapsedMs = timer.elapsed();
     }));
     QCOMPARE(setResult, result);
     QCOMPARE(capture.messages(spdlog::level::info), lines);
     QCOMPARE(m_server->changes.size(), changesSent);
-    QVERIFY2(elapsedMs >= minimumMs, qPrintable(QString::number(elapsedMs)));
     if (changesSent > 0) {
         QCOMPARE(m_server->changes.first().path(), path);
         QCOMPARE(m_mirror->datacore(path)->data(), value);
