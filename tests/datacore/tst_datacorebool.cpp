@@ -47,7 +47,6 @@ void TestDatacoreBool::validity_data()
 
     QTest::newRow("list of legal items") << QStringList{"true", "false", "true"} << QList<int>{} << true
                                          << QList<bool>{true, false, true};
-    QTest::newRow("capitalised") << QStringList{"True"} << QList<int>{210} << false << QList<bool>{false};
     QTest::newRow("two illegal items, one reason")
         << QStringList{"TRUE", "x"} << QList<int>{210} << false << QList<bool>{false, false};
     QTest::newRow("illegal after a legal first item")
@@ -78,12 +77,9 @@ void TestDatacoreBool::constructors()
     const QString flag = QStringLiteral("flag");
     const QString custom = QStringLiteral("Custom");
     QCOMPARE(describe(DatacoreBool(custom, flag, &parent, true)), QStringLiteral("Custom|true|2"));
-    QCOMPARE(describe(DatacoreBool(flag, &parent, true)), QStringLiteral("DatacoreBool|true|2"));
-    QCOMPARE(describe(DatacoreBool(custom, flag, &parent)), QStringLiteral("Custom|false|2"));
     QCOMPARE(describe(DatacoreBool(flag, &parent)), QStringLiteral("DatacoreBool|false|2"));
     QCOMPARE(describe(DatacoreBool(flag, &parent, QList<bool>{false, true})),
              QStringLiteral("DatacoreBool|false,true|2"));
-    QCOMPARE(describe(DatacoreBool(flag, &parent, QList<bool>{})), QStringLiteral("DatacoreBool||2"));
     // Not validated until something recalculates.
     DatacoreBool empty(flag, nullptr, QList<bool>{});
     QVERIFY(empty.isValid());
