@@ -94,16 +94,8 @@ bool TestDatacoreTool::startServer(const QStringList& arguments)
 {
     m_port = freePort();
     m_server = std::make_unique<ProcessRunner>(QStringLiteral(VQ_SIMSERVER_PATH));
-    if (!m_server->start(QStringList{QStringLiteral("--port"), QString::number(m_port)} + arguments))
-        return false;
-    QElapsedTimer timer;
-    timer.start();
-    while (m_server->countMessagesStartingWith(QStringLiteral("vq_simserver listening on")) == 0) {
-        if (!m_server->isRunning() || timer.elapsed() > 10000)
-            return false;
-        QTest::qWait(20);
-    }
-    return true;
+    return m_server->start(QStringList{QStringLiteral("--port"), QString::number(m_port)} + arguments)
+        && m_server->waitForListening();
 }
 
 void TestDatacoreTool::cleanup()
