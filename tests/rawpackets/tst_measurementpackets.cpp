@@ -219,8 +219,6 @@ void tst_MeasurementPackets::decodeDamagedPayload_data()
     QTest::newRow("bins: count larger than the bins that follow keeps those")
         << hex("00000003 00000005 00000006") << packet<EyeVerticalHistogramData>(Bins{5, 6}) << 1;
     QTest::newRow("bins: negative count") << hex("ffffffff 00000005") << packet<EyeVerticalHistogramData>(Bins()) << 1;
-    QTest::newRow("bins: largest count") << hex("7fffffff 00000009") << packet<EyeVerticalHistogramData>(Bins{9})
-                                         << 1;
     QTest::newRow("bins: bytes after the last field are ignored")
         << hex("00000001 00000009 0102") << packet<EyeVerticalHistogramData>(Bins{9}) << 0;
     QTest::newRow("meter: largest count with one reading")
@@ -272,12 +270,9 @@ void tst_MeasurementPackets::captionCharactersLoseParity()
     const std::shared_ptr<RawDataPacket> decoded = decodePayload(0x1026, hex("942c01 c1c2fe"));
     const auto& pairs = static_cast<const Captions608bytePairsRawDataPacket&>(*decoded).pairs();
     QCOMPARE(pairs.size(), 2);
-    QCOMPARE(pairs[0].first, quint8(0x94));
-    QCOMPARE(pairs[0].firstData, quint8(0x14));
-    QCOMPARE(pairs[0].secondData, quint8(0x2C));
-    QCOMPARE(pairs[1].firstData, quint8(0x41));
-    QCOMPARE(pairs[1].secondData, quint8(0x42));
-    QCOMPARE(pairs[1].flag, false);
+    QCOMPARE((QList<int>{pairs[0].first, pairs[0].firstData, pairs[0].secondData, pairs[1].firstData,
+                         pairs[1].secondData, pairs[1].flag}),
+             (QList<int>{0x94, 0x14, 0x2C, 0x41, 0x42, 0}));
 }
 
 void tst_MeasurementPackets::ancillaryRecordsGoOutByType()
