@@ -185,8 +185,6 @@ class TestClientDatacoreManipulator : public QObject
 private slots:
     void init();
     void cleanup();
-    void lookup_data();
-    void lookup();
     void read_data();
     void read();
     void setAndWaitForSync_data();
@@ -224,30 +222,6 @@ bool TestClientDatacoreManipulator::runOnManipulatorThread(const ManipulatorThre
     return thread.waitForFinished(timeoutMs);
 }
 
-void TestClientDatacoreManipulator::lookup_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<bool>("found");
-
-    QTest::newRow("datacore") << NAME_PATH << true;
-    QTest::newRow("router") << QStringLiteral("statusCoreRouter") << true;
-    QTest::newRow("unknown path") << QStringLiteral("configCoreRouter/unit/colour") << false;
-    QTest::newRow("differs in letter case") << QStringLiteral("configCoreRouter/Unit/name") << false;
-}
-
-void TestClientDatacoreManipulator::lookup()
-{
-    QFETCH(QString, path);
-    QFETCH(bool, found);
-
-    ClientDatacore* result = nullptr;
-    QVERIFY(runOnManipulatorThread([&](ClientDatacoreManipulator& manipulator) {
-        result = manipulator.requestDatacoreBlocking(path);
-    }));
-    QCOMPARE(result, m_mirror->datacore(path));
-    QCOMPARE(result != nullptr, found);
-}
-
 void TestClientDatacoreManipulator::read_data()
 {
     QTest::addColumn<QString>("path");
@@ -272,11 +246,15 @@ void TestClientDatacoreManipulator::read()
     QFETCH(QStringList, validationMessages);
     QFETCH(bool, isActive);
 
+    ClientDatacore* found = nullptr;
     DatacoreValue value;
     bool readOk = !ok;
     QVERIFY(runOnManipulatorThread([&](ClientDatacoreManipulator& manipulator) {
+        found = manipulator.requestDatacoreBlocking(path);
         value = manipulator.getDatacoreValue(path, &readOk);
     }));
+    QCOMPARE(found, m_mirror->datacore(path));
+    QCOMPARE(found != nullptr, ok);
     QCOMPARE(readOk, ok);
     QCOMPARE(value.data, data);
     QCOMPARE(value.validationMessages, validationMessages);
@@ -291,15 +269,17 @@ void TestClientDatacoreManipulator::setAndWaitForSync_data()
     QTest::addColumn<bool>("result");
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<int>("changesSent");
+    QTest::addColumn<int>("minimumMs");
 
     QTest::newRow("confirmed by the server")
-        << LEVELS_PATH << QStringList{"-6", "-9", "-12"} << true << true << QStringList{SET_LINE, IN_SYNC_LINE} << 1;
+        << LEVELS_PATH << QStringList{"-6", "-9", "-12"} << true << true << QStringList{SET_LINE, IN_SYNC_LINE} << 1
+        << 0;
     QTest::newRow("value already held")
-        << NAME_PATH << QStringList{"studio"} << true << true << QStringList{SET_LINE, NO_CHANGE_LINE} << 0;
+        << NAME_PATH << QStringList{"studio"} << true << true << QStringList{SET_LINE, NO_CHANGE_LINE} << 0 << 1000;
     QTest::newRow("never confirmed")
-        << NAME_PATH << QStringList{"gallery"} << false << false << QStringList{SET_LINE, NO_SYNC_LINE} << 1;
+        << NAME_PATH << QStringList{"gallery"} << false << false << QStringList{SET_LINE, NO_SYNC_LINE} << 1 << 5000;
     QTest::newRow("unknown path")
-        << QStringLiteral("configCoreRouter/none") << QStringList{"x"} << true << false << QStringList() << 0;
+        << QStringLiteral("configCoreRouter/none") << QStringList{"x"} << true << false << QStringList() << 0 << 0;
 }
 
 void TestClientDatacoreManipulator::setAndWaitForSync()
@@ -310,16 +290,23 @@ void TestClientDatacoreManipulator::setAndWaitForSync()
     QFETCH(bool, result);
     QFETCH(QStringList, lines);
     QFETCH(int, changesSent);
+    QFETCH(int, minimumMs);
 
     m_server->confirmChanges = confirm;
     LogCapture capture;
     bool setResult = !result;
+    qint64 elapsedMs = -1;
     QVERIFY(runOnManipulatorThread([&](ClientDatacoreManipulator& manipulator) {
+        QElapsedTimer timer;
+        timer.start();
         setResult = manipulator.setDatacoreStringListAndWaitForSync(path, value);
+        elapsedMs = timer.elapsed();
     }));
     QCOMPARE(setResult, result);
     QCOMPARE(capture.messages(spdlog::level::info), lines);
     QCOMPARE(m_server->changes.size(), changesSent);
+    // The waits that end without an answer must really last their time.
+    QVERIFY2(elapsedMs >= minimumMs, qPrintable(QString::number(elapsedMs)));
     if (changesSent > 0) {
         QCOMPARE(m_server->changes.first().path(), path);
         QCOMPARE(m_mirror->datacore(path)->data(), value);
