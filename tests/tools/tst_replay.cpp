@@ -109,8 +109,6 @@ void TestReplay::committedRecordings_data()
     const QString data = QFINDTESTDATA("data/recordings");
     QTest::newRow("garbage, corrupt length, events, meters")
         << data + QStringLiteral("/faults.vqrec") << true << data + QStringLiteral("/faults.lines");
-    QTest::newRow("the same stream cut at odd places, paced")
-        << data + QStringLiteral("/faults-recut.vqrec") << false << data + QStringLiteral("/faults.lines");
     QTest::newRow("validation messages instead of a version")
         << data + QStringLiteral("/invalidigmp.vqrec") << true << data + QStringLiteral("/invalidigmp.lines");
 }
