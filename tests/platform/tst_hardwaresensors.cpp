@@ -6,37 +6,9 @@
 #include <QtTest>
 
 #include <algorithm>
-#include <cfloat>
 #include <sys/mount.h>
 
 namespace {
-
-constexpr double MAX_VALUE = DBL_MAX;
-
-struct ExpectedRow
-{
-    int board;
-    const char* label;
-    const char* key;
-    int flag;
-    double okLow;
-    double okHigh;
-    double alarmLow;
-    double alarmHigh;
-    double scale;
-};
-
-// Main board 100 stands for the class 64 to 127, 10 for 0 to 63: the first and last
-// row of each, and the rows with an unusual limit or scale.
-const ExpectedRow EXPECTED_ROWS[] = {
-    {100, "FPGA Temperature (C)", "ultrascale-kintextemp1_inputtemp1", 1, 1.0, 80.0, 0.0, 100.0, 1.0},
-    {100, "Left Fan RPM", "adt7473fan2_inputfan2", 1, 1.0, MAX_VALUE, 0.0, MAX_VALUE, 1.0},
-    {100, "FPGA 3.3V", "ultrascale-kintexin9_inputVUSER3", 0, 3.093, 3.445, 3.088, 3.45, 2.0},
-    {100, "0.85v Regulator Current", "pmbuscurr1_inputiout1", 0, 0.0, 38.0, 0.0, 40.0, 1.0},
-    {10, "FPGA Temperature (C)", "ultrascale-kintextemp1_inputtemp1", 1, 1.0, 80.0, 0.0, 85.0, 1.0},
-    {10, "FPGA 2.5V", "ultrascale-kintexin6_inputVUSER0", 0, 2.399, 2.599, 2.375, 2.625, 2.0},
-    {10, "FPGA DDR3 Vdd (M1)", "ultrascale-kintexin9_inputVUSER3", 0, 1.296, 1.559, 1.283, 1.575, 1.0},
-};
 
 const char NAMESPACE_CHILD[] = "VQ_SENSORS_IN_PRIVATE_NAMESPACE";
 
@@ -54,50 +26,12 @@ class TestHardwareSensors : public QObject
     Q_OBJECT
 
 private slots:
-    void boardTableRows_data();
-    void boardTableRows();
     void boardSelection_data();
     void boardSelection();
     void outOfRangeCount_data();
     void outOfRangeCount();
     void realLibrary();
 };
-
-void TestHardwareSensors::boardTableRows_data()
-{
-    QTest::addColumn<int>("board");
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("label");
-    QTest::addColumn<int>("flag");
-    QTest::addColumn<QList<double>>("ranges"); // ok low, ok high, alarm low, alarm high
-    QTest::addColumn<double>("scale");
-    for (const ExpectedRow& row : EXPECTED_ROWS) {
-        QTest::newRow(qPrintable(QStringLiteral("%1: %2").arg(row.board > 63 ? "64-127" : "0-63", row.label)))
-            << row.board << QString::fromUtf8(row.key) << QString::fromUtf8(row.label) << row.flag
-            << QList<double>{row.okLow, row.okHigh, row.alarmLow, row.alarmHigh} << row.scale;
-    }
-}
-
-void TestHardwareSensors::boardTableRows()
-{
-    QFETCH(int, board);
-    QFETCH(QString, key);
-    QFETCH(QString, label);
-    QFETCH(int, flag);
-    QFETCH(QList<double>, ranges);
-    QFETCH(double, scale);
-
-    SensorTable table;
-    table.addReading(key, 1.25);
-    QVERIFY(table.applyBoardTable(board));
-    const SensorRecord record = table.records().value(key);
-    QCOMPARE(record.label, label);
-    QCOMPARE(int(record.flag), flag);
-    QCOMPARE((QList<double>{record.okLow, record.okHigh, record.alarmLow, record.alarmHigh}), ranges);
-    QCOMPARE(record.scale, scale);
-    QCOMPARE(record.value, 1.25 * scale);
-    QCOMPARE(record.outOfRangeCount, 0);
-}
 
 void TestHardwareSensors::boardSelection_data()
 {
