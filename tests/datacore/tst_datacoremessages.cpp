@@ -58,24 +58,17 @@ void TestDatacoreMessages::texts_data()
     row(JSON, 6, "MessageContentJsonDoesNotContainDatacoreElementKey");
     row(JSON, 7, "");
 
-    row(ACTIVE, -1, "");
-    row(ACTIVE, 1, "");
     row(ACTIVE, 2, "Command Executor is Busy");
     row(ACTIVE, 3, "There is not currently any need for this datacore, its value is meaningless and probably "
                    "represents data that doesn't exist yet!");
     row(ACTIVE, 5, "One or more child datacores are invalid.");
     row(ACTIVE, 6, "");
 
-    row(VALID, -1, "");
     row(VALID, 1, "");
     row(VALID, 2, "Stored integer is Oversized");
-    row(VALID, 10, "Stored value could not be deserialised into type boolean");
-    row(VALID, 26, "The stored value is not supported");
     row(VALID, 44, "Packets per marker bit not stable, 2110-21 will not function correctly");
     row(VALID, 45, "");
-    row(VALID, 46, "");
     row(VALID, 47, "25G SFPs are not supported on this Vq device");
-    row(VALID, 48, "Bouncing box not supported for Level B mapping structure II, III, IV");
     row(VALID, 49, "");
     row(VALID, 1000000, "");
 }
