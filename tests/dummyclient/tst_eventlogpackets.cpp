@@ -85,8 +85,6 @@ void TestEventLogPackets::eventText_data()
     QTest::newRow("video standard")
         << eventObject("SdiInputVideoStandardChangeEventPacket", {{"standard", "1080p50"}})
         << "New SDI video standard 1080p50";
-    QTest::newRow("video standard not a string")
-        << eventObject("SdiInputVideoStandardChangeEventPacket", {{"standard", 5}}) << "New SDI video standard ";
 
     const QString alignment = QStringLiteral("SdiJitterTimingAlignmentOutOfRangeEventPacket");
     const QString timing = QStringLiteral("SdiJitterTimingTimingOutOfRangeEventPacket");
@@ -96,8 +94,6 @@ void TestEventLogPackets::eventText_data()
     QTest::newRow("alignment out, six digits")
         << eventObject(alignment, {{"alignement_jitter_status", false}, {"alignment_jitter_value", 1234567}})
         << "Alignment Jitter out of spec: 1.23457e+06";
-    QTest::newRow("alignment value missing") << eventObject(alignment, {{"alignement_jitter_status", true}})
-                                             << "Alignment Jitter ok: 0";
     QTest::newRow("alignment value narrowed to float")
         << eventObject(alignment, {{"alignement_jitter_status", true}, {"alignment_jitter_value", 0.1}})
         << "Alignment Jitter ok: 0.1";
@@ -106,21 +102,13 @@ void TestEventLogPackets::eventText_data()
     QTest::newRow("timing reads the alignment status member")
         << eventObject(timing, {{"alignement_jitter_status", true}, {"timing_jitter_status", false}, {"timing_jitter_value", 2}})
         << "Timing Jitter ok: 2";
-    QTest::newRow("timing status not a boolean")
-        << eventObject(timing, {{"alignement_jitter_status", "true"}, {"timing_jitter_value", 1.5}})
-        << "Timing Jitter out of spec: 1.5";
 
     QTest::newRow("reference") << eventObject("ReferenceLockingStandardChangeEventPacket", {{"reference_standard", "PAL"}})
                                << "PAL";
-    QTest::newRow("rest request")
-        << eventObject("RestApiRequestEventPacket", {{"rest_method", "GET"}, {"rest_resource", "/x"}, {"rest_address", "10.0.0.1"}})
-        << "Request GET for resource /x received from 10.0.0.1";
     QTest::newRow("rest request with % signs")
         << eventObject("RestApiRequestEventPacket", {{"rest_method", "%2"}, {"rest_resource", "%3"}, {"rest_address", "%1"}})
         << "Request %2 for resource %3 received from %1";
-    QTest::newRow("ip tx") << eventObject("IpTxEventPacket", {{"Ip_Tx", "tx"}}) << "tx";
     QTest::newRow("sfp") << eventObject("SfpEventPacket", {{"Sfp", "inserted"}}) << "inserted";
-    QTest::newRow("scte104") << eventObject("SCTE104EventPacket", {{"SCTE104", "splice"}}) << "splice";
     QTest::newRow("member missing") << eventObject("SfpEventPacket") << "";
 }
 
@@ -140,8 +128,6 @@ void TestEventLogPackets::droppedCarriers_data()
     QTest::newRow("own class name of the alignment event")
         << carrier(eventObject(QStringLiteral("SdiJitterAlignmentRangeConformanceEventPacket")));
     QTest::newRow("unknown event class") << carrier(eventObject(QStringLiteral("NoSuchEventPacket")));
-    QTest::newRow("event class not a string") << carrier(QJsonObject{{"Class", 3}});
-    QTest::newRow("event class in other case") << carrier(eventObject(QStringLiteral("sfpEventPacket")));
     SerialisableDataPacket notAnObject(QStringLiteral("SequencePackagedLogPacket"));
     notAnObject.jsonObject().insert(QStringLiteral("logPacket"), QStringLiteral("SfpEventPacket"));
     QTest::newRow("logPacket not an object") << notAnObject;
