@@ -69,10 +69,6 @@ void TestVersionInfo::buildIdentity()
         names << pair.first;
     QCOMPARE(names, (QStringList{"Software", "SHA1", "Branch", "Build ID", "Toolchain", "Image", "Main", "Mezzanine",
                                  "Frontpanel", "FPGA ID", "FPGA"}));
-    QCOMPARE(version.software.second, QStringLiteral("4.2.2"));
-    QCOMPARE(version.buildId.second, QStringLiteral("207"));
-    QCOMPARE(version.toolchain.second, QStringLiteral("3.0.5-Qt5.6"));
-    QCOMPARE(version.image.second, QStringLiteral("3.0.5"));
     QVERIFY2(QRegularExpression(QStringLiteral("^[0-9a-f]{40}$")).match(version.sha1.second).hasMatch(),
              qPrintable(version.sha1.second));
     QVERIFY(!version.branch.second.isEmpty());
