@@ -27,7 +27,6 @@ void TestVersionInfo::hardwareIdentity_data()
 
     const QByteArray driver = "fpga_version: 1.2.3+45\nfpga_design_id: 7\n";
     QTest::newRow("main board 64") << 64 << driver << QStringList{"64", "3", "21", "7", "1.2.3+45"} << true;
-    QTest::newRow("main board 63") << 63 << driver << QStringList{"63", "3", "21", "7", "1.2.3+45"} << false;
     QTest::newRow("GPIO unreadable") << -1 << driver << QStringList{"Unknown", "-1", "Unknown", "7", "1.2.3+45"}
                                      << false;
     QTest::newRow("no FPGA driver") << 127 << QByteArray() << QStringList{"127", "3", "21", "0", "0.0.0+0"} << true;
