@@ -42,7 +42,6 @@ private:
 void TestNetworkConnection::streamArrivesWhateverTheChunking_data()
 {
     QTest::addColumn<int>("maximumChunk");
-    QTest::newRow("all at once") << INT_MAX;
     QTest::newRow("random chunks up to 64 bytes") << 64;
     QTest::newRow("single bytes") << 1;
 }
