@@ -1,12 +1,10 @@
 #include "audiochannelstatusdatapacket.h"
 #include "datacorepacket.h"
 #include "eyehistogramdata.h"
-#include "loudnessenginerawdatapacket.h"
 #include "metersdata.h"
 #include "pithistogrampacket.h"
 #include "rawsdijitterspectrumdatapacket.h"
 #include "refvsptppacket.h"
-#include "st337dolbydetectdata.h"
 #include "teletextrawdatapacket.h"
 
 #include <QtEndian>
@@ -125,11 +123,6 @@ std::vector<CraftedStream> craftedStreams()
     AudioChannelStatusDataPacket::ChannelRecord channel;
     channel.channelStatus = {0x01020304, 0x05060708, 0x090a0b0c, 0x0d0e0f10, 0x11121314, 0x15161718};
     channel.crccError = 1;
-    LoudnessEngineRawDataPacket::Values loudness;
-    loudness.field1 = -1234567890123;
-    loudness.flags = {true, false, true, false, false};
-    ST337DolbyDetectData::Detection detection;
-    detection.field12 = -1;
 
     return {
         {"header and payload cut over three segments", cut(change, {3, 50}), changeFields},
@@ -162,13 +155,9 @@ std::vector<CraftedStream> craftedStreams()
         {"caption pairs and a stray byte", {rawFrame(0x1026, 0, QByteArray::fromHex("c1420120800007"))},
          {"vq.captions.first_char=0x41|0x20", "vq.captions.second_char=0x42|0x00", "vq.captions.flag=1|0",
           "vq.truncated=1"}},
-        {"loudness", {frameOf(LoudnessEngineRawDataPacket(loudness))},
-         {"vq.loudness.field1=-1234567890123", "vq.loudness.flags=1|0|1|0|0"}},
         {"jitter spectrum", {frameOf(RawSdiJitterSpectrumDataPacket({{1.25}, {}, {2, 3}, 4, true, 5}))},
          {"vq.jitterspectrum.series1=1.25", "vq.jitterspectrum.series2.count=0", "vq.jitterspectrum.series3=2|3",
           "vq.jitterspectrum.field5=5"}},
-        {"ST 337 detection", {frameOf(ST337DolbyDetectData({detection}, {{1, 2, 3, 4}}, 0, 0, 0))},
-         {"vq.st337.detections.field12=-1", "vq.st337.groups.words=1|2|3|4"}},
         {"teletext is not decoded", {frameOf(TeletextRawDataPacket({}))}, {"vq.not_decoded=1"}},
         {"meter count larger than the payload",
          {rawFrame(0x1013, 0, meterWords + QByteArray::fromHex("000003e8") + meters.mid(RawDataPacketHeader::SIZE + 16, 24))},
