@@ -1,16 +1,30 @@
 #include "audiochannelstatusdatapacket.h"
 #include "datacorepacket.h"
 #include "eyehistogramdata.h"
+#include "loudnessenginerawdatapacket.h"
 #include "metersdata.h"
+#include "networkconnection.h"
 #include "pithistogrampacket.h"
+#include "processrunner.h"
 #include "rawsdijitterspectrumdatapacket.h"
 #include "refvsptppacket.h"
+#include "st337dolbydetectdata.h"
+#include "streamrecording.h"
 #include "teletextrawdatapacket.h"
+#include "videoip2110_21datapacket.h"
 
+#include <QTcpSocket>
 #include <QtEndian>
 #include <QtTest>
 
+#include <net/if.h>
+#include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <unistd.h>
+
+#include <cstring>
+#include <set>
 
 namespace {
 
@@ -60,12 +74,12 @@ struct Segment
 {
     quint16 clientPort;
     quint16 serverPort;
+    bool fromServer;
     QByteArray bytes;
 };
 
-// A capture file (pcap, raw IPv4) of server-to-client TCP segments with
-// consistent sequence numbers and no handshake, which is all tshark's
-// reassembly needs.
+// A capture file (pcap, raw IPv4) of TCP segments with consistent sequence
+// numbers and no handshake, which is all tshark's reassembly needs.
 QByteArray pcapOf(const std::vector<Segment>& segments)
 {
     constexpr quint32 LINKTYPE_RAW = 101;
@@ -74,17 +88,21 @@ QByteArray pcapOf(const std::vector<Segment>& segments)
     out.setByteOrder(QDataStream::LittleEndian);
     out << quint32(0xa1b2c3d4) << quint16(2) << quint16(4) << qint32(0) << quint32(0) << quint32(262144)
         << LINKTYPE_RAW;
-    QHash<quint16, quint32> nextSequence;
+    QHash<quint32, quint32> nextSequence;
     quint32 microseconds = 0;
     for (const Segment& segment : segments) {
-        const quint32 sequence = nextSequence.value(segment.clientPort, 1000);
-        nextSequence.insert(segment.clientPort, sequence + quint32(segment.bytes.size()));
+        const quint16 source = segment.fromServer ? segment.serverPort : segment.clientPort;
+        const quint16 destination = segment.fromServer ? segment.clientPort : segment.serverPort;
+        const quint32 direction = quint32(source) << 16 | destination;
+        const quint32 sequence = nextSequence.value(direction, 1000);
+        nextSequence.insert(direction, sequence + quint32(segment.bytes.size()));
         QByteArray packet;
         QDataStream headers(&packet, QIODevice::WriteOnly);
+        const quint32 acknowledged = nextSequence.value(quint32(destination) << 16 | source, 1000);
         headers << quint8(0x45) << quint8(0) << quint16(40 + segment.bytes.size()) << quint32(0) << quint8(64)
                 << quint8(6) << quint16(0) << quint32(0x7f000001) << quint32(0x7f000001);
-        headers << segment.serverPort << segment.clientPort << sequence << quint32(1000) << quint8(0x50)
-                << quint8(0x18) << quint16(65535) << quint32(0);
+        headers << source << destination << sequence << acknowledged << quint8(0x50) << quint8(0x18) << quint16(65535)
+                << quint32(0);
         packet += segment.bytes;
         out << quint32(0) << (microseconds += 100) << quint32(packet.size()) << quint32(packet.size());
         out.writeRawData(packet.constData(), packet.size());
@@ -113,7 +131,8 @@ std::vector<CraftedStream> craftedStreams()
     const QByteArray sync = jsonFrame(R"({"Class":"ClientServerDatacoreSyncCompletePacket"})");
     const QByteArray histogram = frameOf(EyeWindowedVerticalHistogramData({5, -6, 7}));
     const QByteArray meters = frameOf(PpmMetersData({{3, 0, 1, 1, -18.5f}, {4, 0, 1, 1, -3.25f}}, 7, 8, 9));
-    const QByteArray refVsPtpPayload = frameOf(RefVsPtpPacket({-5, 6, 7})).mid(RawDataPacketHeader::SIZE);
+    const QByteArray refVsPtp = frameOf(RefVsPtpPacket({-5, 6, 7}));
+    const QByteArray refVsPtpPayload = refVsPtp.mid(RawDataPacketHeader::SIZE);
     const QByteArray meterWords = meters.mid(RawDataPacketHeader::SIZE, 12);
 
     PitHistogramPacket::Values pit;
@@ -123,9 +142,16 @@ std::vector<CraftedStream> craftedStreams()
     AudioChannelStatusDataPacket::ChannelRecord channel;
     channel.channelStatus = {0x01020304, 0x05060708, 0x090a0b0c, 0x0d0e0f10, 0x11121314, 0x15161718};
     channel.crccError = 1;
+    LoudnessEngineRawDataPacket::Values loudness;
+    loudness.field1 = -1234567890123;
+    loudness.flags = {true, false, true, false, false};
+    ST337DolbyDetectData::Detection detection;
+    detection.field12 = -1;
 
     return {
-        {"header and payload cut over three segments", cut(change, {3, 50}), changeFields},
+        {"datacore change in one segment", {change}, changeFields},
+        {"header cut after 3 bytes", cut(change, {3}), changeFields},
+        {"payload over three segments", cut(change, {10, 50}), changeFields},
         {"three frames in a segment, the fourth cut", cut(sync + meters + sync + histogram, {int(sync.size() * 2 + meters.size() + 5)}),
          {"vq.type=0x1010|0x1013|0x1010|0x1023"}},
         {"event carrier",
@@ -133,19 +159,23 @@ std::vector<CraftedStream> craftedStreams()
          {"vq.json.event_class=SdiInputRateChangeEventPacket"}},
         {"escaped strings", {jsonFrame(R"({"Class":"DatacorePacket","Path":"caf\u00e9/\"q\"\\\ud83d\ude00"})")},
          {"vq.json.path=caf\u00e9/\"q\"\\\U0001F600"}},
-        {"garbage and a corrupt length before a frame", {"abc" + QByteArray::fromHex("101300007ffffff0") + sync},
-         {"vq.garbage=616263", "vq.garbage.skipped=1", "vq.corrupt_header=101300007ffffff0",
-          "vq.corrupt_header.skipped=1", "vq.type=0x1010"}},
+        {"garbage before a frame", {"abc" + sync}, {"vq.garbage=616263", "vq.garbage.skipped=1", "vq.type=0x1010"}},
         {"one garbage byte at the end of the stream", {sync + "a"}, {"vq.garbage=61", "vq.type=0x1010"}},
+        {"corrupt length before a frame", {QByteArray::fromHex("101300007ffffff0") + sync},
+         {"vq.corrupt_header=101300007ffffff0", "vq.corrupt_header.skipped=1", "vq.type=0x1010"}},
         {"length prefix disagrees", {jsonFrame(R"({"Class":"A"})", 1)}, {"vq.json.prefix_mismatch=1", "vq.json.class=A"}},
         {"malformed json", {jsonFrame(R"({"Class":"A",)")}, {"vq.json.malformed=1", "vq.json.class="}},
         {"deep nesting", cut(jsonFrame(R"({"Class":"X","a":)" + QByteArray(100000, '[') + QByteArray(100000, ']') + "}"),
                              {60000, 120000, 180000}),
          {"vq.json.class=X"}},
         {"class is a number", {jsonFrame(R"({"Class":5})")}, {"vq.json.wrong_type=1", "vq.json.no_class=1"}},
+        {"packet id is a string", {jsonFrame(R"({"Class":"DatacorePacket","PacketID":"7"})")},
+         {"vq.json.wrong_type=1", "vq.json.packetid="}},
         {"payload shorter than the length prefix", {rawFrame(0x1010, 0, "{}")}, {"vq.json.malformed=1"}},
         {"float meters", {meters},
          {"vq.meters.word1=9", "vq.meters.readings.channel=3|4", "vq.meters.readings.value=-18.5|-3.25"}},
+        {"eye histogram", {histogram}, {"vq.histogram.bins.count=3", "vq.histogram.bins=5|-6|7"}},
+        {"empty histogram", {frameOf(JitterVerticalHistogramData(QVector<qint32>()))}, {"vq.histogram.bins.count=0", "vq.trailing="}},
         {"audio PIT histogram", {frameOf(AudioPitHistogramPacket(pit))},
          {"vq.subtype=1", "vq.subtype.unexpected=", "vq.pit.field3=1099511627776", "vq.pit.address1.null=1",
           "vq.pit.address2=192.168.1.20", "vq.pit.field8=0"}},
@@ -155,9 +185,16 @@ std::vector<CraftedStream> craftedStreams()
         {"caption pairs and a stray byte", {rawFrame(0x1026, 0, QByteArray::fromHex("c1420120800007"))},
          {"vq.captions.first_char=0x41|0x20", "vq.captions.second_char=0x42|0x00", "vq.captions.flag=1|0",
           "vq.truncated=1"}},
+        {"loudness", {frameOf(LoudnessEngineRawDataPacket(loudness))},
+         {"vq.loudness.field1=-1234567890123", "vq.loudness.flags=1|0|1|0|0"}},
+        {"reference against PTP", {refVsPtp}, {"vq.refvsptp.field1=-5", "vq.refvsptp.field3=7"}},
+        {"2110-21 doubles", {frameOf(VideoIp2110_21DataPacket({{}, {0.5, 1.5, 2.5, 3.5}, {}, 0}))},
+         {"vq.ip2110_21.field2=0.5|1.5|2.5|3.5"}},
         {"jitter spectrum", {frameOf(RawSdiJitterSpectrumDataPacket({{1.25}, {}, {2, 3}, 4, true, 5}))},
          {"vq.jitterspectrum.series1=1.25", "vq.jitterspectrum.series2.count=0", "vq.jitterspectrum.series3=2|3",
           "vq.jitterspectrum.field5=5"}},
+        {"ST 337 detection", {frameOf(ST337DolbyDetectData({detection}, {{1, 2, 3, 4}}, 0, 0, 0))},
+         {"vq.st337.detections.field12=-1", "vq.st337.groups.words=1|2|3|4"}},
         {"teletext is not decoded", {frameOf(TeletextRawDataPacket({}))}, {"vq.not_decoded=1"}},
         {"meter count larger than the payload",
          {rawFrame(0x1013, 0, meterWords + QByteArray::fromHex("000003e8") + meters.mid(RawDataPacketHeader::SIZE + 16, 24))},
@@ -173,27 +210,47 @@ std::vector<CraftedStream> craftedStreams()
     };
 }
 
-// Standard output of a command that must exit with 0, else nothing.
-QByteArray outputOf(const QStringList& command, const QString& home)
+QByteArray runProcess(const QStringList& command, int timeoutMs, bool* ok, const QString& home = QString())
 {
     QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("HOME"), home);
-    process.setProcessEnvironment(environment);
+    process.setProcessChannelMode(QProcess::SeparateChannels);
+    if (!home.isEmpty()) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), home);
+        process.setProcessEnvironment(environment);
+    }
     process.start(command.first(), command.mid(1));
-    const bool ok = process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit
+    *ok = process.waitForFinished(timeoutMs) && process.exitStatus() == QProcess::NormalExit
         && process.exitCode() == 0;
     if (process.state() != QProcess::NotRunning) {
         process.kill();
         process.waitForFinished();
     }
-    return ok ? process.readAllStandardOutput() : QByteArray();
+    return process.readAllStandardOutput();
+}
+
+// A private network namespace keeps the capture to this test's traffic and
+// the fixed port to itself; it needs root.
+bool enterPrivateNetwork()
+{
+    if (::unshare(CLONE_NEWNET) != 0)
+        return false;
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    if (fd < 0)
+        return false;
+    ifreq request{};
+    std::strncpy(request.ifr_name, "lo", IFNAMSIZ - 1);
+    bool up = ::ioctl(fd, SIOCGIFFLAGS, &request) == 0;
+    request.ifr_flags = short(request.ifr_flags | IFF_UP);
+    up = up && ::ioctl(fd, SIOCSIFFLAGS, &request) == 0;
+    ::close(fd);
+    return up;
 }
 
 } // namespace
 
-// The Lua dissector under tshark, on a capture of crafted streams with known
-// contents.
+// The Lua dissector under tshark: crafted streams with known contents, and a
+// capture of a real session between vq_simserver and vq_dummyclient.
 class TestDissector : public QObject
 {
     Q_OBJECT
@@ -202,14 +259,39 @@ private slots:
     void initTestCase();
     void craftedStreams_data();
     void craftedStreams();
+    void liveSession();
 
 private:
+    // One row per frame, one column per field; occurrences joined by '|'.
+    QVector<QStringList> dissect(const QString& capture, const QStringList& fields);
+
     QTemporaryDir m_dir;
+    QStringList m_tshark;
     std::vector<CraftedStream> m_streams;
-    QStringList m_fields;
-    // Per client port, one row per frame, one column per field; occurrences joined by '|'.
-    QHash<quint16, QVector<QStringList>> m_frames;
+    QStringList m_craftedFields;
+    QHash<quint16, QVector<QStringList>> m_craftedFrames;
 };
+
+QVector<QStringList> TestDissector::dissect(const QString& capture, const QStringList& fields)
+{
+    QStringList command = m_tshark;
+    command << QStringLiteral("-n") << QStringLiteral("-2") << QStringLiteral("-r") << capture
+            << QStringLiteral("-X") << QStringLiteral("lua_script:") + LUA_SCRIPT << QStringLiteral("-T")
+            << QStringLiteral("fields") << QStringLiteral("-E") << QStringLiteral("occurrence=a") << QStringLiteral("-E")
+            << QStringLiteral("aggregator=|");
+    for (const QString& field : fields)
+        command << QStringLiteral("-e") << field;
+    bool ok = false;
+    const QByteArray output = runProcess(command, 120000, &ok, m_dir.path());
+    QVector<QStringList> rows;
+    if (!ok)
+        return rows;
+    for (const QString& line : QString::fromUtf8(output).split('\n')) {
+        if (!line.isEmpty())
+            rows.append(line.split('\t'));
+    }
+    return rows;
+}
 
 void TestDissector::initTestCase()
 {
@@ -221,32 +303,37 @@ void TestDissector::initTestCase()
 
     // As root, tshark loads -X lua_script only where the global init.lua sets
     // run_user_scripts_when_superuser; elsewhere it is run as user nobody.
-    const QStringList script{QStringLiteral("-X"), QStringLiteral("lua_script:") + LUA_SCRIPT};
     QList<QStringList> candidates{{QStringLiteral("tshark")}};
     if (::geteuid() == 0 && !QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty()) {
         candidates.append({QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
                            QStringLiteral("--clear-groups"), QStringLiteral("tshark")});
     }
-    QStringList tshark;
     for (const QStringList& candidate : candidates) {
-        if (outputOf(candidate + QStringList{"-G", "protocols"} + script, m_dir.path()).contains("\tVQ\tvq\n")) {
-            tshark = candidate;
+        bool ok = false;
+        const QByteArray protocols = runProcess(
+            candidate + QStringList{QStringLiteral("-G"), QStringLiteral("protocols"), QStringLiteral("-X"),
+                                    QStringLiteral("lua_script:") + LUA_SCRIPT},
+            60000, &ok, m_dir.path());
+        if (ok && protocols.contains("\tVQ\tvq\n")) {
+            m_tshark = candidate;
             break;
         }
     }
-    if (tshark.isEmpty())
+    if (m_tshark.isEmpty())
         QSKIP("tshark does not load the Lua dissector (no Lua support, or root without user scripts and no setpriv)");
+    if (!enterPrivateNetwork())
+        qInfo("no private network namespace: capturing on the shared loopback interface");
 
     // Every crafted stream on its own client port, all dissected in one run.
     m_streams = ::craftedStreams();
     std::vector<Segment> segments;
-    m_fields = QStringList{QStringLiteral("tcp.dstport")} + FAULT_FIELDS;
+    m_craftedFields = QStringList{QStringLiteral("tcp.dstport")} + FAULT_FIELDS;
     for (std::size_t i = 0; i < m_streams.size(); ++i) {
         for (const QByteArray& bytes : m_streams[i].segments)
-            segments.push_back({quint16(FIRST_CLIENT_PORT + i), m_streams[i].serverPort, bytes});
+            segments.push_back({quint16(FIRST_CLIENT_PORT + i), m_streams[i].serverPort, true, bytes});
         for (const QString& expectation : m_streams[i].expectations) {
-            if (!m_fields.contains(expectation.section('=', 0, 0)))
-                m_fields.append(expectation.section('=', 0, 0));
+            if (!m_craftedFields.contains(expectation.section('=', 0, 0)))
+                m_craftedFields.append(expectation.section('=', 0, 0));
         }
     }
     QFile capture(m_dir.path() + QStringLiteral("/crafted.pcap"));
@@ -254,16 +341,9 @@ void TestDissector::initTestCase()
     capture.write(pcapOf(segments));
     capture.close();
     capture.setPermissions(capture.permissions() | QFile::ReadOther);
-
-    QStringList command = tshark + script
-        + QStringList{"-n", "-2", "-r", capture.fileName(), "-T", "fields", "-E", "occurrence=a", "-E", "aggregator=|"};
-    for (const QString& field : m_fields)
-        command << QStringLiteral("-e") << field;
-    for (const QString& line : QString::fromUtf8(outputOf(command, m_dir.path())).split('\n')) {
-        if (!line.isEmpty())
-            m_frames[quint16(line.section('\t', 0, 0).toUInt())].append(line.split('\t'));
-    }
-    QVERIFY(!m_frames.isEmpty());
+    for (const QStringList& frame : dissect(capture.fileName(), m_craftedFields))
+        m_craftedFrames[quint16(frame.first().toUInt())].append(frame);
+    QVERIFY(!m_craftedFrames.isEmpty());
 }
 
 void TestDissector::craftedStreams_data()
@@ -278,10 +358,10 @@ void TestDissector::craftedStreams()
     QFETCH(int, index);
     // Values of each field over all frames of the stream, in order.
     QHash<QString, QStringList> values;
-    for (const QStringList& frame : m_frames.value(quint16(FIRST_CLIENT_PORT + index))) {
-        for (int column = 1; column < m_fields.size(); ++column) {
+    for (const QStringList& frame : m_craftedFrames.value(quint16(FIRST_CLIENT_PORT + index))) {
+        for (int column = 1; column < m_craftedFields.size(); ++column) {
             if (!frame.value(column).isEmpty())
-                values[m_fields.at(column)].append(frame.value(column));
+                values[m_craftedFields.at(column)].append(frame.value(column));
         }
     }
     for (const QString& field : FAULT_FIELDS)
@@ -290,6 +370,134 @@ void TestDissector::craftedStreams()
         const QString field = expectation.section('=', 0, 0);
         QCOMPARE(field + '=' + values.value(field).join('|'), expectation);
     }
+}
+
+void TestDissector::liveSession()
+{
+    const QString captureFile = m_dir.path() + QStringLiteral("/live.pcapng");
+    ProcessRunner dumpcap(QStringLiteral("dumpcap"));
+    QVERIFY(dumpcap.start({QStringLiteral("-q"), QStringLiteral("-i"), QStringLiteral("lo"), QStringLiteral("-f"),
+                           QStringLiteral("tcp port 29440"), QStringLiteral("-w"), captureFile}));
+    // The file gets its header once the capture runs.
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(captureFile).size() > 0 || !dumpcap.isRunning(), 10000);
+    if (!dumpcap.isRunning()) {
+        QSKIP(qPrintable(QStringLiteral("dumpcap cannot capture on lo (exit code %1); it needs root or the capture "
+                                        "capabilities").arg(dumpcap.process().exitCode())));
+    }
+
+    const QString recordFile = m_dir.path() + QStringLiteral("/live.vqrec");
+    ProcessRunner server(QStringLiteral(VQ_SIMSERVER_PATH));
+    // Enough datacores that the path tree spans several TCP segments.
+    QVERIFY(server.start({QStringLiteral("--synthetic"), QStringLiteral("2000"), QStringLiteral("--garbage"),
+                          QStringLiteral("--corrupt-length"), QStringLiteral("--measurement-rate"), QStringLiteral("20"),
+                          QStringLiteral("--event-rate"), QStringLiteral("5"), QStringLiteral("--drop-after"),
+                          QStringLiteral("4"), QStringLiteral("--record"), recordFile}));
+    QVERIFY(server.waitForListening());
+    int datacores = 0;
+    for (const QString& line : server.lines()) {
+        if (logMessage(line).startsWith(QStringLiteral("vq_simserver listening on")))
+            datacores = logMessage(line).section(' ', -2, -2).toInt();
+    }
+    ProcessRunner client(QStringLiteral(VQ_DUMMYCLIENT_PATH));
+    QVERIFY(client.start());
+    QTRY_COMPARE_WITH_TIMEOUT(client.countMessage(QStringLiteral("Unit serial number is: 12345")), 1, 15000);
+
+    // The dummy client sends no changes; a second client does.
+    QTcpSocket changer;
+    changer.connectToHost(QHostAddress::LocalHost, SERVER_PORT);
+    QVERIFY(changer.waitForConnected(5000));
+    const QString changerId = endpointIdentifier(changer.localAddress(), changer.localPort());
+    changer.write(frameOf(DatacorePacket(changerId, 7,
+                                         QJsonObject{{"hostName", QJsonObject{{"data", "bench-7"}}}},
+                                         QStringLiteral("configCoreRouter/systemController/hostName"))));
+    QByteArray received;
+    QTRY_VERIFY_WITH_TIMEOUT((received += changer.readAll()).contains("\"ClientID\":\"" + changerId.toUtf8()), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(client.countMessage(QStringLiteral("QAbstractSocket::RemoteHostClosedError")) == 1,
+                             10000);
+    client.stop();
+    changer.disconnectFromHost();
+    server.stop();
+    QTest::qWait(200);
+    dumpcap.stop();
+    QFile::setPermissions(captureFile, QFile::permissions(captureFile) | QFile::ReadOther);
+
+    // The server sends nothing truncated or malformed, only garbage and one corrupt header.
+    const QStringList faults = FAULT_FIELDS + QStringList{"vq.truncated", "vq.bad_count", "vq.json.malformed"};
+    const QStringList fields = faults + QStringList{"frame.protocols", "tcp.stream", "tcp.srcport", "tcp.seq", "tcp.len",
+        "tcp.reassembled_in", "tcp.analysis.retransmission", "tcp.segment.count", "vq.type", "vq.length", "vq.garbage",
+        "vq.corrupt_header", "vq.json.class", "vq.json.path", "vq.json.clientid", "vq.json.packetid"};
+    const QVector<QStringList> frames = dissect(captureFile, fields);
+    QVERIFY(!frames.isEmpty());
+    const auto column = [&](const QStringList& frame, const char* field) {
+        return frame.value(fields.indexOf(QLatin1String(field)));
+    };
+    const auto occurrences = [&](const QStringList& frame, const char* field) {
+        const QString value = column(frame, field);
+        return value.isEmpty() ? QStringList() : value.split('|');
+    };
+
+    qint64 streamBytes = 0;
+    qint64 dissectedBytes = 0;
+    int measurementFrames = 0;
+    int corruptHeaders = 0;
+    int garbageBytes = 0;
+    bool treeReassembled = false;
+    bool changeSeen = false;
+    bool echoSeen = false;
+    std::set<QString> paths;
+    for (const QStringList& frame : frames) {
+        for (int i = 0; i < faults.size(); ++i)
+            QVERIFY2(frame.value(i).isEmpty(), qPrintable(faults.at(i)));
+        const bool fromServer = column(frame, "tcp.srcport").toUInt() == SERVER_PORT;
+        if (column(frame, "tcp.len").toInt() > 0) {
+            QVERIFY2(column(frame, "frame.protocols").contains(QLatin1String(":vq"))
+                         || !column(frame, "tcp.reassembled_in").isEmpty()
+                         || !column(frame, "tcp.analysis.retransmission").isEmpty(),
+                     "a segment that no frame was dissected from");
+        }
+        const QStringList clientIds = occurrences(frame, "vq.json.clientid");
+        if (clientIds.contains(changerId) && occurrences(frame, "vq.json.packetid").contains("7"))
+            (fromServer ? echoSeen : changeSeen) = true;
+        // The first connection is the dummy client's.
+        if (!fromServer || column(frame, "tcp.stream") != QLatin1String("0"))
+            continue;
+        // Relative sequence numbers start at 1; the FIN takes one more.
+        const qint64 length = column(frame, "tcp.len").toLongLong();
+        if (length > 0)
+            streamBytes = std::max(streamBytes, column(frame, "tcp.seq").toLongLong() + length - 1);
+        for (const QString& type : occurrences(frame, "vq.type"))
+            measurementFrames += type == QLatin1String("0x1010") ? 0 : 1;
+        for (const QString& length : occurrences(frame, "vq.length"))
+            dissectedBytes += RawDataPacketHeader::SIZE + length.toLongLong();
+        for (const QString& garbage : occurrences(frame, "vq.garbage"))
+            garbageBytes += garbage.size() / 2;
+        for (const QString& corrupt : occurrences(frame, "vq.corrupt_header")) {
+            ++corruptHeaders;
+            dissectedBytes += corrupt.size() / 2;
+        }
+        for (const QString& path : occurrences(frame, "vq.json.path"))
+            paths.insert(path);
+        if (column(frame, "tcp.segment.count").toInt() > 1
+            && occurrences(frame, "vq.json.class").contains(QStringLiteral("DatacorePathRadixTreePacket")))
+            treeReassembled = true;
+    }
+
+    // The server writes 1 + k % 13 garbage bytes after its k-th periodic frame.
+    int expectedGarbage = 0;
+    for (int k = 0; k < measurementFrames; ++k)
+        expectedGarbage += 1 + k % 13;
+    StreamRecording recording;
+    QString error;
+    QVERIFY2(recording.load(recordFile, &error), qPrintable(error));
+    QVERIFY(measurementFrames > 10);
+    QCOMPARE(garbageBytes, expectedGarbage);
+    QCOMPARE(dissectedBytes + garbageBytes, streamBytes);
+    QCOMPARE(recording.byteCount(), streamBytes);
+    QCOMPARE(corruptHeaders, 1);
+    QCOMPARE(int(paths.size()), datacores);
+    QVERIFY(treeReassembled);
+    QVERIFY(changeSeen);
+    QVERIFY(echoSeen);
 }
 
 QTEST_GUILESS_MAIN(TestDissector)
