@@ -61,7 +61,6 @@ private slots:
     void otherExceptionEndsTheProcess();
     void entryPointReturnsZero_data();
     void entryPointReturnsZero();
-    void metaObjectDeclaresOnlyInitialise();
 };
 
 void TestApplication::runtimeErrorDoesNotStopTheLoop()
@@ -106,13 +105,6 @@ void TestApplication::entryPointReturnsZero()
     QVERIFY(child.waitForFinished(15000));
     QCOMPARE(child.exitStatus(), QProcess::NormalExit);
     QCOMPARE(child.exitCode(), 0);
-}
-
-void TestApplication::metaObjectDeclaresOnlyInitialise()
-{
-    const QMetaObject& meta = VqClientCoreApplicationBase::staticMetaObject;
-    QCOMPARE(meta.methodCount() - meta.methodOffset(), 1);
-    QCOMPARE(meta.method(meta.methodOffset()).methodSignature(), QByteArray("initialise()"));
 }
 
 int main(int argc, char** argv)

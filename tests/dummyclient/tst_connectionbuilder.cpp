@@ -57,10 +57,6 @@ void TestConnectionBuilder::lookups_data()
     QTest::newRow("no IGMP datacore")
         << QStringList{EXECUTOR, SERIAL, "configCoreRouter/systemController"}
         << QStringList{"Invalid path, constructed from configCoreRouter and systemController/brevEth0IgmpMaxVersion"};
-    QTest::newRow("paths differing in case")
-        << QStringList{"commandCoreRouter/ExecutorCommander", IGMP.toUpper(), SERIAL}
-        << QStringList{"Invalid path, constructed from commandCoreRouter and executorCommander",
-                       "Invalid path, constructed from configCoreRouter and systemController/brevEth0IgmpMaxVersion"};
     QTest::newRow("empty tree") << QStringList()
                                 << QStringList{
                                        "Invalid path, constructed from commandCoreRouter and executorCommander",

@@ -27,7 +27,6 @@ void TestVersionInfo::hardwareIdentity_data()
 
     const QByteArray driver = "fpga_version: 1.2.3+45\nfpga_design_id: 7\n";
     QTest::newRow("main board 64") << 64 << driver << QStringList{"64", "3", "21", "7", "1.2.3+45"} << true;
-    QTest::newRow("main board 63") << 63 << driver << QStringList{"63", "3", "21", "7", "1.2.3+45"} << false;
     QTest::newRow("GPIO unreadable") << -1 << driver << QStringList{"Unknown", "-1", "Unknown", "7", "1.2.3+45"}
                                      << false;
     QTest::newRow("no FPGA driver") << 127 << QByteArray() << QStringList{"127", "3", "21", "0", "0.0.0+0"} << true;
@@ -69,10 +68,6 @@ void TestVersionInfo::buildIdentity()
         names << pair.first;
     QCOMPARE(names, (QStringList{"Software", "SHA1", "Branch", "Build ID", "Toolchain", "Image", "Main", "Mezzanine",
                                  "Frontpanel", "FPGA ID", "FPGA"}));
-    QCOMPARE(version.software.second, QStringLiteral("4.2.2"));
-    QCOMPARE(version.buildId.second, QStringLiteral("207"));
-    QCOMPARE(version.toolchain.second, QStringLiteral("3.0.5-Qt5.6"));
-    QCOMPARE(version.image.second, QStringLiteral("3.0.5"));
     QVERIFY2(QRegularExpression(QStringLiteral("^[0-9a-f]{40}$")).match(version.sha1.second).hasMatch(),
              qPrintable(version.sha1.second));
     QVERIFY(!version.branch.second.isEmpty());

@@ -3,6 +3,7 @@
 #include "programlauncher.h"
 
 #include <QFile>
+#include <QTest>
 #include <QRegularExpression>
 
 ProcessRunner::ProcessRunner(const QString& program, QObject* parent)
@@ -71,6 +72,18 @@ int ProcessRunner::countMessagesStartingWith(const QString& prefix) const
             ++count;
     }
     return count;
+}
+
+bool ProcessRunner::waitForMessageStartingWith(const QString& prefix, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (countMessagesStartingWith(prefix) == 0) {
+        if (!isRunning() || timer.elapsed() > timeoutMs)
+            return false;
+        QTest::qWait(20);
+    }
+    return true;
 }
 
 qint64 ProcessRunner::firstSeenMs(const QString& message) const

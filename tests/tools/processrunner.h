@@ -26,6 +26,10 @@ public:
     // Lines whose text after the "]> " of the log prefix equals message.
     int countMessage(const QString& message) const;
     int countMessagesStartingWith(const QString& prefix) const;
+    // Keeps the event loop going until a message starts with prefix; false
+    // when the program ends or timeoutMs pass first.
+    bool waitForMessageStartingWith(const QString& prefix, int timeoutMs = 10000);
+    bool waitForListening() { return waitForMessageStartingWith(QStringLiteral("vq_simserver listening on")); }
     // Milliseconds since start() when the message first appeared, or -1.
     qint64 firstSeenMs(const QString& message) const;
     // Resident memory in KiB, from /proc.

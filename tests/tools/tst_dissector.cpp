@@ -165,7 +165,6 @@ std::vector<CraftedStream> craftedStreams()
          {"vq.corrupt_header=101300007ffffff0", "vq.corrupt_header.skipped=1", "vq.type=0x1010"}},
         {"length prefix disagrees", {jsonFrame(R"({"Class":"A"})", 1)}, {"vq.json.prefix_mismatch=1", "vq.json.class=A"}},
         {"malformed json", {jsonFrame(R"({"Class":"A",)")}, {"vq.json.malformed=1", "vq.json.class="}},
-        {"array instead of an object", {jsonFrame("[1,2]")}, {"vq.json.malformed=1", "vq.json.class="}},
         {"deep nesting", cut(jsonFrame(R"({"Class":"X","a":)" + QByteArray(100000, '[') + QByteArray(100000, ']') + "}"),
                              {60000, 120000, 180000}),
          {"vq.json.class=X"}},
@@ -175,8 +174,6 @@ std::vector<CraftedStream> craftedStreams()
         {"payload shorter than the length prefix", {rawFrame(0x1010, 0, "{}")}, {"vq.json.malformed=1"}},
         {"float meters", {meters},
          {"vq.meters.word1=9", "vq.meters.readings.channel=3|4", "vq.meters.readings.value=-18.5|-3.25"}},
-        {"linear meters", {frameOf(InstantPeakLinearMetersData({{1, 0, 0, 0, 100}, {2, 0, 0, 0, -5}}, 0, 0, 0))},
-         {"vq.linearmeters.readings.value=100|-5"}},
         {"eye histogram", {histogram}, {"vq.histogram.bins.count=3", "vq.histogram.bins=5|-6|7"}},
         {"empty histogram", {frameOf(JitterVerticalHistogramData(QVector<qint32>()))}, {"vq.histogram.bins.count=0", "vq.trailing="}},
         {"audio PIT histogram", {frameOf(AudioPitHistogramPacket(pit))},
@@ -395,7 +392,7 @@ void TestDissector::liveSession()
                           QStringLiteral("--corrupt-length"), QStringLiteral("--measurement-rate"), QStringLiteral("20"),
                           QStringLiteral("--event-rate"), QStringLiteral("5"), QStringLiteral("--drop-after"),
                           QStringLiteral("4"), QStringLiteral("--record"), recordFile}));
-    QTRY_COMPARE_WITH_TIMEOUT(server.countMessagesStartingWith(QStringLiteral("vq_simserver listening on")), 1, 10000);
+    QVERIFY(server.waitForListening());
     int datacores = 0;
     for (const QString& line : server.lines()) {
         if (logMessage(line).startsWith(QStringLiteral("vq_simserver listening on")))
