@@ -52,6 +52,7 @@ class TestClientDatacore : public QObject
     Q_OBJECT
 
 private slots:
+    void metaObject();
     void queuedInvocationByName();
     void syncWithServer_data();
     void syncWithServer();
@@ -62,6 +63,35 @@ private slots:
     void joinValidationMessages_data();
     void joinValidationMessages();
 };
+
+void TestClientDatacore::metaObject()
+{
+    const QMetaObject& meta = ClientDatacore::staticMetaObject;
+    QCOMPARE(meta.className(), "ClientDatacore");
+    const QStringList expected{
+        "datacoreUpdated(QStringList,QStringList,bool)", "clientDatacoreHasUpdateForServer(int,ClientDatacore*)",
+        "datacoreOutOfSyncWithServer()", "datacoreInSyncWithServer()", "lostPackets(int)",
+        "setDataString(QString)", "setDataStringList(QStringList)", "setDataBool(bool)",
+        "setDataBoolList(QList<bool>)", "setDataInt(int)", "setDataIntList(QList<int>)", "setDataUint(uint)",
+        "setDataUintList(QList<uint>)", "setDataInt16(int16_t)", "setDataInt32(int32_t)", "setDataInt64(int64_t)",
+        "setDataInt16List(QList<int16_t>)", "setDataInt32List(QList<int32_t>)", "setDataInt64List(QList<int64_t>)",
+        "setDataUint16(uint16_t)", "setDataUint32(uint32_t)", "setDataUint64(uint64_t)",
+        "setDataUint16List(QList<uint16_t>)", "setDataUint32List(QList<uint32_t>)",
+        "setDataUint64List(QList<uint64_t>)", "setDataFloat(float)", "setDataDouble(double)",
+        "setDataDoubleList(QList<double>)", "setDataPoint(QPoint)", "setDataSize(QSize)",
+        "populateConnectedGuiElements()"};
+    QStringList signatures;
+    for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
+        const QMetaMethod method = meta.method(i);
+        QCOMPARE(method.methodType(), signatures.size() < 5 ? QMetaMethod::Signal : QMetaMethod::Slot);
+        signatures.append(QString::fromLatin1(method.methodSignature()));
+    }
+    QCOMPARE(signatures, expected);
+
+    ClientDatacore datacore(QStringLiteral("ClientDatacore"), NAME, nullptr, PATH);
+    QCOMPARE(datacore.qt_metacast("DatacoreBase"), static_cast<void*>(static_cast<DatacoreBase*>(&datacore)));
+    QCOMPARE(datacore.qt_metacast("ClientDatacore"), static_cast<void*>(&datacore));
+}
 
 void TestClientDatacore::queuedInvocationByName()
 {
@@ -100,12 +130,18 @@ void TestClientDatacore::syncWithServer_data()
     QTest::newRow("answer to the oldest is not applied while a later one is out")
         << QStringList{"set a", "set b", "answer 0 c", "set d"} << QList<int>{0, 1, 2} << QList<int>() << 0 << "0"
         << QStringList{"d"} << QList<int>{1, 2} << 3;
+    QTest::newRow("answer to the third oldest reports 3")
+        << QStringList{"set a", "set b", "set c", "answer 2 c"} << QList<int>{0, 1, 2} << QList<int>{3} << 1 << "1"
+        << QStringList{"c"} << QList<int>() << 3;
     QTest::newRow("identifiers restart at 0 once all are answered")
         << QStringList{"set a", "answer 0 a", "set b"} << QList<int>{0, 0} << QList<int>() << 1 << "1"
         << QStringList{"b"} << QList<int>{0} << 2;
     QTest::newRow("answer with an unknown identifier is ignored")
         << QStringList{"set a", "answer 5 z"} << QList<int>{0} << QList<int>() << 0 << "0" << QStringList{"a"}
         << QList<int>{0} << 1;
+    QTest::newRow("answer with nothing outstanding is ignored")
+        << QStringList{"answer 0 z"} << QList<int>() << QList<int>() << 0 << "0" << QStringList() << QList<int>()
+        << 0;
     QTest::newRow("server change while outstanding applies without in-sync")
         << QStringList{"set a", "server z"} << QList<int>{0} << QList<int>() << 0 << "1" << QStringList{"z"}
         << QList<int>{0} << 2;
@@ -173,16 +209,33 @@ void TestClientDatacore::setterTexts_data()
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double infinity = std::numeric_limits<double>::infinity();
     row("string kept as it is", [](ClientDatacore& d) { d.setDataString(" A b "); }, {" A b "});
+    row("empty string is one item", [](ClientDatacore& d) { d.setDataString(""); }, {""});
     row("string list", [](ClientDatacore& d) { d.setDataStringList({"x", "", "y"}); }, {"x", "", "y"});
+    row("bool false", [](ClientDatacore& d) { d.setDataBool(false); }, {"false"});
     row("bool list", [](ClientDatacore& d) { d.setDataBoolList({true, false, true}); }, {"true", "false", "true"});
+    row("int negative", [](ClientDatacore& d) { d.setDataInt(-42); }, {"-42"});
     row("int list extremes", [](ClientDatacore& d) { d.setDataIntList({INT_MIN, 0, INT_MAX}); },
         {"-2147483648", "0", "2147483647"});
     row("uint maximum", [](ClientDatacore& d) { d.setDataUint(UINT_MAX); }, {"4294967295"});
+    row("uint list", [](ClientDatacore& d) { d.setDataUintList({7u, 4294967295u}); }, {"7", "4294967295"});
+    row("int16 minimum", [](ClientDatacore& d) { d.setDataInt16(INT16_MIN); }, {"-32768"});
+    row("int32 minimum", [](ClientDatacore& d) { d.setDataInt32(INT32_MIN); }, {"-2147483648"});
+    row("int64 minimum", [](ClientDatacore& d) { d.setDataInt64(INT64_MIN); }, {"-9223372036854775808"});
+    row("int64 maximum", [](ClientDatacore& d) { d.setDataInt64(INT64_MAX); }, {"9223372036854775807"});
+    row("int16 list", [](ClientDatacore& d) { d.setDataInt16List({-1, INT16_MAX}); }, {"-1", "32767"});
+    row("int32 list", [](ClientDatacore& d) { d.setDataInt32List({-5, 5}); }, {"-5", "5"});
     row("int64 list extremes", [](ClientDatacore& d) { d.setDataInt64List({INT64_MIN, INT64_MAX}); },
         {"-9223372036854775808", "9223372036854775807"});
+    row("uint16 maximum", [](ClientDatacore& d) { d.setDataUint16(UINT16_MAX); }, {"65535"});
+    row("uint32 maximum", [](ClientDatacore& d) { d.setDataUint32(UINT32_MAX); }, {"4294967295"});
     row("uint64 maximum", [](ClientDatacore& d) { d.setDataUint64(UINT64_MAX); }, {"18446744073709551615"});
+    row("uint16 list", [](ClientDatacore& d) { d.setDataUint16List({0, 65535}); }, {"0", "65535"});
+    row("uint32 list", [](ClientDatacore& d) { d.setDataUint32List({1, UINT32_MAX}); }, {"1", "4294967295"});
+    row("uint64 list", [](ClientDatacore& d) { d.setDataUint64List({UINT64_MAX}); }, {"18446744073709551615"});
     row("float one tenth keeps the float's binary value", [](ClientDatacore& d) { d.setDataFloat(0.1f); },
         {"0.10000000149011611938"});
+    row("double one tenth", [](ClientDatacore& d) { d.setDataDouble(0.1); }, {"0.10000000000000000555"});
+    row("double negative", [](ClientDatacore& d) { d.setDataDouble(-2.5); }, {"-2.5"});
     row("double large uses exponent", [](ClientDatacore& d) { d.setDataDouble(1e300); },
         {"1.0000000000000000525e+300"});
     row("double small uses exponent", [](ClientDatacore& d) { d.setDataDouble(1e-7); },
@@ -191,9 +244,16 @@ void TestClientDatacore::setterTexts_data()
         {"9007199254740992"});
     row("double NaN", [nan](ClientDatacore& d) { d.setDataDouble(nan); }, {"nan"});
     row("float infinities", [infinity](ClientDatacore& d) { d.setDataFloat(float(-infinity)); }, {"-inf"});
+    row("double list with infinity",
+        [infinity](ClientDatacore& d) { d.setDataDoubleList({infinity, 0.25, -0.25}); }, {"inf", "0.25", "-0.25"});
     row("point", [](ClientDatacore& d) { d.setDataPoint(QPoint(10, -20)); }, {"10,-20"});
+    row("default size", [](ClientDatacore& d) { d.setDataSize(QSize()); }, {"-1,-1"});
     row("size", [](ClientDatacore& d) { d.setDataSize(QSize(1920, 1080)); }, {"1920,1080"});
     row("empty string list", [](ClientDatacore& d) { d.setDataStringList({}); }, {});
+    row("empty bool list", [](ClientDatacore& d) { d.setDataBoolList({}); }, {});
+    row("empty int64 list", [](ClientDatacore& d) { d.setDataInt64List({}); }, {});
+    row("empty uint16 list", [](ClientDatacore& d) { d.setDataUint16List({}); }, {});
+    row("empty double list", [](ClientDatacore& d) { d.setDataDoubleList({}); }, {});
 }
 
 void TestClientDatacore::setterTexts()
@@ -225,6 +285,8 @@ void TestClientDatacore::validationMessages_data()
     QTest::newRow("error prefix") << invalidReasons({{2, 10}}) << noReasons
                                   << QStringList{"Error: Stored value could not be deserialised into type boolean"}
                                   << true;
+    QTest::newRow("unspecified type has no prefix")
+        << invalidReasons({{3, 21}}) << noReasons << QStringList{"Stored Array has too few items"} << true;
     QTest::newRow("warning without text is the bare prefix")
         << invalidReasons({{1, 0}}) << noReasons << QStringList{"Warning: "} << true;
     QTest::newRow("in order, info and unknown type")
@@ -263,6 +325,8 @@ void TestClientDatacore::joinValidationMessages_data()
     QTest::addColumn<bool>("hasWarning");
 
     QTest::newRow("none") << QStringList() << "" << false << false;
+    QTest::newRow("error and warning") << QStringList{"Warning: a", "Error: b"} << "Warning: a\nError: b" << true
+                                       << true;
     QTest::newRow("warning only") << QStringList{"Info: a", "Warning: b", ""} << "Info: a\nWarning: b\n" << false
                                   << true;
     QTest::newRow("prefix must start the message") << QStringList{"Info: Error: x", "error: y"}

@@ -2,12 +2,14 @@
 #include "clientdatacoreregistry.h"
 #include "datacorepacket.h"
 #include "datacorevalidstatusmessage.h"
+#include "logcapture.h"
 #include "networkconnection.h"
 #include "serialisabledatapacketdistributor.h"
 #include "vqclientdatacoremanager.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -91,6 +93,7 @@ private slots:
     void init();
     void cleanup();
     void localChangesAndServerAnswers();
+    void disconnectionClearsAndNextTreeRebuilds();
 
 private:
     bool connectAndPopulate();
@@ -172,6 +175,34 @@ void TestClientMirrorLoop::localChangesAndServerAnswers()
     QTRY_COMPARE(inSync.count(), 3);
     QCOMPARE(igmp->data(), QStringList{"4"});
     QCOMPARE(m_server->received().size(), 2);
+}
+
+void TestClientMirrorLoop::disconnectionClearsAndNextTreeRebuilds()
+{
+    QVERIFY(connectAndPopulate());
+    ClientDatacoreRegistry* registry = m_manager->registry();
+    QPointer<ClientDatacore> igmp = registry->lookupDatacore(IGMP_PATH);
+    QSignalSpy cleared(registry, &ClientDatacoreRegistry::registryHasBeenCleared);
+
+    m_server->peer()->disconnectFromHost();
+    QTRY_COMPARE(cleared.count(), 1);
+    QVERIFY(registry->isEmpty());
+    QVERIFY(igmp.isNull());
+
+    QVERIFY(m_connection->connectToHost(QHostAddress(QHostAddress::LocalHost), m_server->port()));
+    QVERIFY(m_server->accept());
+    LogCapture capture;
+    m_server->send(DatacorePacket(igmpJson("5"), IGMP_PATH));
+    QTRY_COMPARE(capture.count(spdlog::level::info,
+                               "Client datacore populator: Registry is empty, no way to populate: " + IGMP_PATH),
+                 1);
+
+    QSignalSpy populated(registry, &ClientDatacoreRegistry::registryHasBeenPopulated);
+    m_server->send(SerialisableDataPacket(QJsonDocument::fromJson(TREES).object()));
+    m_server->send(DatacorePacket(igmpJson("5"), IGMP_PATH));
+    QTRY_VERIFY(registry->lookupDatacore(IGMP_PATH) && registry->lookupDatacore(IGMP_PATH)->data() == QStringList{"5"});
+    QCOMPARE(populated.count(), 1);
+    QCOMPARE(registry->paths().size(), 6);
 }
 
 QTEST_GUILESS_MAIN(TestClientMirrorLoop)
