@@ -17,6 +17,12 @@ QList<int> reasonCodes(const DatacoreBase& datacore)
     return codes;
 }
 
+QString describe(const DatacoreBase& datacore)
+{
+    return datacore.className() + QLatin1Char('|') + datacore.data().join(QLatin1Char(',')) + QLatin1Char('|')
+        + QString::number(int(datacore.changeState()));
+}
+
 } // namespace
 
 class TestDatacoreBool : public QObject
@@ -26,7 +32,7 @@ class TestDatacoreBool : public QObject
 private slots:
     void validity_data();
     void validity();
-    void emptyListInvalidOnceInitialised();
+    void constructors();
     void jsonNullThenTrue();
     void settersOnlyPropagateChanges();
 };
@@ -41,6 +47,7 @@ void TestDatacoreBool::validity_data()
 
     QTest::newRow("list of legal items") << QStringList{"true", "false", "true"} << QList<int>{} << true
                                          << QList<bool>{true, false, true};
+    QTest::newRow("capitalised") << QStringList{"True"} << QList<int>{210} << false << QList<bool>{false};
     QTest::newRow("two illegal items, one reason")
         << QStringList{"TRUE", "x"} << QList<int>{210} << false << QList<bool>{false, false};
     QTest::newRow("illegal after a legal first item")
@@ -65,13 +72,24 @@ void TestDatacoreBool::validity()
     QVERIFY(datacore.isValid());
 }
 
-void TestDatacoreBool::emptyListInvalidOnceInitialised()
+void TestDatacoreBool::constructors()
 {
+    DatacoreBase parent(QStringLiteral("p"), nullptr);
+    const QString flag = QStringLiteral("flag");
+    const QString custom = QStringLiteral("Custom");
+    QCOMPARE(describe(DatacoreBool(custom, flag, &parent, true)), QStringLiteral("Custom|true|2"));
+    QCOMPARE(describe(DatacoreBool(flag, &parent, true)), QStringLiteral("DatacoreBool|true|2"));
+    QCOMPARE(describe(DatacoreBool(custom, flag, &parent)), QStringLiteral("Custom|false|2"));
+    QCOMPARE(describe(DatacoreBool(flag, &parent)), QStringLiteral("DatacoreBool|false|2"));
+    QCOMPARE(describe(DatacoreBool(flag, &parent, QList<bool>{false, true})),
+             QStringLiteral("DatacoreBool|false,true|2"));
+    QCOMPARE(describe(DatacoreBool(flag, &parent, QList<bool>{})), QStringLiteral("DatacoreBool||2"));
     // Not validated until something recalculates.
-    DatacoreBool empty(QStringLiteral("flag"), nullptr, QList<bool>{});
+    DatacoreBool empty(flag, nullptr, QList<bool>{});
     QVERIFY(empty.isValid());
     empty.initialise();
     QCOMPARE(reasonCodes(empty), QList<int>{221});
+    QVERIFY(parent.childDatacores().isEmpty());
 }
 
 void TestDatacoreBool::jsonNullThenTrue()

@@ -73,11 +73,14 @@ void TestEventLogPackets::eventText_data()
     const auto rate = [](const QJsonObject& members) {
         return eventObject(QStringLiteral("SdiInputRateChangeEventPacket"), members);
     };
+    QTest::newRow("rate: channel 1, 3G") << rate({{"channel", 1}, {"rate", 2}}) << "New rate on SDI In B - 3G";
     QTest::newRow("rate: channel 0, 12G") << rate({{"channel", 0}, {"rate", 0}}) << "New rate on SDI In A - 12G";
     QTest::newRow("rate: channel 4, 270M") << rate({{"channel", 4}, {"rate", 4}}) << "New rate on 2022-6 In - 270M";
+    QTest::newRow("rate: channel 3, 1.5G") << rate({{"channel", 3}, {"rate", 3}}) << "New rate on SDI In D - 1.5G";
     QTest::newRow("rate 5 is no signal") << rate({{"channel", 2}, {"rate", 5}}) << "New rate on SDI In C - No Signal";
     QTest::newRow("rate missing is no signal, channel missing is A") << rate({}) << "New rate on SDI In A - No Signal";
     QTest::newRow("rate 6 unknown") << rate({{"rate", 6}}) << "New rate on SDI In A - Unknown";
+    QTest::newRow("rate 9 unknown") << rate({{"rate", 9}}) << "New rate on SDI In A - Unknown";
     QTest::newRow("negative rate unknown") << rate({{"rate", -1}}) << "New rate on SDI In A - Unknown";
     QTest::newRow("channel 7 error") << rate({{"channel", 7}, {"rate", 1}}) << "New rate on Error - 6G";
     QTest::newRow("negative channel error") << rate({{"channel", -1}, {"rate", 1}}) << "New rate on Error - 6G";
@@ -85,6 +88,8 @@ void TestEventLogPackets::eventText_data()
     QTest::newRow("video standard")
         << eventObject("SdiInputVideoStandardChangeEventPacket", {{"standard", "1080p50"}})
         << "New SDI video standard 1080p50";
+    QTest::newRow("video standard not a string")
+        << eventObject("SdiInputVideoStandardChangeEventPacket", {{"standard", 5}}) << "New SDI video standard ";
 
     const QString alignment = QStringLiteral("SdiJitterTimingAlignmentOutOfRangeEventPacket");
     const QString timing = QStringLiteral("SdiJitterTimingTimingOutOfRangeEventPacket");
@@ -94,6 +99,8 @@ void TestEventLogPackets::eventText_data()
     QTest::newRow("alignment out, six digits")
         << eventObject(alignment, {{"alignement_jitter_status", false}, {"alignment_jitter_value", 1234567}})
         << "Alignment Jitter out of spec: 1.23457e+06";
+    QTest::newRow("alignment value missing") << eventObject(alignment, {{"alignement_jitter_status", true}})
+                                             << "Alignment Jitter ok: 0";
     QTest::newRow("alignment value narrowed to float")
         << eventObject(alignment, {{"alignement_jitter_status", true}, {"alignment_jitter_value", 0.1}})
         << "Alignment Jitter ok: 0.1";
@@ -102,13 +109,29 @@ void TestEventLogPackets::eventText_data()
     QTest::newRow("timing reads the alignment status member")
         << eventObject(timing, {{"alignement_jitter_status", true}, {"timing_jitter_status", false}, {"timing_jitter_value", 2}})
         << "Timing Jitter ok: 2";
+    QTest::newRow("timing status not a boolean")
+        << eventObject(timing, {{"alignement_jitter_status", "true"}, {"timing_jitter_value", 1.5}})
+        << "Timing Jitter out of spec: 1.5";
 
     QTest::newRow("reference") << eventObject("ReferenceLockingStandardChangeEventPacket", {{"reference_standard", "PAL"}})
                                << "PAL";
+    QTest::newRow("rest request")
+        << eventObject("RestApiRequestEventPacket", {{"rest_method", "GET"}, {"rest_resource", "/x"}, {"rest_address", "10.0.0.1"}})
+        << "Request GET for resource /x received from 10.0.0.1";
+    QTest::newRow("rest request without address")
+        << eventObject("RestApiRequestEventPacket", {{"rest_method", "GET"}, {"rest_resource", "/x"}})
+        << "Request GET for resource /x received from ";
     QTest::newRow("rest request with % signs")
         << eventObject("RestApiRequestEventPacket", {{"rest_method", "%2"}, {"rest_resource", "%3"}, {"rest_address", "%1"}})
         << "Request %2 for resource %3 received from %1";
+    QTest::newRow("ip tx") << eventObject("IpTxEventPacket", {{"Ip_Tx", "tx"}}) << "tx";
+    QTest::newRow("ip rx") << eventObject("IpRxEventPacket", {{"Ip_Rx", "rx"}}) << "rx";
+    QTest::newRow("ip interfaces") << eventObject("IpInterfacesEventPacket", {{"Ip_Interfaces", "eth0 up"}}) << "eth0 up";
     QTest::newRow("sfp") << eventObject("SfpEventPacket", {{"Sfp", "inserted"}}) << "inserted";
+    QTest::newRow("audio presence") << eventObject("AudioInputPresenceChangeEventPacket", {{"audio_in_presence", "AES 1"}})
+                                    << "AES 1";
+    QTest::newRow("ptp") << eventObject("PtpEventPacket", {{"ptp_event", "locked"}}) << "locked";
+    QTest::newRow("scte104") << eventObject("SCTE104EventPacket", {{"SCTE104", "splice"}}) << "splice";
     QTest::newRow("member missing") << eventObject("SfpEventPacket") << "";
 }
 
@@ -128,6 +151,9 @@ void TestEventLogPackets::droppedCarriers_data()
     QTest::newRow("own class name of the alignment event")
         << carrier(eventObject(QStringLiteral("SdiJitterAlignmentRangeConformanceEventPacket")));
     QTest::newRow("unknown event class") << carrier(eventObject(QStringLiteral("NoSuchEventPacket")));
+    QTest::newRow("empty event class") << carrier(eventObject(QString()));
+    QTest::newRow("event class not a string") << carrier(QJsonObject{{"Class", 3}});
+    QTest::newRow("event class in other case") << carrier(eventObject(QStringLiteral("sfpEventPacket")));
     SerialisableDataPacket notAnObject(QStringLiteral("SequencePackagedLogPacket"));
     notAnObject.jsonObject().insert(QStringLiteral("logPacket"), QStringLiteral("SfpEventPacket"));
     QTest::newRow("logPacket not an object") << notAnObject;
@@ -144,6 +170,7 @@ void TestEventLogPackets::ptpEventFromDateTime()
 {
     const QDateTime when(QDate(2026, 12, 4), QTime(5, 0, 0), Qt::LocalTime);
     const PtpEventPacket ptp(QStringLiteral("grandmaster changed"), when);
+    QCOMPARE(ptp.className(), QStringLiteral("PtpEventPacket"));
     QCOMPARE(ptp.jsonObject().value(QStringLiteral("julianDate")).toDouble(), double(DECEMBER_4_2026));
     QCOMPARE(ptp.jsonObject().value(QStringLiteral("msecsSinceStartOfDay")).toInt(), 5 * ONE_HOUR);
 

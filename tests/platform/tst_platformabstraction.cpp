@@ -36,6 +36,7 @@ private slots:
     void pwmExportFailure();
     void fpgaVersion_data();
     void fpgaVersion();
+    void fpgaVersionReadsForward();
     void watchdogRequests();
     void watchdogMisuseEndsProcess_data();
     void watchdogMisuseEndsProcess();
@@ -54,6 +55,7 @@ void TestPlatformAbstraction::hardwareId_data()
     QTest::addColumn<int>("expected");
     QTest::newRow("main board 65 from 1,0,0,0,0,0,1") << 0 << 65;
     QTest::newRow("mezzanine 5 bits") << 1 << 0x16;
+    QTest::newRow("front panel 7 bits") << 2 << 0x5A;
     QTest::newRow("identity 3 not offered") << 3 << -1;
     QTest::newRow("negative identity") << -1 << -1;
 }
@@ -65,6 +67,7 @@ void TestPlatformAbstraction::hardwareId()
     FakeRoot root;
     root.setMainBoard(65);
     root.setGpioLines({508, 507, 506, 505, 504}, 0x16);
+    root.setGpioLines({502, 501, 500, 499, 498, 497, 496}, 0x5A);
     root.setGpioLines({113, 116, 115, 114}, 0x9);
 
     Brevane::VqPlatformAbstraction platform;
@@ -172,6 +175,7 @@ void TestPlatformAbstraction::fpgaVersion_data()
     QTest::newRow("both lines") << true << QByteArray("fpga_version: 1.2.3+45\nfpga_design_id: 7\n")
                                 << QList<quint32>{7, 1, 2, 3, 45};
     QTest::newRow("driver missing") << false << QByteArray() << untouched;
+    QTest::newRow("empty file") << true << QByteArray() << untouched;
     QTest::newRow("version cut short") << true << QByteArray("fpga_version: 4.5\nfpga_design_id: 8\n")
                                        << QList<quint32>{8, 4, 5, 93, 94};
     QTest::newRow("lines swapped") << true << QByteArray("fpga_design_id: 7\nfpga_version: 1.2.3+45\n")
@@ -193,6 +197,19 @@ void TestPlatformAbstraction::fpgaVersion()
     QCOMPARE((QList<quint32>{designId, major, minor, patch, build}), expected);
 }
 
+void TestPlatformAbstraction::fpgaVersionReadsForward()
+{
+    FakeRoot root;
+    root.write("/proc/brev_pcie", "fpga_version: 1.2.3+4\nfpga_design_id: 5\nfpga_version: 6.7.8+9\n"
+                                  "fpga_design_id: 10\n");
+    Brevane::VqPlatformAbstraction platform;
+    quint32 values[5] = {};
+    platform.readFpgaVersion(&values[0], &values[1], &values[2], &values[3], &values[4]);
+    platform.readFpgaVersion(&values[0], &values[1], &values[2], &values[3], &values[4]);
+    QCOMPARE((QList<quint32>{values[0], values[1], values[2], values[3], values[4]}),
+             (QList<quint32>{10, 6, 7, 8, 9}));
+}
+
 void TestPlatformAbstraction::watchdogRequests()
 {
     FakeRoot root;
@@ -207,11 +224,12 @@ void TestPlatformAbstraction::watchdogRequests()
 
 void TestPlatformAbstraction::watchdogMisuseEndsProcess_data()
 {
-    QTest::addColumn<int>("call"); // 0 open without a device, 1 kick while closed
+    QTest::addColumn<int>("call"); // 0 open without a device, 1 kick, 2 close while closed
     QTest::addColumn<QByteArray>("message");
     QTest::newRow("open without a device") << 0
         << QByteArray("Couldn't open the watchdog at /dev/watchdog: \nNo such file or directory\n");
     QTest::newRow("kick while closed") << 1 << QByteArray("Watchdog device not open\n");
+    QTest::newRow("close while closed") << 2 << QByteArray("Watchdog device not open\n");
 }
 
 void TestPlatformAbstraction::watchdogMisuseEndsProcess()
@@ -223,8 +241,10 @@ void TestPlatformAbstraction::watchdogMisuseEndsProcess()
         Brevane::VqPlatformAbstraction platform;
         if (call == 0)
             platform.openWatchdog(10);
-        else
+        else if (call == 1)
             platform.kickWatchdog();
+        else
+            platform.closeWatchdog();
         QFAIL("the process went on");
     }
 
@@ -252,6 +272,7 @@ void TestPlatformAbstraction::partitionMap_data()
 
     QTest::newRow("example") << MTD_HEADING + "mtd0: 00040000 00010000 \"u-boot\"\n"
                              << QStringList{"u-boot mtd0 262144 65536"} << QByteArray();
+    QTest::newRow("heading only") << MTD_HEADING << QStringList{} << QByteArray("Failed to get mtp parts\n");
     QTest::newRow("nothing") << QByteArray() << QStringList{} << QByteArray("Failed to get mtp parts\n");
     QTest::newRow("heading never parsed") << QByteArray("mtd9: 00000001 00000001 \"heading\"\n"
                                                        "mtd1: 00020000 00001000 \"env\"\n")
@@ -259,6 +280,11 @@ void TestPlatformAbstraction::partitionMap_data()
     QTest::newRow("short line skipped") << MTD_HEADING + "mtd0: 00040000 \"u-boot\"\nmtd1: 10 20 \"b\"\n"
                                         << QStringList{"b mtd1 16 32"}
                                         << QByteArray("Could not find enough tokens (found: 3 wanted: 4)\n");
+    QTest::newRow("name with a space skipped") << MTD_HEADING + "mtd0: 00040000 00010000 \"spi flash\"\n"
+                                               << QStringList{}
+                                               << QByteArray("Could not find enough tokens (found: 5 wanted: 4)\n");
+    QTest::newRow("blank line reported") << MTD_HEADING + "\n" << QStringList{}
+                                         << QByteArray("Could not find enough tokens (found: 0 wanted: 4)\n");
 }
 
 void TestPlatformAbstraction::partitionMap()
@@ -316,9 +342,11 @@ void TestPlatformAbstraction::serialWriteThenRead()
 
 void TestPlatformAbstraction::serialReadFailures_data()
 {
-    // "-": no identity partition in "/proc/mtd".
+    // Empty: no "/proc/mtd"; "-": no identity partition in it.
     QTest::addColumn<QByteArray>("identity");
     QTest::addColumn<QByteArray>("message");
+    QTest::newRow("no partition map")
+        << QByteArray() << QByteArray("Failed to get mtp parts\nFailed to open mtd\n");
     QTest::newRow("no identity partition") << QByteArray("-") << QByteArray("Failed to open mtd\n");
     QTest::newRow("partition shorter than the record") << QByteArray("mac: 123456\nserial: 0012")
                                                        << QByteArray("Cannot read\n");
@@ -337,7 +365,7 @@ void TestPlatformAbstraction::serialReadFailures()
         QVERIFY(QFile::link("/dev/null", root.path("/dev/mtd2")));
     } else if (identity == "-") {
         root.write("/proc/mtd", MTD_HEADING + "mtd0: 00040000 00010000 \"u-boot\"\n");
-    } else {
+    } else if (!identity.isEmpty()) {
         root.addIdentityPartition(identity);
     }
     OutputCapture errors(STDERR_FILENO);
