@@ -123,10 +123,17 @@ void TestDatacoreJson::dataElementReading_data()
         << none << QByteArray(R"({"data":"a"})") << QStringList{"a"} << true << true;
     QTest::newRow("same string") << QStringList{"a"} << QByteArray(R"({"data":"a"})") << QStringList{"a"} << false
                                  << false;
+    QTest::newRow("string differs in case")
+        << QStringList{"a"} << QByteArray(R"({"data":"A"})") << QStringList{"A"} << true << false;
     QTest::newRow("number becomes empty string")
         << QStringList{"a"} << QByteArray(R"({"data":5})") << QStringList{""} << true << false;
+    QTest::newRow("same array") << QStringList{"a", "b"} << QByteArray(R"({"data":["a","b"]})")
+                                << QStringList{"a", "b"} << false << false;
+    QTest::newRow("array reordered") << QStringList{"a", "b"} << QByteArray(R"({"data":["b","a"]})")
+                                     << QStringList{"b", "a"} << true << false;
     QTest::newRow("array with non-strings") << QStringList{"a"} << QByteArray(R"({"data":["x",1,null]})")
                                             << QStringList{"x", "", ""} << true << false;
+    QTest::newRow("empty array empties") << QStringList{"a"} << QByteArray(R"({"data":[]})") << none << true << false;
     QTest::newRow("array into empty does not log")
         << none << QByteArray(R"({"data":["a"]})") << QStringList{"a"} << true << false;
 }
@@ -163,7 +170,10 @@ void TestDatacoreJson::statusElementReading_data()
     QTest::newRow("other class dropped, rest equal")
         << "[" + active + "," + INVALID_10 + "]" << QList<int>{10} << false;
     QTest::newRow("non-object entry counts as change") << "[" + INVALID_10 + ",1]" << QList<int>{10} << true;
+    QTest::newRow("entry without MessageBase counts as change")
+        << "[{\"DatacoreValidStatusMessage\":{}}," + INVALID_10 + "]" << QList<int>{10} << true;
     QTest::newRow("different identifier") << "[" + invalid21 + "]" << QList<int>{21} << true;
+    QTest::newRow("longer") << "[" + INVALID_10 + "," + invalid21 + "]" << QList<int>{10, 21} << true;
     QTest::newRow("empty") << QByteArray("[]") << QList<int>{} << true;
     QTest::newRow("not an array leaves reasons") << QByteArray("{}") << QList<int>{10} << false;
 }
@@ -199,17 +209,20 @@ void TestDatacoreJson::serialising_data()
     const QByteArray rootFull = R"({"root":{"class":"DatacoreBase","data":null,"reasonsForBeingInactive":[],)"
                                 R"("reasonsForBeingInvalid":[)" + INVALID_10 + "]}}";
     QTest::newRow("full") << "" << false << false << true << rootFull;
+    QTest::newRow("data only") << "" << true << false << true << QByteArray(R"({"root":{"data":null}})");
     QTest::newRow("recursive data only")
         << "" << true << true << true
         << QByteArray(R"({"root":{"a":{"c":{"data":null},"data":"1"},"b":{"data":["x","y"]},"data":null}})");
     QTest::newRow("child by path") << "a" << false << false << true
                                    << QByteArray(R"({"a":{"class":"T","data":"1","reasonsForBeingInactive":[],)"
                                                  R"("reasonsForBeingInvalid":[]}})");
+    QTest::newRow("grandchild by path") << "a/c" << true << false << true << QByteArray(R"({"c":{"data":null}})");
     QTest::newRow("splits at the first separator, trailing one ends the path")
         << "a/c/" << true << false << true << QByteArray(R"({"c":{"data":null}})");
     QTest::newRow("unknown child") << "z" << true << false << false << QByteArray("{}");
     QTest::newRow("element is not a child") << "data" << true << false << false << QByteArray("{}");
     QTest::newRow("leading separator") << "/a" << true << false << false << QByteArray("{}");
+    QTest::newRow("own name is not a path") << "root" << true << false << false << QByteArray("{}");
 }
 
 void TestDatacoreJson::serialising()
@@ -246,16 +259,24 @@ void TestDatacoreJson::deserialising_data()
         << 1;
     QTest::newRow("class is checked, never replaced")
         << "a" << QByteArray(R"({"a":{"class":"Other"}})") << false << true << untouched << 1;
+    QTest::newRow("status read without dataOnly")
+        << "" << QByteArray(R"({"root":{"reasonsForBeingInvalid":[]}})") << false << true << untouched << 0;
     QTest::newRow("status ignored with dataOnly")
         << "" << QByteArray(R"({"root":{"reasonsForBeingInvalid":[],"data":["p","q"]}})") << true << true
         << withRoot(R"(["p","q"])") << 1;
     QTest::newRow("nested children") << "" << QByteArray(R"({"root":{"a":{"c":{"data":"deep"}}}})") << false << true
                                      << deep << 1;
+    QTest::newRow("grandchild by path") << "a/c" << QByteArray(R"({"c":{"data":"deep"}})") << false << true << deep
+                                        << 1;
     QTest::newRow("non-object value is an empty object")
         << "" << QByteArray(R"({"root":7})") << false << true << untouched << 1;
     QTest::newRow("two keys, one is the name")
         << "" << QByteArray(R"({"root":{"data":"n"},"x":{}})") << false << false << untouched << 1;
+    QTest::newRow("name missing") << "" << QByteArray(R"({"Root":{"data":"n"}})") << false << false << untouched << 1;
+    QTest::newRow("empty source") << "" << QByteArray("{}") << false << false << untouched << 1;
     QTest::newRow("unknown child") << "z" << QByteArray(R"({"z":{"data":"n"}})") << false << false << untouched << 1;
+    QTest::newRow("leading separator") << "/a" << QByteArray(R"({"a":{"data":"n"}})") << false << false << untouched
+                                       << 1;
     QTest::newRow("child path, source named after root")
         << "a" << QByteArray(R"({"root":{"data":"n"}})") << false << false << untouched << 1;
 }

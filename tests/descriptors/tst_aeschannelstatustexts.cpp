@@ -108,13 +108,15 @@ void tst_AesChannelStatusTexts::field_data()
     row("consumer", "audioMode", {{0, 0x02}}, "Non-PCM");
     row("consumer", "audioMode", {{0, 0}}, "PCM");
 
-    const std::pair<int, const char*> proEmphasis[] = {{0, "Unknown"}, {4, "None"}, {28, "ITU-T J.17"}, {8, "?"}};
+    const std::pair<int, const char*> proEmphasis[] = {{0, "Unknown"}, {4, "None"}, {28, "ITU-T J.17"}, {8, "?"},
+        {16, "?"}, {20, "?"}, {24, "?"}};
     for (const auto& entry : proEmphasis)
         row("pro " + QByteArray::number(entry.first), "emphasis", {{0, PRO | entry.first}}, entry.second);
     row("pro 12", "emphasis", {{0, PRO | 12}}, MICRO);
     row("consumer 0", "emphasis", {{0, 0}}, "None");
     row("consumer 8", "emphasis", {{0, 8}}, MICRO);
     row("consumer 16", "emphasis", {{0, 16}}, "?");
+    row("consumer 40", "emphasis", {{0, 40}}, "?");
     row("pro locked", "lock", {{0, PRO}}, "Locked");
     row("pro unlocked", "lock", {{0, PRO | 0x20}}, "Unlocked");
     row("consumer", "lock", {{0, 0x20}}, "N/A");
@@ -128,8 +130,9 @@ void tst_AesChannelStatusTexts::field_data()
         row("pro byte 0 " + QByteArray::number(entry.first) + " / 1.001", "samplingFrequency",
             {{0, PRO | entry.first}, {4, 0x80}}, entry.second);
     row("pro byte 0 wins over byte 4", "samplingFrequency", {{0, PRO | 128}, {4, 16}}, "48");
-    const std::tuple<int, const char*, const char*> proExtended[] = {{8, "24", "23.976"}, {88, "176.4", "176.224"},
-        {0, "Unspecified", "Unspecified"}, {124, "Unspecified", "Unspecified"}};
+    const std::tuple<int, const char*, const char*> proExtended[] = {{8, "24", "23.976"}, {16, "96", "95.9041"},
+        {24, "192", "191.808"}, {72, "22.05", "22.028"}, {80, "88.2", "88.1119"}, {88, "176.4", "176.224"},
+        {0, "Unspecified", "Unspecified"}, {32, "Unspecified", "Unspecified"}, {124, "Unspecified", "Unspecified"}};
     for (const auto& entry : proExtended) {
         const int code = std::get<0>(entry);
         row("pro byte 4 " + QByteArray::number(code), "samplingFrequency", {{0, PRO}, {4, code | 0x03}},
@@ -138,24 +141,27 @@ void tst_AesChannelStatusTexts::field_data()
             std::get<2>(entry));
     }
     const std::pair<int, const char*> consumerFrequency[] = {
-        {0, "44.1"}, {2, "48"}, {3, "32"}, {1, "?"}, {0xF0, "44.1"}};
+        {0, "44.1"}, {2, "48"}, {3, "32"}, {1, "?"}, {4, "?"}, {15, "?"}, {0xF0, "44.1"}};
     for (const auto& entry : consumerFrequency)
         row("consumer byte 3 " + QByteArray::number(entry.first), "samplingFrequency", {{3, entry.first}},
             entry.second);
 
-    const std::pair<int, const char*> proChannelMode[] = {{0, "Unknown"}, {8, "2 Channel"}, {12, "Pri-Sec"},
-        {14, "1 Ch 2xFs"}, {1, "1 Ch 2xFs"}, {15, "Multichannel"}, {3, "?"}};
+    const std::pair<int, const char*> proChannelMode[] = {{0, "Unknown"}, {8, "2 Channel"}, {4, "1 Channel"},
+        {12, "Pri-Sec"}, {2, "Stereo"}, {14, "1 Ch 2xFs"}, {1, "1 Ch 2xFs"}, {9, "1 Ch 2xFs"}, {15, "Multichannel"},
+        {3, "?"}, {0xF5, "?"}};
     for (const auto& entry : proChannelMode)
         row("pro " + QByteArray::number(entry.first), "channelMode", {{0, PRO}, {1, entry.first}}, entry.second);
     row("consumer mode 0", "channelMode", {{0, 0x3E}}, "Mode 0");
     row("consumer 64", "channelMode", {{0, 64}}, "?");
+    row("consumer 128", "channelMode", {{0, 128}}, "?");
 
     row("pro not indicated", "wordLength", {{0, PRO}, {2, 0}}, "Default (20)");
     row("pro user defined", "wordLength", {{0, PRO}, {2, 6 | 40}}, "User");
-    for (const int reserved : {1, 7})
+    for (const int reserved : {1, 3, 5, 7})
         row("pro reserved maximum " + QByteArray::number(reserved), "wordLength", {{0, PRO}, {2, reserved}}, "?");
     const std::tuple<int, const char*, const char*> proLengths[] = {{0, "Default (24)/24", "Default (20)/20"},
-        {40, "24/24", "20/20"}, {8, "20/24", "16/20"}, {24, "?", "?"}};
+        {40, "24/24", "20/20"}, {32, "23/24", "19/20"}, {16, "22/24", "18/20"}, {48, "21/24", "17/20"},
+        {8, "20/24", "16/20"}, {24, "?", "?"}, {56, "?", "?"}};
     for (const auto& entry : proLengths) {
         const int code = std::get<0>(entry);
         row("pro 24-bit code " + QByteArray::number(code), "wordLength", {{0, PRO}, {2, 4 | code}}, std::get<1>(entry));
@@ -163,7 +169,8 @@ void tst_AesChannelStatusTexts::field_data()
             std::get<2>(entry));
     }
     const std::tuple<int, const char*, const char*> consumerLengths[] = {{0, "Default (24)/24", "Default (20)/20"},
-        {10, "24/24", "20/20"}, {2, "20/24", "16/20"}, {6, "?", "?"}};
+        {10, "24/24", "20/20"}, {8, "23/24", "19/20"}, {4, "22/24", "18/20"}, {12, "21/24", "17/20"},
+        {2, "20/24", "16/20"}, {6, "?", "?"}, {14, "?", "?"}};
     for (const auto& entry : consumerLengths) {
         const int code = std::get<0>(entry);
         row("consumer 24-bit code " + QByteArray::number(code), "wordLength", {{4, 1 | code}}, std::get<1>(entry));
@@ -183,8 +190,9 @@ void tst_AesChannelStatusTexts::field_data()
     row("pro", "timeOfDay", {{0, PRO}, {18, 0x01}, {19, 0x02}, {20, 0x0A}, {21, 0xFF}}, "01:02:0A:FF");
     row("consumer has none", "timeOfDay", {{18, 0x01}}, "");
 
-    const std::pair<int, const char*> reliability[] = {{0x0F, "All Ok"}, {0xF0, "All Bad"},
-        {0x10, "Ch,Sa,Ti - Ok"}, {0x80, "Si,Ch,Sa - Ok"}, {0xA0, "Si,Sa - Ok"}, {0x70, "Ti - Ok"}};
+    const std::pair<int, const char*> reliability[] = {{0x00, "All Ok"}, {0x0F, "All Ok"}, {0xF0, "All Bad"},
+        {0x10, "Ch,Sa,Ti - Ok"}, {0x20, "Si,Sa,Ti - Ok"}, {0x40, "Si,Ch,Ti - Ok"}, {0x80, "Si,Ch,Sa - Ok"},
+        {0xA0, "Si,Sa - Ok"}, {0x70, "Ti - Ok"}, {0xE0, "Si - Ok"}};
     for (const auto& entry : reliability)
         row("pro byte 22 " + QByteArray::number(entry.first, 16), "reliability", {{0, PRO}, {22, entry.first}},
             entry.second);

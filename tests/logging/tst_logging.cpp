@@ -63,6 +63,7 @@ private slots:
     void standardOutputOff();
     void secondInitialiseChangesNothing();
     void shutdownEmptiesRegistry();
+    void thresholdDropsDebug();
     void qtArguments_data();
     void qtArguments();
     void systemLog();
@@ -125,6 +126,14 @@ void TestLogging::shutdownEmptiesRegistry()
     VqLog::info("nobody listens");
 }
 
+void TestLogging::thresholdDropsDebug()
+{
+    LogCapture capture;
+    VqLog::debug("not written");
+    VqLog::info("written");
+    QCOMPARE(capture.messages(), QStringList{QStringLiteral("written")});
+}
+
 void TestLogging::qtArguments_data()
 {
     QTest::addColumn<QString>("message");
@@ -137,6 +146,7 @@ void TestLogging::qtArguments_data()
     };
     QTest::newRow("QStringList joined without separator")
         << format(QStringList{QStringLiteral("a"), QStringLiteral("b")}) << QStringLiteral("ab");
+    QTest::newRow("empty QStringList") << format(QStringList()) << QString();
     QTest::newRow("QString as UTF-8") << format(NON_ASCII) << NON_ASCII;
     QTest::newRow("width and alignment apply to QString")
         << format(QStringLiteral("ab"), "[{:>4}]") << QStringLiteral("[  ab]");

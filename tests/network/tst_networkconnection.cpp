@@ -42,7 +42,9 @@ private:
 void TestNetworkConnection::streamArrivesWhateverTheChunking_data()
 {
     QTest::addColumn<int>("maximumChunk");
+    QTest::newRow("all at once") << INT_MAX;
     QTest::newRow("random chunks up to 64 bytes") << 64;
+    QTest::newRow("random chunks up to 700 bytes") << 700;
     QTest::newRow("single bytes") << 1;
 }
 

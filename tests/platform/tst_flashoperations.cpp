@@ -71,11 +71,16 @@ void TestFlashOperations::erase_data()
     QTest::newRow("whole partition") << 0ll << -1ll << 0 << erasedBetween(0, BLOCKS * BLOCK)
         << QByteArray("No size given, erasing entire partition\nErase in progress: ...\b\b\b033\b\b\b067\b\b\b100\n"
                       "Flash erased successfully\n");
+    QTest::newRow("one block from the second") << qlonglong(BLOCK) << qlonglong(BLOCK) << 0
+        << erasedBetween(BLOCK, 2 * BLOCK)
+        << QByteArray("Erase in progress (1 sectors from offset 0x00010000): ...\n\b\b\b100\nFlash erased successfully\n");
     QTest::newRow("start moved down to the boundary") << qlonglong(BLOCK + 100) << qlonglong(2 * BLOCK) << 0
         << erasedBetween(BLOCK, 3 * BLOCK)
         << QByteArray("Moving device start offset to erase boundary, new start offset: 65536\n"
                       "Erase in progress (2 sectors from offset 0x00010000): ...\n\b\b\b050\b\b\b100\n"
                       "Flash erased successfully\n");
+    QTest::newRow("more than the partition") << 0ll << qlonglong(4 * BLOCK) << -1 << untouched
+                                             << QByteArray("attempt to erase more than partition size \n");
     QTest::newRow("past the end from an offset") << qlonglong(2 * BLOCK) << qlonglong(2 * BLOCK) << -1 << untouched
                                                  << QByteArray("attempt to erase more than partition size \n");
     QTest::newRow("size off the erase boundary") << 0ll << qlonglong(BLOCK + 1) << -1 << untouched
@@ -136,6 +141,7 @@ void TestFlashOperations::copyToFile_data()
     QTest::addColumn<qlonglong>("size"); // -1: not given
     QTest::addColumn<bool>("existing");
     QTest::newRow("new file, part of the source") << 100000 << 5000ll << false;
+    QTest::newRow("new file, whole source") << 200000 << -1ll << false;
     QTest::newRow("existing longer file is truncated") << 3000 << -1ll << true;
     QTest::newRow("empty source") << 0 << -1ll << false;
 }
@@ -168,6 +174,8 @@ void TestFlashOperations::copyFailures_data()
 
     QTest::newRow("missing source") << "/tmp/none" << "/tmp/out" << 10ll << int(FLASH_CANNOT_OPEN)
                                     << "Could not open %S\nReason: Invalid source\n";
+    QTest::newRow("directory as source") << "/tmp" << "/tmp/out" << 10ll << int(FLASH_CANNOT_OPEN)
+                                         << "Could not open %S\nReason: Invalid source\n";
     QTest::newRow("directory as destination") << "/tmp/in" << "/tmp" << 10ll << int(FLASH_BAD_DESTINATION)
                                               << "Could not open %D\nReason: Invalid destination\n";
     QTest::newRow("more than the partition") << "/tmp/in" << "/dev/mtd3" << qlonglong(BLOCKS * BLOCK + 1)

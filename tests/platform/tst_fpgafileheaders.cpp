@@ -22,6 +22,7 @@ struct BitFile
     QByteArray date = "2024/03/01";
     QByteArray time = "12:30:45";
     quint32 dataLength = 1024;
+    int cutAt = -1;
 
     static QByteArray number(quint32 value, int bytes)
     {
@@ -36,10 +37,12 @@ struct BitFile
     }
     QByteArray bytes() const
     {
-        return number(quint32(firstLength), 2) + QByteArray::fromHex("0ff00ff00ff00ff000")
+        QByteArray out = number(quint32(firstLength), 2) + QByteArray::fromHex("0ff00ff00ff00ff000")
             + number(quint32(secondLength), 2) + field(keys[0], design) + field(keys[1], device)
             + field(keys[2], date) + field(keys[3], time) + keys[4] + number(dataLength, 4) + "\xAA\xBB";
+        return cutAt < 0 ? out : out.left(cutAt);
     }
+    int offsetOf(const QByteArray& text) const { return bytes().indexOf(text); }
 };
 
 struct Read
@@ -119,18 +122,26 @@ void TestFpgaFileHeaders::bitFileResults_data()
         QTest::newRow(name) << file.bytes() << print << result;
     };
     row("valid", valid, 1024);
+    row("valid, not printed", valid, 1024, false);
     BitFile file;
     file.dataLength = 0xFFFFFFFFu;
     row("largest data length", file, 0xFFFFFFFFll);
+    QTest::newRow("empty file") << QByteArray() << true << qlonglong(BIT_FILE_BAD_FIRST_LENGTH);
     file = valid;
     file.firstLength = 8;
     row("first length 8", file, BIT_FILE_BAD_FIRST_LENGTH);
+    file = valid;
+    file.cutAt = 2 + 8;
+    row("preamble cut short", file, BIT_FILE_NO_PREAMBLE);
     file = valid;
     file.secondLength = 2;
     row("second length 2", file, BIT_FILE_BAD_SECOND_LENGTH);
     file = valid;
     file.keys[0] = 'A';
     row("design key wrong", file, BIT_FILE_NO_DESIGN_KEY);
+    file = valid;
+    file.cutAt = file.offsetOf("UserID");
+    row("design cut short", file, BIT_FILE_SHORT_DESIGN);
     file = valid;
     file.design = "vq_top";
     row("design without fields", file, BIT_FILE_DESIGN_UNSPLIT);
@@ -146,13 +157,37 @@ void TestFpgaFileHeaders::bitFileResults_data()
     file.design = "vq_top;COMPRESS=TRUE;UserID=0X1;Version=2019.2";
     row("other field before the user id", file, 1024);
     file = valid;
+    file.keys[1] = 'x';
+    row("device key wrong", file, BIT_FILE_NO_DEVICE_KEY);
+    file = valid;
+    file.cutAt = file.offsetOf("ffva");
+    row("device cut short", file, BIT_FILE_SHORT_DEVICE);
+    file = valid;
+    file.keys[2] = 'd';
+    row("date key wrong", file, BIT_FILE_NO_DATE_KEY);
+    file = valid;
     file.date = "2024/03/01 12:3"; // 16 bytes with its NUL
     row("date of 16 bytes", file, BIT_FILE_DATE_TOO_LONG);
     file.date = "2024/03/01 12:"; // 15
     row("date of 15 bytes", file, 1024);
     file = valid;
+    file.cutAt = file.offsetOf("/03");
+    row("date cut short", file, BIT_FILE_SHORT_DATE);
+    file = valid;
+    file.keys[3] = 'c';
+    row("time key wrong", file, BIT_FILE_NO_TIME_KEY);
+    file = valid;
+    file.time = "12:30:45.000000";
+    row("time of 16 bytes", file, BIT_FILE_TIME_TOO_LONG);
+    file = valid;
+    file.cutAt = file.offsetOf(":45");
+    row("time cut short", file, BIT_FILE_SHORT_TIME);
+    file = valid;
     file.keys[4] = 'f';
     row("data key wrong", file, BIT_FILE_NO_DATA_KEY);
+    file = valid;
+    file.cutAt = file.bytes().size() - 4;
+    row("data length cut short", file, BIT_FILE_SHORT_DATA_LENGTH);
 }
 
 void TestFpgaFileHeaders::bitFileResults()
@@ -211,16 +246,25 @@ void TestFpgaFileHeaders::jedecResults_data()
     auto replaced = [](const char* from, const char* to) { return QByteArray(JEDEC).replace(from, to); };
     QTest::newRow("config lines before the end note") << JEDEC << false << 48 << QByteArray();
     QTest::newRow("size only: fuse count in bytes") << JEDEC << true << 343936 / 8 << QByteArray();
+    QTest::newRow("no STX") << QByteArray("*\nNOTE x*\n") << false << int(JEDEC_NO_STX)
+                            << QByteArray("No STX at start\n");
     QTest::newRow("empty file") << QByteArray() << false << int(JEDEC_NO_STX) << QByteArray("No STX at start\n");
     QTest::newRow("first line without '*'") << replaced("\x02*\n", "\x02\n") << false << int(JEDEC_BAD_FIRST_LINE)
                                             << QByteArray();
     QTest::newRow("STX alone") << QByteArray("\x02") << false << int(JEDEC_UNREADABLE_FIRST_LINE) << QByteArray();
     QTest::newRow("unknown field") << replaced("G0*", "X0*") << false << int(JEDEC_UNKNOWN_FIELD)
                                    << QByteArray("88\n");
+    QTest::newRow("checksum not hex") << replaced("C1A2B*", "Cxyz*") << false << int(JEDEC_BAD_NUMBER) << QByteArray();
     QTest::newRow("fuse count not a number") << replaced("QF343936*", "QF*") << true << int(JEDEC_BAD_NUMBER)
                                              << QByteArray();
+    QTest::newRow("fuse address not a number") << replaced("L000384", "Lxyz") << false << int(JEDEC_BAD_NUMBER)
+                                               << QByteArray();
     QTest::newRow("final checksum missing") << replaced("\x03" "ABCD", "\x03") << false << int(JEDEC_BAD_NUMBER)
                                             << QByteArray();
+    QTest::newRow("feature row with a 2") << replaced("E0000", "E0200") << false << int(JEDEC_BAD_BITS)
+                                          << QByteArray();
+    QTest::newRow("feature bits short") << replaced("0000010001100000*", "000001*") << false << int(JEDEC_BAD_BITS)
+                                        << QByteArray();
     QTest::newRow("user code of 31 bits") << replaced("U00000000000000000000000000000101*",
                                                       "U0000000000000000000000000000101*")
                                           << false << int(JEDEC_BAD_BITS) << QByteArray();

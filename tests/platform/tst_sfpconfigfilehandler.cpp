@@ -5,6 +5,7 @@
 
 #include <QtTest>
 
+#include <algorithm>
 #include <climits>
 #include <pwd.h>
 
@@ -85,6 +86,14 @@ QList<int> flatten(const SfpBoardSettings& settings)
     return values;
 }
 
+QList<int> tableRow(const qint32 (&row)[SfpConfigFileHandler::SFP_DEFAULT_CONFIG_COLUMNS])
+{
+    QList<int> values;
+    for (qint32 value : row)
+        values << value;
+    return values;
+}
+
 QJsonObject settingsObject(const QJsonValue& swing, const QJsonValue& pre, const QJsonValue& post,
                            const QJsonValue& reclocker = QJsonArray{1, 2, 3, 4})
 {
@@ -109,6 +118,7 @@ class TestSfpConfigFileHandler : public QObject
 private slots:
     void parseMessages_data();
     void parseMessages();
+    void badModuleDoesNotStopTheOthers();
     void moduleFields();
     void laneCodes_data();
     void laneCodes();
@@ -129,24 +139,56 @@ void TestSfpConfigFileHandler::parseMessages_data()
     QTest::addColumn<int>("accepted");
 
     QTest::newRow("not JSON") << QByteArray("{configRevision") << "Invalid JSON file for supported sfps" << 0;
+    QTest::newRow("array at the top") << QByteArray("[1]") << "Invalid JSON file for supported sfps" << 0;
     QTest::newRow("no revision") << QByteArray(R"({"supportedSfps": []})")
                                  << "Invalid JSON file: does not contain config revision" << 0;
+    QTest::newRow("revision as text") << QByteArray(R"({"configRevision": "2", "supportedSfps": []})")
+                                      << "Invalid JSON file: does not contain config revision" << 0;
+    QTest::newRow("no module list") << QByteArray(R"({"configRevision": 2})")
+                                    << "Invalid JSON file: does not contain supported sfps" << 0;
+    QTest::newRow("module list not an array") << QByteArray(R"({"configRevision": 2, "supportedSfps": {}})")
+                                              << "Invalid JSON file: does not contain supported sfps array" << 0;
     QTest::newRow("empty module list") << fileWith(QJsonArray()) << "Invalid JSON file: No valid SFP objects found"
                                        << 0;
+    QTest::newRow("module not an object") << fileWith(QJsonArray{42}) << "Invalid JSON file: sfp value not an object"
+                                          << 0;
     QJsonObject twoMissing = sdiModule();
     twoMissing.remove("Vendor");
     twoMissing.remove("Rate");
     QTest::newRow("vendor and rate missing")
         << fileWith(twoMissing) << "Invalid JSON file: sfp object does not contain Vendor, Rate" << 0;
+    QTest::newRow("kind missing") << fileWith(with("SDI", QJsonValue::Undefined))
+                                  << "Invalid JSON file: sfp object does not contain SDI" << 0;
     QTest::newRow("unknown kind") << fileWith(with("SDI", "3G-SDI")) << "Cannot find valid SDI entry, using default"
                                   << 1;
+    QTest::newRow("unknown rate") << fileWith(with("Rate", 12)) << "Cannot find valid rate entry, using default" << 1;
+    QTest::newRow("boards not an object") << fileWith(with("Boards", QJsonArray{}))
+                                          << "Invalid JSON file: Boards not an object" << 0;
+    QTest::newRow("excluded boards not an array") << fileWith(with("ExcludeBoards", 3))
+                                                  << "Invalid JSON file: ExcludeBoards not an array" << 0;
     QTest::newRow("SDI module without SDIConfig") << fileWith(with("SDIConfig", QJsonValue::Undefined))
                                                   << "Invalid JSON file: SDIConfig missing for SDI SFP." << 0;
+    QTest::newRow("SDIConfig not an object") << fileWith(with("SDIConfig", "rel_a"))
+                                             << "Invalid JSON file: SDIConfig not an object" << 0;
+    QTest::newRow("IO missing") << fileWith(withSdiConfig("IO", QJsonValue::Undefined))
+                                << "Invalid JSON file: IO field is missing from SDIConfig object" << 0;
+    QTest::newRow("IO not text") << fileWith(withSdiConfig("IO", 1)) << "Invalid JSON file: IO field is not a string"
+                                 << 0;
+    QTest::newRow("MSA missing") << fileWith(withSdiConfig("MSA", QJsonValue::Undefined))
+                                 << "Invalid JSON file: MSA flag is missing from SDIConfig object" << 0;
     QTest::newRow("MSA not a boolean") << fileWith(withSdiConfig("MSA", "true"))
                                        << "Invalid JSON file: MSA flag is not a boolean" << 0;
     QTest::newRow("no connector override")
         << fileWith(withSdiConfig("ConnectorTypeOverride", QJsonValue::Undefined))
         << "ConnectorTypeOverride field is not present in SDIConfig object - no override will be used" << 1;
+    QTest::newRow("connector override not a number")
+        << fileWith(withSdiConfig("ConnectorTypeOverride", "LC"))
+        << "Invalid JSON file: ConnectorTypeOverride flag is not a number" << 0;
+    QJsonObject ethernet = with("SDIConfig", QJsonValue::Undefined);
+    ethernet.insert("SDI", "10G");
+    QTest::newRow("10G module needs no SDIConfig") << fileWith(ethernet) << "Adding support for SFP: LUMENAR(LM-12G)"
+                                                   << 1;
+    QTest::newRow("revision logged") << fileWith(sdiModule()) << "SFP configuration file is rev: 5" << 1;
     QTest::newRow("revision beyond int") << QByteArray(R"({"configRevision": 5e60, "supportedSfps": [1]})")
                                          << "SFP configuration file is rev: 2147483647" << 0;
 }
@@ -163,6 +205,18 @@ void TestSfpConfigFileHandler::parseMessages()
     QVERIFY2(capture.count(message) == 1, qPrintable(capture.messages().join('\n')));
 }
 
+void TestSfpConfigFileHandler::badModuleDoesNotStopTheOthers()
+{
+    QJsonObject second = sdiModule();
+    second.insert("PartNumber", "LM-3G");
+    LogCapture capture;
+    SfpConfigFileHandler handler(version(10));
+    QVERIFY(handler.parse(fileWith(QJsonArray{sdiModule(), "junk", with("Boards", 1), second})));
+    QCOMPARE(handler.supportedSfps().size(), 2);
+    QCOMPARE(handler.supportedSfps().at(1).partNumber, QStringLiteral("LM-3G"));
+    QCOMPARE(capture.count(spdlog::level::info, QStringLiteral("Adding support for SFP: LUMENAR(LM-3G)")), 1);
+}
+
 void TestSfpConfigFileHandler::moduleFields()
 {
     QJsonObject module = sdiModule();
@@ -170,12 +224,8 @@ void TestSfpConfigFileHandler::moduleFields()
     QJsonObject unknownRate = with("Rate", "40G");
     unknownRate.insert("SDI", "1G");
     unknownRate.remove("SDIConfig");
-    // A bad module does not stop the ones after it.
-    LogCapture capture;
     SfpConfigFileHandler handler(version(10));
-    QVERIFY(handler.parse(fileWith(QJsonArray{module, "junk", with("Boards", 1), unknownRate})));
-    QCOMPARE(handler.supportedSfps().size(), 2);
-    QCOMPARE(capture.count(spdlog::level::info, QStringLiteral("Adding support for SFP: LUMENAR(LM-12G)")), 2);
+    QVERIFY(handler.parse(fileWith(QJsonArray{module, unknownRate})));
     const SupportedSfp& sdi = handler.supportedSfps().at(0);
     QCOMPARE(sdi.vendor + "|" + sdi.oui + "|" + sdi.partNumber + "|" + sdi.revision,
              QStringLiteral("LUMENAR|00-1C-7E|LM-12G|A"));
@@ -204,11 +254,24 @@ void TestSfpConfigFileHandler::laneCodes_data()
                                                             INT_MIN, INT_MIN, 1, 2, 3, 4, 1, 2, 3, 4};
     QTest::newRow("three swing codes") << settingsObject(QJsonArray{1, 2, 3}, 1, 1) << false
                                        << "Invalid JSON file: invalid count of voltage swing codes" << builtIn;
+    QTest::newRow("swing code as text") << settingsObject("12", 1, 1) << false
+                                        << "Invalid JSON file: does not contain valid voltage swing code" << builtIn;
+    QTest::newRow("swing code missing") << settingsObject(QJsonValue::Undefined, 1, 1) << false
+                                        << "Invalid JSON file: does not contain valid voltage swing code" << builtIn;
+    QTest::newRow("five precursor codes") << settingsObject(1, QJsonArray{1, 2, 3, 4, 5}, 1) << false
+                                          << "Invalid JSON file: invalid count of precursor codes" << builtIn;
     QTest::newRow("precursor lane as text") << settingsObject(1, QJsonArray{1, 2, "3", 4}, 1) << false
                                             << "Invalid JSON file: does not contain valid precursor code" << builtIn;
+    QTest::newRow("empty postcursor array") << settingsObject(1, 1, QJsonArray{}) << false
+                                            << "Invalid JSON file: invalid count of postcursor codes" << builtIn;
+    QTest::newRow("postcursor as boolean") << settingsObject(1, 1, true) << false
+                                           << "Invalid JSON file: does not contain valid post cursor code" << builtIn;
     QTest::newRow("reclocker missing") << settingsObject(1, 1, 1, QJsonValue::Undefined) << false
                                        << "Invalid JSON file: does not contain valid reclocker settings array"
                                        << builtIn;
+    QTest::newRow("reclocker as number") << settingsObject(1, 1, 1, 5) << false
+                                         << "Invalid JSON file: does not contain valid reclocker settings array"
+                                         << builtIn;
     QTest::newRow("short reclocker keeps the other lanes") << settingsObject(1, 1, 1, QJsonArray{9}) << true
                                                            << QString()
                                                            << QList<int>{1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 9, 0, 0, 0};
@@ -278,10 +341,16 @@ void TestSfpConfigFileHandler::builtInTables_data()
     const QList<int> vqEarly{13, 13, 13, 13, 10, 10, 10, 10, 20, 20, 20, 20, 0, 0, 0, 0};
     const QList<int> vqLate{13, 13, 13, 13, 0, 10, 0, 10, 0, 20, 0, 20, 0, 0, 0, 0};
     const QList<int> vqlFirst{15, 15, 15, 15, 0, 10, 0, 10, 0, 25, 0, 25, 0, 0, 0, 0};
+    const QList<int> vqlOther{15, 15, 15, 15, 0, 10, 0, 10, 0, 20, 0, 20, 0, 0, 0, 0};
+    QTest::newRow("small main board, board 0") << 10 << 0 << vqEarly;
+    QTest::newRow("small main board, board 9") << 10 << 9 << vqEarly;
     QTest::newRow("small main board, board 10") << 10 << 10 << vqLate;
+    QTest::newRow("small main board, board 15") << 10 << 15 << vqLate;
     QTest::newRow("small main board, board 16 uses 15") << 10 << 16 << vqLate;
     QTest::newRow("small main board, board -1 uses 0") << 10 << -1 << vqEarly;
     QTest::newRow("main board 70, board 0") << 70 << 0 << vqlFirst;
+    QTest::newRow("main board 70, board 1") << 70 << 1 << vqlOther;
+    QTest::newRow("main board 70, board 15") << 70 << 15 << vqlOther;
 }
 
 void TestSfpConfigFileHandler::builtInTables()
@@ -289,8 +358,15 @@ void TestSfpConfigFileHandler::builtInTables()
     QFETCH(int, mainBoard);
     QFETCH(int, board);
     QFETCH(QList<int>, row);
+    QCOMPARE(sizeof SfpConfigFileHandler::SFP_DEFAULT_CONFIGS_VQ, size_t(1024));
+    QCOMPARE(sizeof SfpConfigFileHandler::SFP_DEFAULT_CONFIGS_VQL, size_t(1024));
     const SfpConfigFileHandler handler(version(mainBoard));
     QCOMPARE(flatten(handler.builtInSettings(board)), row);
+    if (board >= 0 && board < 16) {
+        QCOMPARE(tableRow(mainBoard > 63 ? SfpConfigFileHandler::SFP_DEFAULT_CONFIGS_VQL[board]
+                                         : SfpConfigFileHandler::SFP_DEFAULT_CONFIGS_VQ[board]),
+                 row);
+    }
 }
 
 void TestSfpConfigFileHandler::missingDirectoryCreatedThenRead()
@@ -317,6 +393,11 @@ void TestSfpConfigFileHandler::missingDirectoryCreatedThenRead()
                                        .arg(ENOENT)),
                      1);
     }
+    QFile written(file);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QCOMPARE(written.readAll(), resource("supportedSfpConfig.json"));
+    written.close();
+
     LogCapture capture;
     SfpConfigFileHandler handler(version(10));
     QVERIFY(handler.load(directory));
@@ -331,6 +412,8 @@ void TestSfpConfigFileHandler::unusableFileFallsBack_data()
     QTest::addColumn<QStringList>("messages");
     const QString fallback =
         QStringLiteral("Could not create list of supported SFPs from data in file. Using default list instead.");
+    QTest::newRow("no revision") << QByteArray(R"({"supportedSfps": []})")
+                                 << QStringList{"Invalid JSON file: does not contain config revision", fallback};
     QTest::newRow("empty file") << QByteArray() << QStringList{"No data read from supported SFPs file"};
     QTest::newRow("no usable module") << fileWith(QJsonArray{1})
                                       << QStringList{"Invalid JSON file: No valid SFP objects found", fallback};
@@ -366,6 +449,14 @@ void TestSfpConfigFileHandler::largeMainBoardUsesItsOwnFile()
     QVERIFY(handler.load(directory.path()));
     QVERIFY(QFileInfo::exists(directory.path() + "/" "supportedSfpConfigVqL.json"));
     QVERIFY(!QFileInfo::exists(directory.path() + "/" "supportedSfpConfig.json"));
+
+    // A module without settings of its own falls back on the large board's table.
+    const auto sfp = std::find_if(handler.supportedSfps().begin(), handler.supportedSfps().end(),
+                                  [](const SupportedSfp& module) { return module.partNumber == "OVX-10G-SR"; });
+    QVERIFY(sfp != handler.supportedSfps().end());
+    SfpBoardSettings settings;
+    QVERIFY(handler.boardSettings(*sfp, 0, &settings));
+    QCOMPARE(flatten(settings), tableRow(SfpConfigFileHandler::SFP_DEFAULT_CONFIGS_VQL[0]));
 }
 
 QTEST_GUILESS_MAIN(TestSfpConfigFileHandler)

@@ -186,7 +186,15 @@ QVector<ExamplePacket> examplePackets()
     latency.field2 = {1, 2, 3, 4, 5, -6};
     latency.field3 = -LONG;
     latency.field4 = -2;
+    latency.field5 = -3;
+    latency.field6 = 4;
+    latency.field7 = 5;
+    latency.field8 = 6;
     latency.field9 = WORD;
+    latency.field10 = 8;
+    latency.field11 = 9;
+    latency.field12 = 10;
+    latency.field13 = 11;
     latency.field14 = 12;
     for (int i = 0; i < 16; ++i)
         latency.field15[std::size_t(i)] = 1000 * i - 1;

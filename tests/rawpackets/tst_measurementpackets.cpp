@@ -10,6 +10,8 @@
 #include "metersdata.h"
 #include "rawsdijitterspectrumdatapacket.h"
 #include "rawsdisamplegridpacket.h"
+#include "refvsptppacket.h"
+#include "teletextrawdatapacket.h"
 
 #include <QtTest>
 
@@ -132,6 +134,7 @@ void tst_MeasurementPackets::idsOutsideTheFamily_data()
     QTest::newRow("just below the range") << quint16(0x100F);
     QTest::newRow("just above the range") << quint16(0x102A);
     QTest::newRow("invalid header marker") << RawDataPacketHeader::INVALID;
+    QTest::newRow("incomplete header marker") << RawDataPacketHeader::INCOMPLETE;
 }
 
 void tst_MeasurementPackets::idsOutsideTheFamily()
@@ -154,6 +157,8 @@ void tst_MeasurementPackets::goldenPayload_data()
     QTest::newRow("int meter: value as qint32")
         << packet<InstantPeakLinearMetersData>(QVector<MeterReading<int>>{{5, 0, 0, 0, -2}}, 0, 0, 0)
         << hex("00000000 00000000 00000000 00000001 00000005 00000000 00000000 00000000 fffffffe");
+    QTest::newRow("eye histogram without bins is a zero count")
+        << packet<EyeHorizontalHistogramData>(QVector<qint32>()) << hex("00000000");
     using Pair = Captions608bytePairsRawDataPacket::BytePair;
     QTest::newRow("caption pairs as received, flag in bit 0")
         << packet<Captions608bytePairsRawDataPacket>(QVector<Pair>{Pair(0x94, 0x2C, true), Pair(0x41, 0xC2, false)})
@@ -177,6 +182,15 @@ void tst_MeasurementPackets::goldenPayload_data()
         << hex("01 02 0001 0000 41 00000000 00 01 00000001 00000002 0000000000000003 00000004 00000005"
                "0000000000000006");
 
+    TeletextRawDataPacket::Line line;
+    line.lineNumber = 0x0115;
+    line.secondField = true;
+    line.packet.fill(0xA5);
+    QTest::newRow("teletext: count byte, line number, flags, 42 packet bytes")
+        << packet<TeletextRawDataPacket>(QVector<TeletextRawDataPacket::Line>{line})
+        << hex("01 0115 01") + QByteArray(42, char(0xA5));
+    QTest::newRow("reference against PTP") << packet<RefVsPtpPacket>(RefVsPtpPacket::Values{1, -1, 2})
+                                           << hex("0000000000000001 ffffffff 00000002");
     QTest::newRow("loudness: bools and signed char take one byte")
         << packet<LoudnessEngineRawDataPacket>(
                LoudnessEngineRawDataPacket::Values{0, 0, {}, {true, false, false, false, true}, -1, 2})
@@ -205,11 +219,16 @@ void tst_MeasurementPackets::decodeDamagedPayload_data()
     QTest::newRow("bins: count larger than the bins that follow keeps those")
         << hex("00000003 00000005 00000006") << packet<EyeVerticalHistogramData>(Bins{5, 6}) << 1;
     QTest::newRow("bins: negative count") << hex("ffffffff 00000005") << packet<EyeVerticalHistogramData>(Bins()) << 1;
+    QTest::newRow("bins: largest count") << hex("7fffffff 00000009") << packet<EyeVerticalHistogramData>(Bins{9})
+                                         << 1;
     QTest::newRow("bins: bytes after the last field are ignored")
         << hex("00000001 00000009 0102") << packet<EyeVerticalHistogramData>(Bins{9}) << 0;
     QTest::newRow("meter: largest count with one reading")
         << hex("00000003 00000001 00000002 7fffffff 00000001 00000002 00000003 00000004 3ff0000000000000")
         << packet<PpmMetersData>(QVector<MeterReading<float>>{{1, 2, 3, 4, 1.0f}}, 1, 2, 3) << 1;
+    QTest::newRow("meter: header words without a count")
+        << hex("00000003 00000001 00000002") << packet<PhaseMetersData>(QVector<MeterReading<float>>(), 1, 2, 3)
+        << 1;
     QTest::newRow("meter: double beyond the float range becomes infinity")
         << hex("00000000 00000000 00000000 00000001 00000000 00000000 00000000 00000000 7fefffffffffffff")
         << packet<PpmMetersData>(QVector<MeterReading<float>>{{0, 0, 0, 0, std::numeric_limits<float>::infinity()}},
@@ -225,6 +244,13 @@ void tst_MeasurementPackets::decodeDamagedPayload_data()
     QTest::newRow("ancillary status: negative type-1 count keeps the header bytes")
         << hex("05 06 ffff 0000") << packet<AncillaryStatusDataPacket>(qint8(5), qint8(6),
                                            AncillaryStatusDataPacket::Records()) << 1;
+    QTest::newRow("teletext: count of 3 with one line")
+        << hex("03 0007 00") + QByteArray(42, '\0')
+        << packet<TeletextRawDataPacket>(QVector<TeletextRawDataPacket::Line>{{7, false, {}}}) << 1;
+    AudioChannelStatusDataPacket::Values channels{0, 0, {{}}, false};
+    QTest::newRow("channel status: count of 2 with one record")
+        << hex("00000000 00000000 00000002") + QByteArray(52, '\0') + hex("01")
+        << packet<AudioChannelStatusDataPacket>(channels) << 1;
 }
 
 void tst_MeasurementPackets::decodeDamagedPayload()
@@ -246,9 +272,12 @@ void tst_MeasurementPackets::captionCharactersLoseParity()
     const std::shared_ptr<RawDataPacket> decoded = decodePayload(0x1026, hex("942c01 c1c2fe"));
     const auto& pairs = static_cast<const Captions608bytePairsRawDataPacket&>(*decoded).pairs();
     QCOMPARE(pairs.size(), 2);
-    QCOMPARE((QList<int>{pairs[0].first, pairs[0].firstData, pairs[0].secondData, pairs[1].firstData,
-                         pairs[1].secondData, pairs[1].flag}),
-             (QList<int>{0x94, 0x14, 0x2C, 0x41, 0x42, 0}));
+    QCOMPARE(pairs[0].first, quint8(0x94));
+    QCOMPARE(pairs[0].firstData, quint8(0x14));
+    QCOMPARE(pairs[0].secondData, quint8(0x2C));
+    QCOMPARE(pairs[1].firstData, quint8(0x41));
+    QCOMPARE(pairs[1].secondData, quint8(0x42));
+    QCOMPARE(pairs[1].flag, false);
 }
 
 void tst_MeasurementPackets::ancillaryRecordsGoOutByType()

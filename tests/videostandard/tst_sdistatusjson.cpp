@@ -127,6 +127,8 @@ void TestSdiStatusJson::laneReadIsLenient_data()
     QTest::newRow("empty object") << QByteArray("{}");
     QTest::newRow("number under a text key") << QByteArray(R"({"TotalHorizontalPixels": 2200})");
     QTest::newRow("string under a flag key") << QByteArray(R"({"IsStableFlag": "true"})");
+    QTest::newRow("number under a flag key") << QByteArray(R"({"IsLevelBFlag": 1})");
+    QTest::newRow("nulls") << QByteArray(R"({"ActiveHorizontalPixels": null, "IsProgressiveFlag": null})");
     QTest::newRow("keys differing in case") << QByteArray(R"({"isStableFlag": true, "totalHorizontalPixels": "1"})");
 }
 
@@ -152,6 +154,8 @@ void TestSdiStatusJson::measuredGeometry_data()
     QTest::newRow("level B marks horizontal counts only")
         << LaneGeometry{2200, 1125, 0, 1920, 1080, 0, true, true}
         << QStringList{"2200 (B mux)", "1125", "", "1920 (B mux)", "1080", ""};
+    QTest::newRow("interlaced level B") << LaneGeometry{2640, 563, 562, 1920, 540, 540, false, true}
+                                        << QStringList{"2640 (B mux)", "563", "562", "1920 (B mux)", "540", "540"};
     QTest::newRow("progressive drops measured field 2") << LaneGeometry{2200, 1125, 7, 1920, 1080, 7, true, false}
                                                         << QStringList{"2200", "1125", "", "1920", "1080", ""};
     QTest::newRow("largest count has no sign")
@@ -189,10 +193,19 @@ void TestSdiStatusJson::inputWritesLanesInOrder()
 
     QCOMPARE(object.size(), 2);
     QCOMPARE(object.value("Other"), QJsonValue(true));
-    QCOMPARE(object.value("LaneStatusArray").toArray().size(), input.lanes.size());
+    const QJsonArray array = object.value("LaneStatusArray").toArray();
+    QCOMPARE(array.size(), input.lanes.size());
+    for (int i = 0; i < array.size(); ++i) {
+        QJsonObject expected;
+        input.lanes.at(i).write(expected);
+        QCOMPARE(array.at(i).toObject(), expected);
+    }
+
     InputStatusJsonData readBack;
     readBack.read(throughText(object));
     QCOMPARE(readBack, input);
+    QCOMPARE(input.name(), QStringLiteral("InputStatusData"));
+    QCOMPARE(Lane().name(), QStringLiteral("LaneStatusData"));
 }
 
 void TestSdiStatusJson::inputWithoutLanes()
@@ -209,6 +222,7 @@ void TestSdiStatusJson::inputRead_data()
 
     QTest::newRow("missing key") << QByteArray("{}") << QStringList();
     QTest::newRow("object instead of array") << QByteArray(R"({"LaneStatusArray": {}})") << QStringList();
+    QTest::newRow("empty array") << QByteArray(R"({"LaneStatusArray": []})") << QStringList();
     QTest::newRow("lanes in array order")
         << QByteArray(R"({"LaneStatusArray": [{"TotalHorizontalPixels": "2"}, {"TotalHorizontalPixels": "1"}]})")
         << QStringList{"2", "1"};
