@@ -26,21 +26,29 @@ namespace {
 constexpr int FIRST_UNKNOWN_BOARD = 17;
 constexpr int FALLBACK_BOARD = 15;
 
-struct NamedKind
+template <typename T>
+struct Named
 {
     const char* name;
-    SfpKind kind;
+    T value;
 };
-const NamedKind KINDS[] = {
+const Named<SfpKind> KINDS[] = {
     {"SDI", SfpKind::Sdi}, {"1G", SfpKind::Ethernet1G}, {"10G", SfpKind::Ethernet10G}, {"1G10G", SfpKind::Ethernet1G10G}};
+const Named<SfpRate> RATES[] = {{"3G", SfpRate::Rate3G},   {"6G", SfpRate::Rate6G},   {"12G", SfpRate::Rate12G},
+                                {"1G", SfpRate::Rate1G},   {"10G", SfpRate::Rate10G}, {"25G", SfpRate::Rate25G}};
 
-struct NamedRate
+// Leaves value alone when name is not in the table.
+template <typename T, size_t N>
+bool lookUpName(const Named<T> (&table)[N], const QString& name, T* value)
 {
-    const char* name;
-    SfpRate rate;
-};
-const NamedRate RATES[] = {{"3G", SfpRate::Rate3G},   {"6G", SfpRate::Rate6G},   {"12G", SfpRate::Rate12G},
-                           {"1G", SfpRate::Rate1G},   {"10G", SfpRate::Rate10G}, {"25G", SfpRate::Rate25G}};
+    for (const Named<T>& named : table) {
+        if (name == QLatin1String(named.name)) {
+            *value = named.value;
+            return true;
+        }
+    }
+    return false;
+}
 
 SfpRate defaultRate(SfpKind kind)
 {
@@ -347,26 +355,12 @@ bool SfpConfigFileHandler::parseModule(const QJsonValue& value, SupportedSfp* sf
     sfp->revision = module.value(QLatin1String("Revision")).toString();
 
     const QString kind = module.value(QLatin1String("SDI")).toString();
-    bool kindFound = false;
-    for (const NamedKind& named : KINDS) {
-        if (kind == QLatin1String(named.name)) {
-            sfp->kind = named.kind;
-            kindFound = true;
-        }
-    }
-    if (!kindFound)
+    if (!lookUpName(KINDS, kind, &sfp->kind))
         VqLog::warn("Cannot find valid SDI entry, using default");
 
     const QString rate = module.value(QLatin1String("Rate")).toString();
     sfp->rate = defaultRate(sfp->kind);
-    bool rateFound = false;
-    for (const NamedRate& named : RATES) {
-        if (rate == QLatin1String(named.name)) {
-            sfp->rate = named.rate;
-            rateFound = true;
-        }
-    }
-    if (!rateFound)
+    if (!lookUpName(RATES, rate, &sfp->rate))
         VqLog::warn("Cannot find valid rate entry, using default");
 
     if (module.contains(QLatin1String("Boards"))) {

@@ -1,11 +1,10 @@
 #include "replayserver.h"
 
+#include "forgetsession.h"
 #include "replaysession.h"
 #include "vqlog.h"
 
 #include <QTcpSocket>
-
-#include <algorithm>
 
 ReplayServer::ReplayServer(const StreamRecording& recording, bool fast, QObject* parent)
     : QObject(parent)
@@ -48,10 +47,5 @@ void ReplayServer::onNewConnection()
 
 void ReplayServer::onSessionFinished(ReplaySession* session)
 {
-    const auto found = std::find(m_sessions.begin(), m_sessions.end(), session);
-    if (found == m_sessions.end())
-        return;
-    VqLog::info("Client {} disconnected", session->identifier());
-    m_sessions.erase(found);
-    session->deleteLater();
+    forgetSession(m_sessions, session);
 }

@@ -4,10 +4,11 @@
 #include "datacorebase.h"
 #include "datacorepacket.h"
 #include "eyehistogramdata.h"
-#include "metersdata.h"
+#include "forgetsession.h"
 #include "ipinterfaceseventpacket.h"
 #include "iprxeventpacket.h"
 #include "iptxeventpacket.h"
+#include "metersdata.h"
 #include "ptpeventpacket.h"
 #include "referencelockingeventpacket.h"
 #include "restapirequesteventpacket.h"
@@ -216,12 +217,7 @@ void SimServer::onNewConnection()
 
 void SimServer::onSessionFinished(SimClientSession* session)
 {
-    const auto found = std::find(m_sessions.begin(), m_sessions.end(), session);
-    if (found == m_sessions.end())
-        return;
-    VqLog::info("Client {} disconnected", session->identifier());
-    m_sessions.erase(found);
-    session->deleteLater();
+    forgetSession(m_sessions, session);
 }
 
 bool SimServer::canAcceptPacket(QString className)
