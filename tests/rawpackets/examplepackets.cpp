@@ -60,28 +60,15 @@ ST337DolbyDetectData::Detection detection(qint8 base)
 
 RawSdiSampleGridPacket::Row gridRow(qint32 line, QVector<qint32> luma, QVector<qint32> chroma)
 {
-    RawSdiSampleGridPacket::Row row;
-    row = {1, 2, line, 100, 0x274, 0x200, 0x1, 0x2, 0x3, 0x4, 0x5, 0x6, -1, std::move(luma), std::move(chroma)};
-    return row;
+    return {1, 2, line, 100, 0x274, 0x200, 0x1, 0x2, 0x3, 0x4, 0x5, 0x6, -1, std::move(luma), std::move(chroma)};
 }
 
 PitHistogramPacket::Values pitValues()
 {
-    PitHistogramPacket::Values values;
-    values.field1 = -1;
-    values.field2 = WORD;
-    values.field3 = LONG;
-    values.field4 = {4, 5, 6, 7};
-    values.flags = {true, false};
+    PitHistogramPacket::Values values{-1, WORD, LONG, {4, 5, 6, 7}, {true, false}, {}, 8, {false, 0xC0A80001},
+        {true, 0}, {9, 10, 11}, {false, 0xEF010203}, {12, -13}, -14};
     for (int i = 0; i < PitHistogramPacket::BIN_COUNT; ++i)
         values.bins[std::size_t(i)] = i * i - 100;
-    values.field5 = 8;
-    values.address1 = {false, 0xC0A80001};
-    values.address2 = {true, 0};
-    values.field6 = {9, 10, 11};
-    values.address3 = {false, 0xEF010203};
-    values.field7 = {12, -13};
-    values.field8 = -14;
     return values;
 }
 
@@ -106,22 +93,13 @@ std::shared_ptr<AncillaryStatusDataPacket> ancillaryStatus()
 
 AudioChannelStatusDataPacket::ChannelRecord channelRecord(quint32 base)
 {
-    AudioChannelStatusDataPacket::ChannelRecord record;
-    record.statusValid = 1;
-    record.field2 = 2;
-    record.field3 = -3;
-    record.field4 = WORD;
-    record.channelStatus = {0x85000000u + base, 0xFF00FF00u, base, 0x41424344u, 0x31323334u, 0x010203F0u};
-    record.crccError = 0;
-    record.field13 = -13;
-    return record;
+    return {1, 2, -3, WORD, {0x85000000u + base, 0xFF00FF00u, base, 0x41424344u, 0x31323334u, 0x010203F0u}, 0, 0,
+        -13};
 }
 
 TeletextRawDataPacket::Line teletextLine(quint16 lineNumber, bool secondField)
 {
-    TeletextRawDataPacket::Line line;
-    line.lineNumber = lineNumber;
-    line.secondField = secondField;
+    TeletextRawDataPacket::Line line{lineNumber, secondField, {}};
     for (int i = 0; i < TeletextRawDataPacket::PACKET_SIZE; ++i)
         line.packet[std::size_t(i)] = quint8(0xF0 - i);
     return line;
@@ -153,49 +131,23 @@ QVector<ExamplePacket> examplePackets()
     examples << example("RawSdiSampleGridPacket", 4 + (60 + 16) + 60 + (60 + 4),
         std::make_shared<RawSdiSampleGridPacket>(QVector<RawSdiSampleGridPacket::Row>{
             gridRow(21, {0x040, 0x3AC, WORD}, {-5}), gridRow(22, {}, {}), gridRow(1125, {}, {0x200})}));
-    RawSdiJitterSpectrumDataPacket::Values spectrum;
-    spectrum.series1 = {0.5, -1e10, 3.0e-300};
-    spectrum.series3 = {42.25};
-    spectrum.field4 = -7;
-    spectrum.flag = true;
-    spectrum.field5 = WORD;
     examples << example("RawSdiJitterSpectrumDataPacket", 12 + 4 * 8 + 9,
-        std::make_shared<RawSdiJitterSpectrumDataPacket>(spectrum));
+        std::make_shared<RawSdiJitterSpectrumDataPacket>(
+            RawSdiJitterSpectrumDataPacket::Values{{0.5, -1e10, 3.0e-300}, {}, {42.25}, -7, true, WORD}));
     examples << example("VideoPitHistogramPacket", 331, std::make_shared<VideoPitHistogramPacket>(pitValues()))
              << example("AudioPitHistogramPacket", 331, std::make_shared<AudioPitHistogramPacket>(pitValues()))
              << example("AncPitHistogramPacket", 331, std::make_shared<AncPitHistogramPacket>(pitValues()));
     examples << example("AncillaryStatusDataPacket", 6 + (7 + 32) + (9 + 64) + 9, ancillaryStatus());
-    AudioChannelStatusDataPacket::Values channels;
-    channels.field1 = -1;
-    channels.field2 = WORD;
-    channels.channels = {channelRecord(0x11), channelRecord(0x22)};
-    channels.flag = true;
     examples << example("AudioChannelStatusDataPacket", 4 + 4 + 4 + 2 * 52 + 1,
-        std::make_shared<AudioChannelStatusDataPacket>(channels));
+        std::make_shared<AudioChannelStatusDataPacket>(AudioChannelStatusDataPacket::Values{
+            -1, WORD, {channelRecord(0x11), channelRecord(0x22)}, true}));
     examples << example("TeletextRawDataPacket", 1 + 2 * 45,
         std::make_shared<TeletextRawDataPacket>(
             QVector<TeletextRawDataPacket::Line>{teletextLine(7, false), teletextLine(0x0140, true)}));
-    VideoIp2110_21DataPacket::Values shaping;
-    shaping.field1 = {1, -2, 3, WORD, 5, 6};
-    shaping.field2 = {0.25, -1.5, 1e-9, 123456.789};
-    shaping.field3 = {-1, 0x0102};
-    shaping.field4 = 9;
-    examples << example("VideoIp2110_21DataPacket", 64, std::make_shared<VideoIp2110_21DataPacket>(shaping));
-    PtpMediaLatencyPacket::Values latency;
-    latency.field1 = LONG;
-    latency.field2 = {1, 2, 3, 4, 5, -6};
-    latency.field3 = -LONG;
-    latency.field4 = -2;
-    latency.field5 = -3;
-    latency.field6 = 4;
-    latency.field7 = 5;
-    latency.field8 = 6;
-    latency.field9 = WORD;
-    latency.field10 = 8;
-    latency.field11 = 9;
-    latency.field12 = 10;
-    latency.field13 = 11;
-    latency.field14 = 12;
+    examples << example("VideoIp2110_21DataPacket", 64, std::make_shared<VideoIp2110_21DataPacket>(
+        VideoIp2110_21DataPacket::Values{{1, -2, 3, WORD, 5, 6}, {0.25, -1.5, 1e-9, 123456.789}, {-1, 0x0102}, 9}));
+    PtpMediaLatencyPacket::Values latency{
+        LONG, {1, 2, 3, 4, 5, -6}, -LONG, -2, -3, 4, 5, 6, WORD, 8, 9, 10, 11, 12, {}};
     for (int i = 0; i < 16; ++i)
         latency.field15[std::size_t(i)] = 1000 * i - 1;
     examples << example("PtpMediaLatencyPacket", 156, std::make_shared<PtpMediaLatencyPacket>(latency));
@@ -205,11 +157,9 @@ QVector<ExamplePacket> examplePackets()
             QVector<Pair>{Pair(0x94, 0x2C, true), Pair(0xC1, 0x42, false), Pair(0x80, 0x80, true)}));
     examples << example("RefVsPtpPacket", 16,
         std::make_shared<RefVsPtpPacket>(RefVsPtpPacket::Values{-LONG, WORD, -1}));
-    SCTE104RawDataPacket::Values scte;
+    SCTE104RawDataPacket::Values scte{{}, WORD, {-1, 2, -3, 4, -5, 6, 0x7FFF}};
     for (int i = 0; i < 11; ++i)
         scte.field1[std::size_t(i)] = qint16(i * 0x0101 - 5);
-    scte.field2 = WORD;
-    scte.field3 = {-1, 2, -3, 4, -5, 6, 0x7FFF};
     examples << example("SCTE104RawDataPacket", 40, std::make_shared<SCTE104RawDataPacket>(scte));
     const LoudnessEngineRawDataPacket::Values loudness{
         LONG, -LONG, {-230, 10, 0x0102, -1}, {true, false, true, true, false}, -7, 0x0A0B};

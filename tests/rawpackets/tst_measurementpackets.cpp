@@ -15,6 +15,8 @@
 
 #include <QtTest>
 
+#include <algorithm>
+
 Q_DECLARE_METATYPE(std::shared_ptr<RawDataPacket>)
 
 namespace {
@@ -72,7 +74,6 @@ private slots:
     void decodeDamagedPayload_data();
     void decodeDamagedPayload();
     void captionCharactersLoseParity();
-    void ancillaryRecordsGoOutByType();
     void truncatedPayload_data();
     void truncatedPayload();
 
@@ -89,14 +90,11 @@ void tst_MeasurementPackets::roundTripThroughFactory_data()
     QCOMPARE(int(sizeof TYPE_TABLE / sizeof TYPE_TABLE[0]), 0x1029 - 0x1011 + 1);
     QCOMPARE(m_examples.size(), int(sizeof TYPE_TABLE / sizeof TYPE_TABLE[0]));
     for (const auto& entry : TYPE_TABLE) {
-        int found = -1;
-        for (int i = 0; i < m_examples.size(); ++i) {
-            if (qstrcmp(m_examples.at(i).className, entry.className) == 0)
-                found = i;
-        }
-        QVERIFY2(found >= 0, entry.className);
+        const auto found = std::find_if(m_examples.begin(), m_examples.end(),
+            [&entry](const ExamplePacket& example) { return qstrcmp(example.className, entry.className) == 0; });
+        QVERIFY2(found != m_examples.end(), entry.className);
         QTest::newRow(QByteArray(entry.className) + " 0x" + QByteArray::number(entry.typeId, 16))
-            << found << entry.typeId << entry.subType;
+            << int(found - m_examples.begin()) << entry.typeId << entry.subType;
     }
 }
 
@@ -110,11 +108,7 @@ void tst_MeasurementPackets::roundTripThroughFactory()
     const QByteArray payload = original.packet->payloadBytes();
     QCOMPARE(payload.size(), original.payloadSize);
     const QByteArray header = headerBytes(*original.packet, payload);
-    QCOMPARE(header, QByteArray::fromHex(QStringLiteral("%1%2%3")
-                                             .arg(typeId, 4, 16, QLatin1Char('0'))
-                                             .arg(subType, 4, 16, QLatin1Char('0'))
-                                             .arg(payload.size(), 8, 16, QLatin1Char('0'))
-                                             .toLatin1()));
+    QCOMPARE(header.toHex(), QString::asprintf("%04x%04x%08x", typeId, subType, unsigned(payload.size())).toLatin1());
 
     LogCapture capture;
     const QByteArray frame = header + payload;
@@ -181,6 +175,12 @@ void tst_MeasurementPackets::goldenPayload_data()
         << packet<AncillaryStatusDataPacket>(qint8(1), qint8(2), std::move(records))
         << hex("01 02 0001 0000 41 00000000 00 01 00000001 00000002 0000000000000003 00000004 00000005"
                "0000000000000006");
+    AncillaryStatusDataPacket::Records mixed;
+    mixed.push_back(std::make_unique<AncPacketStatusType2>(0x02, 0));
+    mixed.push_back(std::make_unique<AncPacketStatusType1>(0x01, 0));
+    QTest::newRow("ancillary status: type-1 records go out before type-2 ones")
+        << packet<AncillaryStatusDataPacket>(qint8(0), qint8(0), std::move(mixed))
+        << hex("00 00 0001 0001 01 00000000 0000 02 00000000 00000000");
 
     TeletextRawDataPacket::Line line;
     line.lineNumber = 0x0115;
@@ -270,23 +270,11 @@ void tst_MeasurementPackets::decodeDamagedPayload()
 void tst_MeasurementPackets::captionCharactersLoseParity()
 {
     const std::shared_ptr<RawDataPacket> decoded = decodePayload(0x1026, hex("942c01 c1c2fe"));
-    const auto& pairs = static_cast<const Captions608bytePairsRawDataPacket&>(*decoded).pairs();
-    QCOMPARE(pairs.size(), 2);
-    QCOMPARE(pairs[0].first, quint8(0x94));
-    QCOMPARE(pairs[0].firstData, quint8(0x14));
-    QCOMPARE(pairs[0].secondData, quint8(0x2C));
-    QCOMPARE(pairs[1].firstData, quint8(0x41));
-    QCOMPARE(pairs[1].secondData, quint8(0x42));
-    QCOMPARE(pairs[1].flag, false);
-}
-
-void tst_MeasurementPackets::ancillaryRecordsGoOutByType()
-{
-    AncillaryStatusDataPacket::Records records;
-    records.push_back(std::make_unique<AncPacketStatusType2>(0x02, 0));
-    records.push_back(std::make_unique<AncPacketStatusType1>(0x01, 0));
-    const AncillaryStatusDataPacket mixed(0, 0, std::move(records));
-    QCOMPARE(mixed.payloadBytes().toHex(), hex("00 00 0001 0001 01 00000000 0000 02 00000000 00000000").toHex());
+    QStringList pairs; // as received, then without parity, then the flag
+    for (const auto& pair : static_cast<const Captions608bytePairsRawDataPacket&>(*decoded).pairs())
+        pairs << QString::asprintf("%02x%02x %02x%02x %d", pair.first, pair.second, pair.firstData, pair.secondData,
+                                   pair.flag);
+    QCOMPARE(pairs, (QStringList{"942c 142c 1", "c1c2 4142 0"}));
 }
 
 void tst_MeasurementPackets::truncatedPayload_data()
