@@ -117,77 +117,43 @@ void TestFpgaFileHeaders::bitFileResults_data()
     QTest::addColumn<bool>("print");
     QTest::addColumn<qlonglong>("result");
 
-    const BitFile valid;
-    auto row = [](const char* name, const BitFile& file, qlonglong result, bool print = true) {
+    // Each row changes one thing in a valid file.
+    auto row = [](const char* name, void (*change)(BitFile&), qlonglong result, bool print = true) {
+        BitFile file;
+        if (change)
+            change(file);
         QTest::newRow(name) << file.bytes() << print << result;
     };
-    row("valid", valid, 1024);
-    row("valid, not printed", valid, 1024, false);
-    BitFile file;
-    file.dataLength = 0xFFFFFFFFu;
-    row("largest data length", file, 0xFFFFFFFFll);
+    row("valid", nullptr, 1024);
+    row("valid, not printed", nullptr, 1024, false);
+    row("largest data length", [](BitFile& f) { f.dataLength = 0xFFFFFFFFu; }, 0xFFFFFFFFll);
     QTest::newRow("empty file") << QByteArray() << true << qlonglong(BIT_FILE_BAD_FIRST_LENGTH);
-    file = valid;
-    file.firstLength = 8;
-    row("first length 8", file, BIT_FILE_BAD_FIRST_LENGTH);
-    file = valid;
-    file.cutAt = 2 + 8;
-    row("preamble cut short", file, BIT_FILE_NO_PREAMBLE);
-    file = valid;
-    file.secondLength = 2;
-    row("second length 2", file, BIT_FILE_BAD_SECOND_LENGTH);
-    file = valid;
-    file.keys[0] = 'A';
-    row("design key wrong", file, BIT_FILE_NO_DESIGN_KEY);
-    file = valid;
-    file.cutAt = file.offsetOf("UserID");
-    row("design cut short", file, BIT_FILE_SHORT_DESIGN);
-    file = valid;
-    file.design = "vq_top";
-    row("design without fields", file, BIT_FILE_DESIGN_UNSPLIT);
-    row("design without fields, not printed", file, 1024, false);
-    file.design = "vq_top;UserID:0X1;Version=2019.2";
-    row("user id without '='", file, BIT_FILE_BAD_USER_ID);
-    file.design = "vq_top;UserID=0X1";
-    row("nothing after the user id", file, BIT_FILE_NO_TOOL_VERSION);
-    file.design = "vq_top;UserID=0X1;Tool=2019.2";
-    row("tool version field wrong", file, BIT_FILE_BAD_TOOL_VERSION);
-    file.design = "vq_top;COMPRESS=TRUE";
-    row("no user id field", file, BIT_FILE_NO_USER_ID);
-    file.design = "vq_top;COMPRESS=TRUE;UserID=0X1;Version=2019.2";
-    row("other field before the user id", file, 1024);
-    file = valid;
-    file.keys[1] = 'x';
-    row("device key wrong", file, BIT_FILE_NO_DEVICE_KEY);
-    file = valid;
-    file.cutAt = file.offsetOf("ffva");
-    row("device cut short", file, BIT_FILE_SHORT_DEVICE);
-    file = valid;
-    file.keys[2] = 'd';
-    row("date key wrong", file, BIT_FILE_NO_DATE_KEY);
-    file = valid;
-    file.date = "2024/03/01 12:3"; // 16 bytes with its NUL
-    row("date of 16 bytes", file, BIT_FILE_DATE_TOO_LONG);
-    file.date = "2024/03/01 12:"; // 15
-    row("date of 15 bytes", file, 1024);
-    file = valid;
-    file.cutAt = file.offsetOf("/03");
-    row("date cut short", file, BIT_FILE_SHORT_DATE);
-    file = valid;
-    file.keys[3] = 'c';
-    row("time key wrong", file, BIT_FILE_NO_TIME_KEY);
-    file = valid;
-    file.time = "12:30:45.000000";
-    row("time of 16 bytes", file, BIT_FILE_TIME_TOO_LONG);
-    file = valid;
-    file.cutAt = file.offsetOf(":45");
-    row("time cut short", file, BIT_FILE_SHORT_TIME);
-    file = valid;
-    file.keys[4] = 'f';
-    row("data key wrong", file, BIT_FILE_NO_DATA_KEY);
-    file = valid;
-    file.cutAt = file.bytes().size() - 4;
-    row("data length cut short", file, BIT_FILE_SHORT_DATA_LENGTH);
+    row("first length 8", [](BitFile& f) { f.firstLength = 8; }, BIT_FILE_BAD_FIRST_LENGTH);
+    row("preamble cut short", [](BitFile& f) { f.cutAt = 2 + 8; }, BIT_FILE_NO_PREAMBLE);
+    row("second length 2", [](BitFile& f) { f.secondLength = 2; }, BIT_FILE_BAD_SECOND_LENGTH);
+    row("design key wrong", [](BitFile& f) { f.keys[0] = 'A'; }, BIT_FILE_NO_DESIGN_KEY);
+    row("design cut short", [](BitFile& f) { f.cutAt = f.offsetOf("UserID"); }, BIT_FILE_SHORT_DESIGN);
+    row("design without fields", [](BitFile& f) { f.design = "vq_top"; }, BIT_FILE_DESIGN_UNSPLIT);
+    row("design without fields, not printed", [](BitFile& f) { f.design = "vq_top"; }, 1024, false);
+    row("user id without '='", [](BitFile& f) { f.design = "vq_top;UserID:0X1;Version=2019.2"; }, BIT_FILE_BAD_USER_ID);
+    row("nothing after the user id", [](BitFile& f) { f.design = "vq_top;UserID=0X1"; }, BIT_FILE_NO_TOOL_VERSION);
+    row("tool version field wrong", [](BitFile& f) { f.design = "vq_top;UserID=0X1;Tool=2019.2"; },
+        BIT_FILE_BAD_TOOL_VERSION);
+    row("no user id field", [](BitFile& f) { f.design = "vq_top;COMPRESS=TRUE"; }, BIT_FILE_NO_USER_ID);
+    row("other field before the user id",
+        [](BitFile& f) { f.design = "vq_top;COMPRESS=TRUE;UserID=0X1;Version=2019.2"; }, 1024);
+    row("device key wrong", [](BitFile& f) { f.keys[1] = 'x'; }, BIT_FILE_NO_DEVICE_KEY);
+    row("device cut short", [](BitFile& f) { f.cutAt = f.offsetOf("ffva"); }, BIT_FILE_SHORT_DEVICE);
+    row("date key wrong", [](BitFile& f) { f.keys[2] = 'd'; }, BIT_FILE_NO_DATE_KEY);
+    // 16 and 15 bytes with the NUL
+    row("date of 16 bytes", [](BitFile& f) { f.date = "2024/03/01 12:3"; }, BIT_FILE_DATE_TOO_LONG);
+    row("date of 15 bytes", [](BitFile& f) { f.date = "2024/03/01 12:"; }, 1024);
+    row("date cut short", [](BitFile& f) { f.cutAt = f.offsetOf("/03"); }, BIT_FILE_SHORT_DATE);
+    row("time key wrong", [](BitFile& f) { f.keys[3] = 'c'; }, BIT_FILE_NO_TIME_KEY);
+    row("time of 16 bytes", [](BitFile& f) { f.time = "12:30:45.000000"; }, BIT_FILE_TIME_TOO_LONG);
+    row("time cut short", [](BitFile& f) { f.cutAt = f.offsetOf(":45"); }, BIT_FILE_SHORT_TIME);
+    row("data key wrong", [](BitFile& f) { f.keys[4] = 'f'; }, BIT_FILE_NO_DATA_KEY);
+    row("data length cut short", [](BitFile& f) { f.cutAt = f.bytes().size() - 4; }, BIT_FILE_SHORT_DATA_LENGTH);
 }
 
 void TestFpgaFileHeaders::bitFileResults()
@@ -244,36 +210,28 @@ void TestFpgaFileHeaders::jedecResults_data()
     QTest::addColumn<QByteArray>("errors");
 
     auto replaced = [](const char* from, const char* to) { return QByteArray(JEDEC).replace(from, to); };
-    QTest::newRow("config lines before the end note") << JEDEC << false << 48 << QByteArray();
-    QTest::newRow("size only: fuse count in bytes") << JEDEC << true << 343936 / 8 << QByteArray();
-    QTest::newRow("no STX") << QByteArray("*\nNOTE x*\n") << false << int(JEDEC_NO_STX)
-                            << QByteArray("No STX at start\n");
-    QTest::newRow("empty file") << QByteArray() << false << int(JEDEC_NO_STX) << QByteArray("No STX at start\n");
-    QTest::newRow("first line without '*'") << replaced("\x02*\n", "\x02\n") << false << int(JEDEC_BAD_FIRST_LINE)
-                                            << QByteArray();
-    QTest::newRow("STX alone") << QByteArray("\x02") << false << int(JEDEC_UNREADABLE_FIRST_LINE) << QByteArray();
-    QTest::newRow("unknown field") << replaced("G0*", "X0*") << false << int(JEDEC_UNKNOWN_FIELD)
-                                   << QByteArray("88\n");
-    QTest::newRow("checksum not hex") << replaced("C1A2B*", "Cxyz*") << false << int(JEDEC_BAD_NUMBER) << QByteArray();
-    QTest::newRow("fuse count not a number") << replaced("QF343936*", "QF*") << true << int(JEDEC_BAD_NUMBER)
-                                             << QByteArray();
-    QTest::newRow("fuse address not a number") << replaced("L000384", "Lxyz") << false << int(JEDEC_BAD_NUMBER)
-                                               << QByteArray();
-    QTest::newRow("final checksum missing") << replaced("\x03" "ABCD", "\x03") << false << int(JEDEC_BAD_NUMBER)
-                                            << QByteArray();
-    QTest::newRow("feature row with a 2") << replaced("E0000", "E0200") << false << int(JEDEC_BAD_BITS)
-                                          << QByteArray();
-    QTest::newRow("feature bits short") << replaced("0000010001100000*", "000001*") << false << int(JEDEC_BAD_BITS)
-                                        << QByteArray();
-    QTest::newRow("user code of 31 bits") << replaced("U00000000000000000000000000000101*",
-                                                      "U0000000000000000000000000000101*")
-                                          << false << int(JEDEC_BAD_BITS) << QByteArray();
-    QTest::newRow("fuse data never ended") << JEDEC.left(JEDEC.indexOf("*\nNOTE END")) << false
-                                           << int(JEDEC_BAD_BITS) << QByteArray();
-    QTest::newRow("size only stops at the fuse list") << replaced("L000000", "L000000\nX") << true << 343936 / 8
-                                                      << QByteArray();
-    QTest::newRow("date unreadable") << replaced("Wed Mar 20 10:31:58 2019", "Wed Mar") << false << 48
-                                     << QByteArray("date parse failed 2 : \"Wed Mar\"\n");
+    auto row = [](const char* name, const QByteArray& bytes, bool sizeOnly, int result, const char* errors = "") {
+        QTest::newRow(name) << bytes << sizeOnly << result << QByteArray(errors);
+    };
+    row("config lines before the end note", JEDEC, false, 48);
+    row("size only: fuse count in bytes", JEDEC, true, 343936 / 8);
+    row("no STX", "*\nNOTE x*\n", false, JEDEC_NO_STX, "No STX at start\n");
+    row("empty file", QByteArray(), false, JEDEC_NO_STX, "No STX at start\n");
+    row("first line without '*'", replaced("\x02*\n", "\x02\n"), false, JEDEC_BAD_FIRST_LINE);
+    row("STX alone", "\x02", false, JEDEC_UNREADABLE_FIRST_LINE);
+    row("unknown field", replaced("G0*", "X0*"), false, JEDEC_UNKNOWN_FIELD, "88\n");
+    row("checksum not hex", replaced("C1A2B*", "Cxyz*"), false, JEDEC_BAD_NUMBER);
+    row("fuse count not a number", replaced("QF343936*", "QF*"), true, JEDEC_BAD_NUMBER);
+    row("fuse address not a number", replaced("L000384", "Lxyz"), false, JEDEC_BAD_NUMBER);
+    row("final checksum missing", replaced("\x03" "ABCD", "\x03"), false, JEDEC_BAD_NUMBER);
+    row("feature row with a 2", replaced("E0000", "E0200"), false, JEDEC_BAD_BITS);
+    row("feature bits short", replaced("0000010001100000*", "000001*"), false, JEDEC_BAD_BITS);
+    row("user code of 31 bits",
+        replaced("U00000000000000000000000000000101*", "U0000000000000000000000000000101*"), false, JEDEC_BAD_BITS);
+    row("fuse data never ended", JEDEC.left(JEDEC.indexOf("*\nNOTE END")), false, JEDEC_BAD_BITS);
+    row("size only stops at the fuse list", replaced("L000000", "L000000\nX"), true, 343936 / 8);
+    row("date unreadable", replaced("Wed Mar 20 10:31:58 2019", "Wed Mar"), false, 48,
+        "date parse failed 2 : \"Wed Mar\"\n");
 }
 
 void TestFpgaFileHeaders::jedecResults()
