@@ -1,39 +1,27 @@
+#include "fakeroot.h"
 #include "logcapture.h"
-#include "platformabstractioninterface.h"
+#include "outputcapture.h"
 #include "sfpconfigfilehandler.h"
 #include "versioninfo.h"
+#include "vqplatformabstraction.h"
 
 #include <QtTest>
 
 #include <algorithm>
 #include <climits>
 #include <pwd.h>
+#include <unistd.h>
 
 namespace {
 
-class StubPlatform : public Brevane::PlatformAbstractionInterface
+// The identity a unit with these boards reports.
+VersionInfo version(unsigned mainBoard, unsigned mezzanine = 3)
 {
-public:
-    StubPlatform(int mainBoard, int mezzanine)
-        : m_ids{mainBoard, mezzanine, 1}
-    {
-    }
-    bool setPwmOutputs(quint32, bool) override { return false; }
-    bool isHardwareIdValid(int which) override { return hardwareId(which) >= 0; }
-    int hardwareId(int which) override { return which >= 0 && which < 3 ? m_ids[which] : -1; }
-    bool readFpgaVersion(quint32*, quint32*, quint32*, quint32*, quint32*) override { return true; }
-    int openWatchdog(int) override { return 0; }
-    int kickWatchdog() override { return 0; }
-    int closeWatchdog() override { return 0; }
-    quint32 serialNumber() override { return 0; }
-
-private:
-    int m_ids[3];
-};
-
-VersionInfo version(int mainBoard, int mezzanine = 3)
-{
-    StubPlatform platform(mainBoard, mezzanine);
+    FakeRoot root;
+    root.setMainBoard(mainBoard);
+    root.setGpioLines({508, 507, 506, 505, 504}, mezzanine);
+    OutputCapture errors(STDERR_FILENO);
+    Brevane::VqPlatformAbstraction platform;
     return VersionInfo(platform);
 }
 
@@ -54,26 +42,24 @@ QByteArray fileWith(const QJsonObject& module)
     return fileWith(QJsonArray{module});
 }
 
-QJsonObject withSdiConfig(const QString& key, const QJsonValue& value)
+// An undefined value removes the key.
+QJsonObject changed(QJsonObject object, const QString& key, const QJsonValue& value)
 {
-    QJsonObject module = sdiModule();
-    QJsonObject sdiConfig = module.value("SDIConfig").toObject();
     if (value.isUndefined())
-        sdiConfig.remove(key);
+        object.remove(key);
     else
-        sdiConfig.insert(key, value);
-    module.insert("SDIConfig", sdiConfig);
-    return module;
+        object.insert(key, value);
+    return object;
 }
 
 QJsonObject with(const QString& key, const QJsonValue& value)
 {
-    QJsonObject module = sdiModule();
-    if (value.isUndefined())
-        module.remove(key);
-    else
-        module.insert(key, value);
-    return module;
+    return changed(sdiModule(), key, value);
+}
+
+QJsonObject withSdiConfig(const QString& key, const QJsonValue& value)
+{
+    return with("SDIConfig", changed(sdiModule().value("SDIConfig").toObject(), key, value));
 }
 
 QList<int> flatten(const SfpBoardSettings& settings)
@@ -86,16 +72,8 @@ QList<int> flatten(const SfpBoardSettings& settings)
     return values;
 }
 
-QList<int> tableRow(const qint32 (&row)[SfpConfigFileHandler::SFP_DEFAULT_CONFIG_COLUMNS])
-{
-    QList<int> values;
-    for (qint32 value : row)
-        values << value;
-    return values;
-}
-
-QJsonObject settingsObject(const QJsonValue& swing, const QJsonValue& pre, const QJsonValue& post,
-                           const QJsonValue& reclocker = QJsonArray{1, 2, 3, 4})
+QJsonObject codes(const QJsonValue& swing, const QJsonValue& pre, const QJsonValue& post,
+                  const QJsonValue& reclocker = QJsonArray{1, 2, 3, 4})
 {
     QJsonObject settings{{"VoltageSwingCode", swing}, {"PreCursorCode", pre}, {"PostCursorCode", post}};
     if (!reclocker.isUndefined())
@@ -103,9 +81,9 @@ QJsonObject settingsObject(const QJsonValue& swing, const QJsonValue& pre, const
     return settings;
 }
 
-QByteArray resource(const QString& name)
+QByteArray contents(const QString& path)
 {
-    QFile file(":/" + name);
+    QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
@@ -138,59 +116,46 @@ void TestSfpConfigFileHandler::parseMessages_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<int>("accepted");
 
-    QTest::newRow("not JSON") << QByteArray("{configRevision") << "Invalid JSON file for supported sfps" << 0;
-    QTest::newRow("array at the top") << QByteArray("[1]") << "Invalid JSON file for supported sfps" << 0;
-    QTest::newRow("no revision") << QByteArray(R"({"supportedSfps": []})")
-                                 << "Invalid JSON file: does not contain config revision" << 0;
-    QTest::newRow("revision as text") << QByteArray(R"({"configRevision": "2", "supportedSfps": []})")
-                                      << "Invalid JSON file: does not contain config revision" << 0;
-    QTest::newRow("no module list") << QByteArray(R"({"configRevision": 2})")
-                                    << "Invalid JSON file: does not contain supported sfps" << 0;
-    QTest::newRow("module list not an array") << QByteArray(R"({"configRevision": 2, "supportedSfps": {}})")
-                                              << "Invalid JSON file: does not contain supported sfps array" << 0;
-    QTest::newRow("empty module list") << fileWith(QJsonArray()) << "Invalid JSON file: No valid SFP objects found"
-                                       << 0;
-    QTest::newRow("module not an object") << fileWith(QJsonArray{42}) << "Invalid JSON file: sfp value not an object"
-                                          << 0;
-    QJsonObject twoMissing = sdiModule();
-    twoMissing.remove("Vendor");
-    twoMissing.remove("Rate");
-    QTest::newRow("vendor and rate missing")
-        << fileWith(twoMissing) << "Invalid JSON file: sfp object does not contain Vendor, Rate" << 0;
-    QTest::newRow("kind missing") << fileWith(with("SDI", QJsonValue::Undefined))
-                                  << "Invalid JSON file: sfp object does not contain SDI" << 0;
-    QTest::newRow("unknown kind") << fileWith(with("SDI", "3G-SDI")) << "Cannot find valid SDI entry, using default"
-                                  << 1;
-    QTest::newRow("unknown rate") << fileWith(with("Rate", 12)) << "Cannot find valid rate entry, using default" << 1;
-    QTest::newRow("boards not an object") << fileWith(with("Boards", QJsonArray{}))
-                                          << "Invalid JSON file: Boards not an object" << 0;
-    QTest::newRow("excluded boards not an array") << fileWith(with("ExcludeBoards", 3))
-                                                  << "Invalid JSON file: ExcludeBoards not an array" << 0;
-    QTest::newRow("SDI module without SDIConfig") << fileWith(with("SDIConfig", QJsonValue::Undefined))
-                                                  << "Invalid JSON file: SDIConfig missing for SDI SFP." << 0;
-    QTest::newRow("SDIConfig not an object") << fileWith(with("SDIConfig", "rel_a"))
-                                             << "Invalid JSON file: SDIConfig not an object" << 0;
-    QTest::newRow("IO missing") << fileWith(withSdiConfig("IO", QJsonValue::Undefined))
-                                << "Invalid JSON file: IO field is missing from SDIConfig object" << 0;
-    QTest::newRow("IO not text") << fileWith(withSdiConfig("IO", 1)) << "Invalid JSON file: IO field is not a string"
-                                 << 0;
-    QTest::newRow("MSA missing") << fileWith(withSdiConfig("MSA", QJsonValue::Undefined))
-                                 << "Invalid JSON file: MSA flag is missing from SDIConfig object" << 0;
-    QTest::newRow("MSA not a boolean") << fileWith(withSdiConfig("MSA", "true"))
-                                       << "Invalid JSON file: MSA flag is not a boolean" << 0;
-    QTest::newRow("no connector override")
-        << fileWith(withSdiConfig("ConnectorTypeOverride", QJsonValue::Undefined))
-        << "ConnectorTypeOverride field is not present in SDIConfig object - no override will be used" << 1;
-    QTest::newRow("connector override not a number")
-        << fileWith(withSdiConfig("ConnectorTypeOverride", "LC"))
-        << "Invalid JSON file: ConnectorTypeOverride flag is not a number" << 0;
-    QJsonObject ethernet = with("SDIConfig", QJsonValue::Undefined);
-    ethernet.insert("SDI", "10G");
-    QTest::newRow("10G module needs no SDIConfig") << fileWith(ethernet) << "Adding support for SFP: LUMENAR(LM-12G)"
-                                                   << 1;
-    QTest::newRow("revision logged") << fileWith(sdiModule()) << "SFP configuration file is rev: 5" << 1;
-    QTest::newRow("revision beyond int") << QByteArray(R"({"configRevision": 5e60, "supportedSfps": [1]})")
-                                         << "SFP configuration file is rev: 2147483647" << 0;
+    auto row = [](const char* name, const QByteArray& data, const char* message, int accepted = 0) {
+        QTest::newRow(name) << data << QString::fromUtf8(message) << accepted;
+    };
+    const QJsonValue none = QJsonValue::Undefined;
+    row("not JSON", "{configRevision", "Invalid JSON file for supported sfps");
+    row("array at the top", "[1]", "Invalid JSON file for supported sfps");
+    row("no revision", R"({"supportedSfps": []})", "Invalid JSON file: does not contain config revision");
+    row("revision as text", R"({"configRevision": "2", "supportedSfps": []})",
+        "Invalid JSON file: does not contain config revision");
+    row("no module list", R"({"configRevision": 2})", "Invalid JSON file: does not contain supported sfps");
+    row("module list not an array", R"({"configRevision": 2, "supportedSfps": {}})",
+        "Invalid JSON file: does not contain supported sfps array");
+    row("empty module list", fileWith(QJsonArray()), "Invalid JSON file: No valid SFP objects found");
+    row("module not an object", fileWith(QJsonArray{42}), "Invalid JSON file: sfp value not an object");
+    row("vendor and rate missing", fileWith(changed(with("Vendor", none), "Rate", none)),
+        "Invalid JSON file: sfp object does not contain Vendor, Rate");
+    row("kind missing", fileWith(with("SDI", none)), "Invalid JSON file: sfp object does not contain SDI");
+    row("unknown kind", fileWith(with("SDI", "3G-SDI")), "Cannot find valid SDI entry, using default", 1);
+    row("unknown rate", fileWith(with("Rate", 12)), "Cannot find valid rate entry, using default", 1);
+    row("boards not an object", fileWith(with("Boards", QJsonArray{})), "Invalid JSON file: Boards not an object");
+    row("excluded boards not an array", fileWith(with("ExcludeBoards", 3)),
+        "Invalid JSON file: ExcludeBoards not an array");
+    row("SDI module without SDIConfig", fileWith(with("SDIConfig", none)),
+        "Invalid JSON file: SDIConfig missing for SDI SFP.");
+    row("SDIConfig not an object", fileWith(with("SDIConfig", "rel_a")), "Invalid JSON file: SDIConfig not an object");
+    row("IO missing", fileWith(withSdiConfig("IO", none)),
+        "Invalid JSON file: IO field is missing from SDIConfig object");
+    row("IO not text", fileWith(withSdiConfig("IO", 1)), "Invalid JSON file: IO field is not a string");
+    row("MSA missing", fileWith(withSdiConfig("MSA", none)),
+        "Invalid JSON file: MSA flag is missing from SDIConfig object");
+    row("MSA not a boolean", fileWith(withSdiConfig("MSA", "true")), "Invalid JSON file: MSA flag is not a boolean");
+    row("no connector override", fileWith(withSdiConfig("ConnectorTypeOverride", none)),
+        "ConnectorTypeOverride field is not present in SDIConfig object - no override will be used", 1);
+    row("connector override not a number", fileWith(withSdiConfig("ConnectorTypeOverride", "LC")),
+        "Invalid JSON file: ConnectorTypeOverride flag is not a number");
+    row("10G module needs no SDIConfig", fileWith(changed(with("SDIConfig", none), "SDI", "10G")),
+        "Adding support for SFP: LUMENAR(LM-12G)", 1);
+    row("revision logged", fileWith(sdiModule()), "SFP configuration file is rev: 5", 1);
+    row("revision beyond int", R"({"configRevision": 5e60, "supportedSfps": [1]})",
+        "SFP configuration file is rev: 2147483647");
 }
 
 void TestSfpConfigFileHandler::parseMessages()
@@ -207,11 +172,9 @@ void TestSfpConfigFileHandler::parseMessages()
 
 void TestSfpConfigFileHandler::badModuleDoesNotStopTheOthers()
 {
-    QJsonObject second = sdiModule();
-    second.insert("PartNumber", "LM-3G");
     LogCapture capture;
     SfpConfigFileHandler handler(version(10));
-    QVERIFY(handler.parse(fileWith(QJsonArray{sdiModule(), "junk", with("Boards", 1), second})));
+    QVERIFY(handler.parse(fileWith(QJsonArray{sdiModule(), "junk", with("Boards", 1), with("PartNumber", "LM-3G")})));
     QCOMPARE(handler.supportedSfps().size(), 2);
     QCOMPARE(handler.supportedSfps().at(1).partNumber, QStringLiteral("LM-3G"));
     QCOMPARE(capture.count(spdlog::level::info, QStringLiteral("Adding support for SFP: LUMENAR(LM-3G)")), 1);
@@ -219,11 +182,9 @@ void TestSfpConfigFileHandler::badModuleDoesNotStopTheOthers()
 
 void TestSfpConfigFileHandler::moduleFields()
 {
-    QJsonObject module = sdiModule();
-    module.insert("ExcludeBoards", QJsonArray{0, 7});
-    QJsonObject unknownRate = with("Rate", "40G");
-    unknownRate.insert("SDI", "1G");
-    unknownRate.remove("SDIConfig");
+    const QJsonObject module = with("ExcludeBoards", QJsonArray{0, 7});
+    const QJsonObject unknownRate =
+        changed(changed(with("Rate", "40G"), "SDI", "1G"), "SDIConfig", QJsonValue::Undefined);
     SfpConfigFileHandler handler(version(10));
     QVERIFY(handler.parse(fileWith(QJsonArray{module, unknownRate})));
     const SupportedSfp& sdi = handler.supportedSfps().at(0);
@@ -246,35 +207,25 @@ void TestSfpConfigFileHandler::laneCodes_data()
     QTest::addColumn<QList<int>>("values"); // swing, pre, post, reclocker lanes
 
     const QList<int> builtIn{13, 13, 13, 13, 10, 10, 10, 10, 20, 20, 20, 20, 0, 0, 0, 0};
-    QTest::newRow("one number for all lanes") << settingsObject(12, QJsonArray{1, 2, 3, 4}, 7) << true << QString()
+    auto invalid = [&builtIn](const char* name, const QJsonObject& settings, const char* what) {
+        QTest::newRow(name) << settings << false << QStringLiteral("Invalid JSON file: ") + what << builtIn;
+    };
+    QTest::newRow("one number for all lanes") << codes(12, QJsonArray{1, 2, 3, 4}, 7) << true << QString()
                                               << QList<int>{12, 12, 12, 12, 1, 2, 3, 4, 7, 7, 7, 7, 1, 2, 3, 4};
-    QTest::newRow("codes beyond int clamped") << settingsObject(1e12, -1e12, QJsonArray{1, 2, 3, 4.9}) << true
-                                              << QString()
-                                              << QList<int>{INT_MAX, INT_MAX, INT_MAX, INT_MAX, INT_MIN, INT_MIN,
-                                                            INT_MIN, INT_MIN, 1, 2, 3, 4, 1, 2, 3, 4};
-    QTest::newRow("three swing codes") << settingsObject(QJsonArray{1, 2, 3}, 1, 1) << false
-                                       << "Invalid JSON file: invalid count of voltage swing codes" << builtIn;
-    QTest::newRow("swing code as text") << settingsObject("12", 1, 1) << false
-                                        << "Invalid JSON file: does not contain valid voltage swing code" << builtIn;
-    QTest::newRow("swing code missing") << settingsObject(QJsonValue::Undefined, 1, 1) << false
-                                        << "Invalid JSON file: does not contain valid voltage swing code" << builtIn;
-    QTest::newRow("five precursor codes") << settingsObject(1, QJsonArray{1, 2, 3, 4, 5}, 1) << false
-                                          << "Invalid JSON file: invalid count of precursor codes" << builtIn;
-    QTest::newRow("precursor lane as text") << settingsObject(1, QJsonArray{1, 2, "3", 4}, 1) << false
-                                            << "Invalid JSON file: does not contain valid precursor code" << builtIn;
-    QTest::newRow("empty postcursor array") << settingsObject(1, 1, QJsonArray{}) << false
-                                            << "Invalid JSON file: invalid count of postcursor codes" << builtIn;
-    QTest::newRow("postcursor as boolean") << settingsObject(1, 1, true) << false
-                                           << "Invalid JSON file: does not contain valid post cursor code" << builtIn;
-    QTest::newRow("reclocker missing") << settingsObject(1, 1, 1, QJsonValue::Undefined) << false
-                                       << "Invalid JSON file: does not contain valid reclocker settings array"
-                                       << builtIn;
-    QTest::newRow("reclocker as number") << settingsObject(1, 1, 1, 5) << false
-                                         << "Invalid JSON file: does not contain valid reclocker settings array"
-                                         << builtIn;
-    QTest::newRow("short reclocker keeps the other lanes") << settingsObject(1, 1, 1, QJsonArray{9}) << true
-                                                           << QString()
-                                                           << QList<int>{1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 9, 0, 0, 0};
+    QTest::newRow("codes beyond int clamped") << codes(1e12, -1e12, QJsonArray{1, 2, 3, 4.9}) << true
+        << QString() << QList<int>{INT_MAX, INT_MAX, INT_MAX, INT_MAX, INT_MIN, INT_MIN, INT_MIN, INT_MIN, 1, 2, 3, 4,
+                                   1, 2, 3, 4};
+    QTest::newRow("short reclocker keeps the other lanes") << codes(1, 1, 1, QJsonArray{9}) << true << QString()
+        << QList<int>{1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 9, 0, 0, 0};
+    invalid("three swing codes", codes(QJsonArray{1, 2, 3}, 1, 1), "invalid count of voltage swing codes");
+    invalid("swing code as text", codes("12", 1, 1), "does not contain valid voltage swing code");
+    invalid("swing code missing", codes(QJsonValue::Undefined, 1, 1), "does not contain valid voltage swing code");
+    invalid("five precursor codes", codes(1, QJsonArray{1, 2, 3, 4, 5}, 1), "invalid count of precursor codes");
+    invalid("precursor lane as text", codes(1, QJsonArray{1, 2, "3", 4}, 1), "does not contain valid precursor code");
+    invalid("empty postcursor array", codes(1, 1, QJsonArray{}), "invalid count of postcursor codes");
+    invalid("postcursor as boolean", codes(1, 1, true), "does not contain valid post cursor code");
+    invalid("reclocker missing", codes(1, 1, 1, QJsonValue::Undefined), "does not contain valid reclocker settings array");
+    invalid("reclocker as number", codes(1, 1, 1, 5), "does not contain valid reclocker settings array");
 }
 
 void TestSfpConfigFileHandler::laneCodes()
@@ -302,8 +253,8 @@ void TestSfpConfigFileHandler::boardChoice_data()
 
     QTest::newRow("board's own settings") << "rel_a" << 3 << 3 << "Using configuration for board ID: 3";
     QTest::newRow("default of the module's output") << "rel_a" << 4 << 5 << QString();
-    QTest::newRow("no default for rel_b") << "rel_b" << 4 << 13
-                                          << "No matching board data or config, falling back to internal defaults - ID: 4";
+    QTest::newRow("no default for rel_b")
+        << "rel_b" << 4 << 13 << "No matching board data or config, falling back to internal defaults - ID: 4";
     QTest::newRow("mezzanine when no board is given") << "rel_b" << -2 << 3
                                                       << "Using configuration for board ID: 6";
     QTest::newRow("board 20 unknown") << "rel_b" << 20 << 13 << "BoardId 20 unknown, using 15 for defaults";
@@ -317,10 +268,8 @@ void TestSfpConfigFileHandler::boardChoice()
     QFETCH(int, swing);
     QFETCH(QString, message);
     QJsonObject module = withSdiConfig("IO", io);
-    module.insert("Boards", QJsonObject{{"3", settingsObject(3, 3, 3)},
-                                        {"6", settingsObject(3, 3, 3)},
-                                        {"16", settingsObject(3, 3, 3)},
-                                        {"rel_a_default", settingsObject(5, 5, 5)}});
+    module.insert("Boards", QJsonObject{{"3", codes(3, 3, 3)}, {"6", codes(3, 3, 3)}, {"16", codes(3, 3, 3)},
+                                        {"rel_a_default", codes(5, 5, 5)}});
     SfpConfigFileHandler handler(version(10, 6));
     QVERIFY(handler.parse(fileWith(module)));
     LogCapture capture;
@@ -358,15 +307,7 @@ void TestSfpConfigFileHandler::builtInTables()
     QFETCH(int, mainBoard);
     QFETCH(int, board);
     QFETCH(QList<int>, row);
-    QCOMPARE(sizeof SfpConfigFileHandler::SFP_DEFAULT_CONFIGS_VQ, size_t(1024));
-    QCOMPARE(sizeof SfpConfigFileHandler::SFP_DEFAULT_CONFIGS_VQL, size_t(1024));
-    const SfpConfigFileHandler handler(version(mainBoard));
-    QCOMPARE(flatten(handler.builtInSettings(board)), row);
-    if (board >= 0 && board < 16) {
-        QCOMPARE(tableRow(mainBoard > 63 ? SfpConfigFileHandler::SFP_DEFAULT_CONFIGS_VQL[board]
-                                         : SfpConfigFileHandler::SFP_DEFAULT_CONFIGS_VQ[board]),
-                 row);
-    }
+    QCOMPARE(flatten(SfpConfigFileHandler(version(unsigned(mainBoard))).builtInSettings(board)), row);
 }
 
 void TestSfpConfigFileHandler::missingDirectoryCreatedThenRead()
@@ -379,9 +320,8 @@ void TestSfpConfigFileHandler::missingDirectoryCreatedThenRead()
         SfpConfigFileHandler handler(version(10));
         QVERIFY(handler.load(directory));
         QCOMPARE(handler.supportedSfps().size(), 5);
-        QCOMPARE(capture.count(spdlog::level::info,
-                               QStringLiteral("Directory %1 could not be found. Attempting to create it.").arg(directory)),
-                 1);
+        const QString missing = QStringLiteral("Directory %1 could not be found. Attempting to create it.");
+        QCOMPARE(capture.count(spdlog::level::info, missing.arg(directory)), 1);
         QCOMPARE(capture.count(QStringLiteral("Successfully created directory %1.").arg(directory)), 1);
         QCOMPARE(capture.count(QStringLiteral("Using default supported SFPs list from resources file")), 1);
         QCOMPARE(capture.count(QStringLiteral("Created file %1").arg(file)), 1);
@@ -393,10 +333,7 @@ void TestSfpConfigFileHandler::missingDirectoryCreatedThenRead()
                                        .arg(ENOENT)),
                      1);
     }
-    QFile written(file);
-    QVERIFY(written.open(QIODevice::ReadOnly));
-    QCOMPARE(written.readAll(), resource("supportedSfpConfig.json"));
-    written.close();
+    QCOMPARE(contents(file), contents(":/supportedSfpConfig.json"));
 
     LogCapture capture;
     SfpConfigFileHandler handler(version(10));
@@ -436,8 +373,7 @@ void TestSfpConfigFileHandler::unusableFileFallsBack()
     for (const QString& message : messages)
         QVERIFY2(capture.count(message) == 1, qPrintable(message));
     QCOMPARE(capture.count(QStringLiteral("Using default supported SFPs list from resources file")), 1);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), resource("supportedSfpConfig.json"));
+    QCOMPARE(contents(file.fileName()), contents(":/supportedSfpConfig.json"));
 }
 
 void TestSfpConfigFileHandler::largeMainBoardUsesItsOwnFile()
@@ -456,7 +392,7 @@ void TestSfpConfigFileHandler::largeMainBoardUsesItsOwnFile()
     QVERIFY(sfp != handler.supportedSfps().end());
     SfpBoardSettings settings;
     QVERIFY(handler.boardSettings(*sfp, 0, &settings));
-    QCOMPARE(flatten(settings), tableRow(SfpConfigFileHandler::SFP_DEFAULT_CONFIGS_VQL[0]));
+    QCOMPARE(flatten(settings), (QList<int>{15, 15, 15, 15, 0, 10, 0, 10, 0, 25, 0, 25, 0, 0, 0, 0}));
 }
 
 QTEST_GUILESS_MAIN(TestSfpConfigFileHandler)
