@@ -5,7 +5,6 @@
 
 #include <QtTest>
 
-#include <algorithm>
 #include <sys/mount.h>
 
 namespace {
@@ -17,6 +16,14 @@ bool writeFile(const QString& path, const QByteArray& content)
     QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+QMap<QString, SensorRecord> byLabel(const QList<SensorRecord>& readings)
+{
+    QMap<QString, SensorRecord> records;
+    for (const SensorRecord& record : readings)
+        records.insert(record.label, record);
+    return records;
 }
 
 } // namespace
@@ -112,17 +119,13 @@ void TestHardwareSensors::realLibrary()
         if (::mount("none", "/sys/class", "tmpfs", 0, nullptr) != 0
             || ::mount("none", "/etc/sensors.d", "tmpfs", 0, nullptr) != 0)
             QSKIP(qPrintable(QStringLiteral("cannot mount a tmpfs in the namespace: %1").arg(qt_error_string(errno))));
-        const QString fan = QStringLiteral("/sys/class/hwmon/hwmon0/");
-        const QString fpga = QStringLiteral("/sys/class/hwmon/hwmon1/");
-        QVERIFY(writeFile(fan + "name", "adt7473\n"));
-        QVERIFY(writeFile(fan + "temp1_input", "45000\n"));
-        QVERIFY(writeFile(fan + "temp2_input", "38500\n"));
-        QVERIFY(writeFile(fan + "fan2_input", "0\n"));
-        QVERIFY(writeFile(fan + "fan3_input", "garbage\n"));
-        QVERIFY(writeFile(fan + "in2_input", "3300\n"));
-        QVERIFY(writeFile(fpga + "name", "ultrascale-kintex\n"));
-        QVERIFY(writeFile(fpga + "in9_input", "1650\n"));
-        QVERIFY(writeFile(fpga + "in9_label", "VUSER3\n"));
+        // hwmon0 is the fan controller, hwmon1 the FPGA.
+        const char* const files[][2] = {{"hwmon0/name", "adt7473\n"}, {"hwmon0/temp1_input", "45000\n"},
+            {"hwmon0/temp2_input", "38500\n"}, {"hwmon0/fan2_input", "0\n"}, {"hwmon0/fan3_input", "garbage\n"},
+            {"hwmon0/in2_input", "3300\n"}, {"hwmon1/name", "ultrascale-kintex\n"}, {"hwmon1/in9_input", "1650\n"},
+            {"hwmon1/in9_label", "VUSER3\n"}};
+        for (const auto& file : files)
+            QVERIFY(writeFile(QStringLiteral("/sys/class/hwmon/") + file[0], file[1]));
         QVERIFY(writeFile("/etc/sensors.d/board.conf", "chip \"adt7473-*\"\n    label in2 \"+3.3V\"\n"
                                                         "    label temp2 \"Board Temp\"\n"));
 
@@ -131,25 +134,21 @@ void TestHardwareSensors::realLibrary()
             HardwareSensors sensors(100);
             QCOMPARE(capture.countStartingWith(QStringLiteral("Failed populating sensors:  ")), 1);
             sensors.refresh();
-            QMap<QString, SensorRecord> byLabel;
-            for (const SensorRecord& record : sensors.readings())
-                byLabel.insert(record.label, record);
-            QCOMPARE(byLabel.size(), 29);
-            QCOMPARE(byLabel.value("Left unit temperature (C)").value, 45.0);
-            QCOMPARE(byLabel.value("Center unit temperature (C)").value, 38.5);
-            QCOMPARE(byLabel.value("Fan Controller 3.3V").value, 3.3);
-            QCOMPARE(byLabel.value("FPGA 3.3V").value, 3.3);
-            QCOMPARE(byLabel.value("Left Fan RPM").outOfRangeCount, 1);
-            QCOMPARE(byLabel.value("Centre Fan RPM").outOfRangeCount, 0); // unreadable, never re-read
-            QCOMPARE(byLabel.value("CPU Temperature (C)").outOfRangeCount, 0); // no such chip here
+            const QMap<QString, SensorRecord> records = byLabel(sensors.readings());
+            QCOMPARE(records.size(), 29);
+            QCOMPARE(records.value("Left unit temperature (C)").value, 45.0);
+            QCOMPARE(records.value("Center unit temperature (C)").value, 38.5);
+            QCOMPARE(records.value("Fan Controller 3.3V").value, 3.3);
+            QCOMPARE(records.value("FPGA 3.3V").value, 3.3);
+            QCOMPARE(records.value("Left Fan RPM").outOfRangeCount, 1);
+            QCOMPARE(records.value("Centre Fan RPM").outOfRangeCount, 0); // unreadable, never re-read
+            QCOMPARE(records.value("CPU Temperature (C)").outOfRangeCount, 0); // no such chip here
 
-            QVERIFY(writeFile(fan + "fan2_input", "2400\n"));
+            QVERIFY(writeFile("/sys/class/hwmon/hwmon0/fan2_input", "2400\n"));
             sensors.refresh();
-            const QList<SensorRecord> again = sensors.readings();
-            const auto leftFan = std::find_if(again.begin(), again.end(),
-                                              [](const SensorRecord& record) { return record.label == "Left Fan RPM"; });
-            QCOMPARE(leftFan->value, 2400.0);
-            QCOMPARE(leftFan->outOfRangeCount, 0);
+            const SensorRecord leftFan = byLabel(sensors.readings()).value("Left Fan RPM");
+            QCOMPARE(leftFan.value, 2400.0);
+            QCOMPARE(leftFan.outOfRangeCount, 0);
         }
 
         // libsensors will not start without sysfs at /sys.

@@ -36,7 +36,6 @@ private slots:
     void pwmExportFailure();
     void fpgaVersion_data();
     void fpgaVersion();
-    void fpgaVersionReadsForward();
     void watchdogRequests();
     void watchdogMisuseEndsProcess_data();
     void watchdogMisuseEndsProcess();
@@ -169,23 +168,27 @@ void TestPlatformAbstraction::fpgaVersion_data()
 {
     QTest::addColumn<bool>("driverPresent");
     QTest::addColumn<QByteArray>("driverText");
+    QTest::addColumn<int>("reads");
     QTest::addColumn<QList<quint32>>("expected"); // design id, major, minor, patch, build
 
     const QList<quint32> untouched{90, 91, 92, 93, 94};
-    QTest::newRow("both lines") << true << QByteArray("fpga_version: 1.2.3+45\nfpga_design_id: 7\n")
+    const QByteArray twice = "fpga_version: 1.2.3+4\nfpga_design_id: 5\nfpga_version: 6.7.8+9\nfpga_design_id: 10\n";
+    QTest::newRow("both lines") << true << QByteArray("fpga_version: 1.2.3+45\nfpga_design_id: 7\n") << 1
                                 << QList<quint32>{7, 1, 2, 3, 45};
-    QTest::newRow("driver missing") << false << QByteArray() << untouched;
-    QTest::newRow("empty file") << true << QByteArray() << untouched;
-    QTest::newRow("version cut short") << true << QByteArray("fpga_version: 4.5\nfpga_design_id: 8\n")
+    QTest::newRow("driver missing") << false << QByteArray() << 1 << untouched;
+    QTest::newRow("empty file") << true << QByteArray() << 1 << untouched;
+    QTest::newRow("version cut short") << true << QByteArray("fpga_version: 4.5\nfpga_design_id: 8\n") << 1
                                        << QList<quint32>{8, 4, 5, 93, 94};
-    QTest::newRow("lines swapped") << true << QByteArray("fpga_design_id: 7\nfpga_version: 1.2.3+45\n")
+    QTest::newRow("lines swapped") << true << QByteArray("fpga_design_id: 7\nfpga_version: 1.2.3+45\n") << 1
                                    << untouched;
+    QTest::newRow("second read goes on from the first") << true << twice << 2 << QList<quint32>{10, 6, 7, 8, 9};
 }
 
 void TestPlatformAbstraction::fpgaVersion()
 {
     QFETCH(bool, driverPresent);
     QFETCH(QByteArray, driverText);
+    QFETCH(int, reads);
     QFETCH(QList<quint32>, expected);
     FakeRoot root;
     if (driverPresent)
@@ -193,21 +196,9 @@ void TestPlatformAbstraction::fpgaVersion()
 
     Brevane::VqPlatformAbstraction platform;
     quint32 designId = 90, major = 91, minor = 92, patch = 93, build = 94;
-    QVERIFY(platform.readFpgaVersion(&designId, &major, &minor, &patch, &build));
+    for (int read = 0; read < reads; ++read)
+        QVERIFY(platform.readFpgaVersion(&designId, &major, &minor, &patch, &build));
     QCOMPARE((QList<quint32>{designId, major, minor, patch, build}), expected);
-}
-
-void TestPlatformAbstraction::fpgaVersionReadsForward()
-{
-    FakeRoot root;
-    root.write("/proc/brev_pcie", "fpga_version: 1.2.3+4\nfpga_design_id: 5\nfpga_version: 6.7.8+9\n"
-                                  "fpga_design_id: 10\n");
-    Brevane::VqPlatformAbstraction platform;
-    quint32 values[5] = {};
-    platform.readFpgaVersion(&values[0], &values[1], &values[2], &values[3], &values[4]);
-    platform.readFpgaVersion(&values[0], &values[1], &values[2], &values[3], &values[4]);
-    QCOMPARE((QList<quint32>{values[0], values[1], values[2], values[3], values[4]}),
-             (QList<quint32>{10, 6, 7, 8, 9}));
 }
 
 void TestPlatformAbstraction::watchdogRequests()
