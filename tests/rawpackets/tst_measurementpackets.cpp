@@ -210,47 +210,39 @@ void tst_MeasurementPackets::decodeDamagedPayload_data()
     QTest::addColumn<std::shared_ptr<RawDataPacket>>("expected");
     QTest::addColumn<int>("logLines");
 
+    auto row = [](const char* name, const QByteArray& payload, std::shared_ptr<RawDataPacket> expected,
+                  int logLines = 1) { QTest::newRow(name) << payload << expected << logLines; };
     using Bins = QVector<qint32>;
-    QTest::newRow("caption payload of 7 bytes gives two pairs")
-        << hex("942c01 c142fe 99")
-        << packet<Captions608bytePairsRawDataPacket>(QVector<Captions608bytePairsRawDataPacket::BytePair>{
-               {0x94, 0x2C, true}, {0xC1, 0x42, false}})
-        << 1;
-    QTest::newRow("bins: count larger than the bins that follow keeps those")
-        << hex("00000003 00000005 00000006") << packet<EyeVerticalHistogramData>(Bins{5, 6}) << 1;
-    QTest::newRow("bins: negative count") << hex("ffffffff 00000005") << packet<EyeVerticalHistogramData>(Bins()) << 1;
-    QTest::newRow("bins: largest count") << hex("7fffffff 00000009") << packet<EyeVerticalHistogramData>(Bins{9})
-                                         << 1;
-    QTest::newRow("bins: bytes after the last field are ignored")
-        << hex("00000001 00000009 0102") << packet<EyeVerticalHistogramData>(Bins{9}) << 0;
-    QTest::newRow("meter: largest count with one reading")
-        << hex("00000003 00000001 00000002 7fffffff 00000001 00000002 00000003 00000004 3ff0000000000000")
-        << packet<PpmMetersData>(QVector<MeterReading<float>>{{1, 2, 3, 4, 1.0f}}, 1, 2, 3) << 1;
-    QTest::newRow("meter: header words without a count")
-        << hex("00000003 00000001 00000002") << packet<PhaseMetersData>(QVector<MeterReading<float>>(), 1, 2, 3)
-        << 1;
-    QTest::newRow("meter: double beyond the float range becomes infinity")
-        << hex("00000000 00000000 00000000 00000001 00000000 00000000 00000000 00000000 7fefffffffffffff")
-        << packet<PpmMetersData>(QVector<MeterReading<float>>{{0, 0, 0, 0, std::numeric_limits<float>::infinity()}},
-               0, 0, 0)
-        << 0;
-    QTest::newRow("sample grid: run count beyond the payload drops the row")
-        << hex("00000001") + QByteArray(52, '\0') + hex("7fffffff")
-        << packet<RawSdiSampleGridPacket>(QVector<RawSdiSampleGridPacket::Row>()) << 1;
-    RawSdiJitterSpectrumDataPacket::Values spectrum;
-    spectrum.series1 = {1.0};
-    QTest::newRow("spectrum: huge first count keeps the one double")
-        << hex("10000000 3ff0000000000000") << packet<RawSdiJitterSpectrumDataPacket>(spectrum) << 1;
-    QTest::newRow("ancillary status: negative type-1 count keeps the header bytes")
-        << hex("05 06 ffff 0000") << packet<AncillaryStatusDataPacket>(qint8(5), qint8(6),
-                                           AncillaryStatusDataPacket::Records()) << 1;
-    QTest::newRow("teletext: count of 3 with one line")
-        << hex("03 0007 00") + QByteArray(42, '\0')
-        << packet<TeletextRawDataPacket>(QVector<TeletextRawDataPacket::Line>{{7, false, {}}}) << 1;
-    AudioChannelStatusDataPacket::Values channels{0, 0, {{}}, false};
-    QTest::newRow("channel status: count of 2 with one record")
-        << hex("00000000 00000000 00000002") + QByteArray(52, '\0') + hex("01")
-        << packet<AudioChannelStatusDataPacket>(channels) << 1;
+    using FloatReadings = QVector<MeterReading<float>>;
+    row("caption payload of 7 bytes gives two pairs", hex("942c01 c142fe 99"),
+        packet<Captions608bytePairsRawDataPacket>(
+            QVector<Captions608bytePairsRawDataPacket::BytePair>{{0x94, 0x2C, true}, {0xC1, 0x42, false}}));
+    row("bins: count larger than the bins that follow keeps those", hex("00000003 00000005 00000006"),
+        packet<EyeVerticalHistogramData>(Bins{5, 6}));
+    row("bins: negative count", hex("ffffffff 00000005"), packet<EyeVerticalHistogramData>(Bins()));
+    row("bins: largest count", hex("7fffffff 00000009"), packet<EyeVerticalHistogramData>(Bins{9}));
+    row("bins: bytes after the last field are ignored", hex("00000001 00000009 0102"),
+        packet<EyeVerticalHistogramData>(Bins{9}), 0);
+    row("meter: largest count with one reading",
+        hex("00000003 00000001 00000002 7fffffff 00000001 00000002 00000003 00000004 3ff0000000000000"),
+        packet<PpmMetersData>(FloatReadings{{1, 2, 3, 4, 1.0f}}, 1, 2, 3));
+    row("meter: header words without a count", hex("00000003 00000001 00000002"),
+        packet<PhaseMetersData>(FloatReadings(), 1, 2, 3));
+    row("meter: double beyond the float range becomes infinity",
+        hex("00000000 00000000 00000000 00000001 00000000 00000000 00000000 00000000 7fefffffffffffff"),
+        packet<PpmMetersData>(FloatReadings{{0, 0, 0, 0, std::numeric_limits<float>::infinity()}}, 0, 0, 0), 0);
+    row("sample grid: run count beyond the payload drops the row",
+        hex("00000001") + QByteArray(52, '\0') + hex("7fffffff"),
+        packet<RawSdiSampleGridPacket>(QVector<RawSdiSampleGridPacket::Row>()));
+    row("spectrum: huge first count keeps the one double", hex("10000000 3ff0000000000000"),
+        packet<RawSdiJitterSpectrumDataPacket>(RawSdiJitterSpectrumDataPacket::Values{{1.0}, {}, {}, 0, false, 0}));
+    row("ancillary status: negative type-1 count keeps the header bytes", hex("05 06 ffff 0000"),
+        packet<AncillaryStatusDataPacket>(qint8(5), qint8(6), AncillaryStatusDataPacket::Records()));
+    row("teletext: count of 3 with one line", hex("03 0007 00") + QByteArray(42, '\0'),
+        packet<TeletextRawDataPacket>(QVector<TeletextRawDataPacket::Line>{{7, false, {}}}));
+    row("channel status: count of 2 with one record",
+        hex("00000000 00000000 00000002") + QByteArray(52, '\0') + hex("01"),
+        packet<AudioChannelStatusDataPacket>(AudioChannelStatusDataPacket::Values{0, 0, {{}}, false}));
 }
 
 void tst_MeasurementPackets::decodeDamagedPayload()

@@ -146,20 +146,20 @@ void TestSdiStatusJson::measuredGeometry_data()
     // Total and active: horizontal, vertical (progressive or field 1), vertical field 2.
     QTest::addColumn<QStringList>("counts");
 
-    QTest::newRow("1080p level A") << LaneGeometry{2200, 1125, 0, 1920, 1080, 0, true, false}
-                                   << QStringList{"2200", "1125", "", "1920", "1080", ""};
-    QTest::newRow("1080i fills field 2") << LaneGeometry{2200, 563, 562, 1920, 540, 540, false, false}
-                                         << QStringList{"2200", "563", "562", "1920", "540", "540"};
-    QTest::newRow("level B marks horizontal counts only")
-        << LaneGeometry{2200, 1125, 0, 1920, 1080, 0, true, true}
-        << QStringList{"2200 (B mux)", "1125", "", "1920 (B mux)", "1080", ""};
-    QTest::newRow("interlaced level B") << LaneGeometry{2640, 563, 562, 1920, 540, 540, false, true}
-                                        << QStringList{"2640 (B mux)", "563", "562", "1920 (B mux)", "540", "540"};
-    QTest::newRow("progressive drops measured field 2") << LaneGeometry{2200, 1125, 7, 1920, 1080, 7, true, false}
-                                                        << QStringList{"2200", "1125", "", "1920", "1080", ""};
-    QTest::newRow("largest count has no sign")
-        << LaneGeometry{4294967295u, 0, 2, 4294967295u, 3, 4294967295u, false, false}
-        << QStringList{"4294967295", "0", "2", "4294967295", "3", "4294967295"};
+    auto row = [](const char* name, const LaneGeometry& geometry, const QStringList& counts) {
+        QTest::newRow(name) << geometry << counts;
+    };
+    row("1080p level A", {2200, 1125, 0, 1920, 1080, 0, true, false}, {"2200", "1125", "", "1920", "1080", ""});
+    row("1080i fills field 2", {2200, 563, 562, 1920, 540, 540, false, false},
+        {"2200", "563", "562", "1920", "540", "540"});
+    row("level B marks horizontal counts only", {2200, 1125, 0, 1920, 1080, 0, true, true},
+        {"2200 (B mux)", "1125", "", "1920 (B mux)", "1080", ""});
+    row("interlaced level B", {2640, 563, 562, 1920, 540, 540, false, true},
+        {"2640 (B mux)", "563", "562", "1920 (B mux)", "540", "540"});
+    row("progressive drops measured field 2", {2200, 1125, 7, 1920, 1080, 7, true, false},
+        {"2200", "1125", "", "1920", "1080", ""});
+    row("largest count has no sign", {4294967295u, 0, 2, 4294967295u, 3, 4294967295u, false, false},
+        {"4294967295", "0", "2", "4294967295", "3", "4294967295"});
 }
 
 // Only the six counts and the two geometry flags change.
