@@ -261,21 +261,20 @@ void TestPlatformAbstraction::partitionMap_data()
     QTest::addColumn<QStringList>("partitions"); // "name device size erase size"
     QTest::addColumn<QByteArray>("errors");
 
-    QTest::newRow("example") << MTD_HEADING + "mtd0: 00040000 00010000 \"u-boot\"\n"
-                             << QStringList{"u-boot mtd0 262144 65536"} << QByteArray();
-    QTest::newRow("heading only") << MTD_HEADING << QStringList{} << QByteArray("Failed to get mtp parts\n");
-    QTest::newRow("nothing") << QByteArray() << QStringList{} << QByteArray("Failed to get mtp parts\n");
-    QTest::newRow("heading never parsed") << QByteArray("mtd9: 00000001 00000001 \"heading\"\n"
-                                                       "mtd1: 00020000 00001000 \"env\"\n")
-                                          << QStringList{"env mtd1 131072 4096"} << QByteArray();
-    QTest::newRow("short line skipped") << MTD_HEADING + "mtd0: 00040000 \"u-boot\"\nmtd1: 10 20 \"b\"\n"
-                                        << QStringList{"b mtd1 16 32"}
-                                        << QByteArray("Could not find enough tokens (found: 3 wanted: 4)\n");
-    QTest::newRow("name with a space skipped") << MTD_HEADING + "mtd0: 00040000 00010000 \"spi flash\"\n"
-                                               << QStringList{}
-                                               << QByteArray("Could not find enough tokens (found: 5 wanted: 4)\n");
-    QTest::newRow("blank line reported") << MTD_HEADING + "\n" << QStringList{}
-                                         << QByteArray("Could not find enough tokens (found: 0 wanted: 4)\n");
+    auto row = [](const char* name, const QByteArray& text, const QStringList& partitions, const char* errors = "") {
+        QTest::newRow(name) << text << partitions << QByteArray(errors);
+    };
+    const char* const noParts = "Failed to get mtp parts\n";
+    row("example", MTD_HEADING + "mtd0: 00040000 00010000 \"u-boot\"\n", {"u-boot mtd0 262144 65536"});
+    row("heading only", MTD_HEADING, {}, noParts);
+    row("nothing", QByteArray(), {}, noParts);
+    row("heading never parsed", "mtd9: 00000001 00000001 \"heading\"\nmtd1: 00020000 00001000 \"env\"\n",
+        {"env mtd1 131072 4096"});
+    row("short line skipped", MTD_HEADING + "mtd0: 00040000 \"u-boot\"\nmtd1: 10 20 \"b\"\n", {"b mtd1 16 32"},
+        "Could not find enough tokens (found: 3 wanted: 4)\n");
+    row("name with a space skipped", MTD_HEADING + "mtd0: 00040000 00010000 \"spi flash\"\n", {},
+        "Could not find enough tokens (found: 5 wanted: 4)\n");
+    row("blank line reported", MTD_HEADING + "\n", {}, "Could not find enough tokens (found: 0 wanted: 4)\n");
 }
 
 void TestPlatformAbstraction::partitionMap()
