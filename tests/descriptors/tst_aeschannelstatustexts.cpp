@@ -189,7 +189,8 @@ void tst_AesChannelStatusTexts::field()
     QFETCH(int, crccError);
     QFETCH(QByteArray, field);
     QFETCH(QString, expected);
-    QCOMPARE(allTexts(bytes, statusValid, crccError).value(FIELDS.indexOf(field)), expected);
+    QVERIFY(FIELDS.contains(field));
+    QCOMPARE(allTexts(bytes, statusValid, crccError).at(FIELDS.indexOf(field)), expected);
 }
 
 void tst_AesChannelStatusTexts::inputFromReceivedRecord()
