@@ -74,8 +74,7 @@ public:
         QList<QJsonObject> objects;
         int offset = 0;
         for (;;) {
-            const RawDataPacketHeader header =
-                readHeader(m_received.constData() + offset, m_received.size() - offset);
+            const RawDataPacketHeader header = readHeader(m_received.constData() + offset, m_received.size() - offset);
             if (header.packetType != SerialisableDataPacket::PACKET_TYPE)
                 break;
             const int size = RawDataPacketHeader::SIZE + int(header.payloadLength);
@@ -126,11 +125,8 @@ void TestClientMirrorLoop::localChangesAndServerAnswers()
     const QString clientId = QString::number(QHostAddress(QHostAddress::LocalHost).toIPv4Address())
         + QString::number(loop.peer()->peerPort());
     QCOMPARE(loop.connection.clientIdentifier(), clientId);
-    const QJsonObject expected{{"Class", "DatacorePacket"},
-                               {"ClientID", clientId},
-                               {"PacketID", 0},
-                               {"Path", IGMP_PATH},
-                               {"Datacore", QJsonObject{{IGMP_NAME, QJsonObject{{"data", "3"}}}}}};
+    const QJsonObject expected{{"Class", "DatacorePacket"}, {"ClientID", clientId}, {"PacketID", 0},
+                               {"Path", IGMP_PATH}, {"Datacore", QJsonObject{{IGMP_NAME, QJsonObject{{"data", "3"}}}}}};
     QCOMPARE(loop.received().at(0), expected);
 
     const QJsonArray warning{DatacoreValidStatusMessage(1, 26).toJson()};

@@ -24,8 +24,7 @@ struct RecordingOwner : DatacoreElementPrivateInterface
     int modified = 0;
 };
 
-const QByteArray INVALID_10 =
-    R"({"DatacoreValidStatusMessage":{},"MessageBase":{"identifier":10,"type":2}})";
+const QByteArray INVALID_10 = R"({"DatacoreValidStatusMessage":{},"MessageBase":{"identifier":10,"type":2}})";
 
 // Keeps the reasons it is given, as a mirror of a server datacore does.
 class KeepingDatacore : public DatacoreBase
