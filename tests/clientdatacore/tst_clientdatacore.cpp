@@ -8,9 +8,9 @@
 #include <QtTest>
 
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <functional>
-#include <limits>
 
 using Setter = std::function<void(ClientDatacore&)>;
 Q_DECLARE_METATYPE(Setter)
@@ -119,38 +119,29 @@ void TestClientDatacore::syncWithServer_data()
     QTest::addColumn<QList<int>>("outstandingAfter");
     QTest::addColumn<int>("updates");
 
-    QTest::newRow("two changes get 0 and 1") << QStringList{"set a", "set b"} << QList<int>{0, 1} << QList<int>()
-                                             << 0 << "" << QStringList{"b"} << QList<int>{0, 1} << 2;
-    QTest::newRow("unchanged value takes no identifier")
-        << QStringList{"set a", "set a"} << QList<int>{0} << QList<int>() << 0 << "" << QStringList{"a"}
-        << QList<int>{0} << 1;
-    QTest::newRow("answer to the newest reports the older as lost and applies")
-        << QStringList{"set a", "set b", "answer 1 c"} << QList<int>{0, 1} << QList<int>{2} << 1 << "1"
-        << QStringList{"c"} << QList<int>() << 3;
-    QTest::newRow("answer to the oldest is not applied while a later one is out")
-        << QStringList{"set a", "set b", "answer 0 c", "set d"} << QList<int>{0, 1, 2} << QList<int>() << 0 << "0"
-        << QStringList{"d"} << QList<int>{1, 2} << 3;
-    QTest::newRow("answer to the third oldest reports 3")
-        << QStringList{"set a", "set b", "set c", "answer 2 c"} << QList<int>{0, 1, 2} << QList<int>{3} << 1 << "1"
-        << QStringList{"c"} << QList<int>() << 3;
-    QTest::newRow("identifiers restart at 0 once all are answered")
-        << QStringList{"set a", "answer 0 a", "set b"} << QList<int>{0, 0} << QList<int>() << 1 << "1"
-        << QStringList{"b"} << QList<int>{0} << 2;
-    QTest::newRow("answer with an unknown identifier is ignored")
-        << QStringList{"set a", "answer 5 z"} << QList<int>{0} << QList<int>() << 0 << "0" << QStringList{"a"}
-        << QList<int>{0} << 1;
-    QTest::newRow("answer with nothing outstanding is ignored")
-        << QStringList{"answer 0 z"} << QList<int>() << QList<int>() << 0 << "0" << QStringList() << QList<int>()
-        << 0;
-    QTest::newRow("server change while outstanding applies without in-sync")
-        << QStringList{"set a", "server z"} << QList<int>{0} << QList<int>() << 0 << "1" << QStringList{"z"}
-        << QList<int>{0} << 2;
-    QTest::newRow("server change with nothing outstanding is in sync")
-        << QStringList{"server z", "server z"} << QList<int>() << QList<int>() << 2 << "11" << QStringList{"z"}
-        << QList<int>() << 1;
-    QTest::newRow("own identifier without PacketID is a server change")
-        << QStringList{"set a", "own-without-id z"} << QList<int>{0} << QList<int>() << 0 << "1"
-        << QStringList{"z"} << QList<int>{0} << 2;
+    const auto row = [](const char* name, const QStringList& steps, const QList<int>& identifiers,
+                        const QList<int>& lost, int inSync, const char* results, const QStringList& data,
+                        const QList<int>& outstandingAfter, int updates) {
+        QTest::newRow(name) << steps << identifiers << lost << inSync << QString(results) << data << outstandingAfter
+                            << updates;
+    };
+    row("two changes get 0 and 1", {"set a", "set b"}, {0, 1}, {}, 0, "", {"b"}, {0, 1}, 2);
+    row("unchanged value takes no identifier", {"set a", "set a"}, {0}, {}, 0, "", {"a"}, {0}, 1);
+    row("answer to the newest reports the older as lost and applies", {"set a", "set b", "answer 1 c"}, {0, 1}, {2},
+        1, "1", {"c"}, {}, 3);
+    row("answer to the oldest is not applied while a later one is out", {"set a", "set b", "answer 0 c", "set d"},
+        {0, 1, 2}, {}, 0, "0", {"d"}, {1, 2}, 3);
+    row("answer to the third oldest reports 3", {"set a", "set b", "set c", "answer 2 c"}, {0, 1, 2}, {3}, 1, "1",
+        {"c"}, {}, 3);
+    row("identifiers restart at 0 once all are answered", {"set a", "answer 0 a", "set b"}, {0, 0}, {}, 1, "1", {"b"},
+        {0}, 2);
+    row("answer with an unknown identifier is ignored", {"set a", "answer 5 z"}, {0}, {}, 0, "0", {"a"}, {0}, 1);
+    row("answer with nothing outstanding is ignored", {"answer 0 z"}, {}, {}, 0, "0", {}, {}, 0);
+    row("server change while outstanding applies without in-sync", {"set a", "server z"}, {0}, {}, 0, "1", {"z"}, {0},
+        2);
+    row("server change with nothing outstanding is in sync", {"server z", "server z"}, {}, {}, 2, "11", {"z"}, {}, 1);
+    row("own identifier without PacketID is a server change", {"set a", "own-without-id z"}, {0}, {}, 0, "1", {"z"},
+        {0}, 2);
 }
 
 void TestClientDatacore::syncWithServer()
@@ -206,54 +197,48 @@ void TestClientDatacore::setterTexts_data()
     const auto row = [](const char* name, Setter setter, const QStringList& stored) {
         QTest::newRow(name) << setter << stored;
     };
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    const double infinity = std::numeric_limits<double>::infinity();
-    row("string kept as it is", [](ClientDatacore& d) { d.setDataString(" A b "); }, {" A b "});
-    row("empty string is one item", [](ClientDatacore& d) { d.setDataString(""); }, {""});
-    row("string list", [](ClientDatacore& d) { d.setDataStringList({"x", "", "y"}); }, {"x", "", "y"});
-    row("bool false", [](ClientDatacore& d) { d.setDataBool(false); }, {"false"});
-    row("bool list", [](ClientDatacore& d) { d.setDataBoolList({true, false, true}); }, {"true", "false", "true"});
-    row("int negative", [](ClientDatacore& d) { d.setDataInt(-42); }, {"-42"});
-    row("int list extremes", [](ClientDatacore& d) { d.setDataIntList({INT_MIN, 0, INT_MAX}); },
+    row("string kept as it is", [](auto& d) { d.setDataString(" A b "); }, {" A b "});
+    row("empty string is one item", [](auto& d) { d.setDataString(""); }, {""});
+    row("string list", [](auto& d) { d.setDataStringList({"x", "", "y"}); }, {"x", "", "y"});
+    row("bool false", [](auto& d) { d.setDataBool(false); }, {"false"});
+    row("bool list", [](auto& d) { d.setDataBoolList({true, false, true}); }, {"true", "false", "true"});
+    row("int negative", [](auto& d) { d.setDataInt(-42); }, {"-42"});
+    row("int list extremes", [](auto& d) { d.setDataIntList({INT_MIN, 0, INT_MAX}); },
         {"-2147483648", "0", "2147483647"});
-    row("uint maximum", [](ClientDatacore& d) { d.setDataUint(UINT_MAX); }, {"4294967295"});
-    row("uint list", [](ClientDatacore& d) { d.setDataUintList({7u, 4294967295u}); }, {"7", "4294967295"});
-    row("int16 minimum", [](ClientDatacore& d) { d.setDataInt16(INT16_MIN); }, {"-32768"});
-    row("int32 minimum", [](ClientDatacore& d) { d.setDataInt32(INT32_MIN); }, {"-2147483648"});
-    row("int64 minimum", [](ClientDatacore& d) { d.setDataInt64(INT64_MIN); }, {"-9223372036854775808"});
-    row("int64 maximum", [](ClientDatacore& d) { d.setDataInt64(INT64_MAX); }, {"9223372036854775807"});
-    row("int16 list", [](ClientDatacore& d) { d.setDataInt16List({-1, INT16_MAX}); }, {"-1", "32767"});
-    row("int32 list", [](ClientDatacore& d) { d.setDataInt32List({-5, 5}); }, {"-5", "5"});
-    row("int64 list extremes", [](ClientDatacore& d) { d.setDataInt64List({INT64_MIN, INT64_MAX}); },
+    row("uint maximum", [](auto& d) { d.setDataUint(UINT_MAX); }, {"4294967295"});
+    row("uint list", [](auto& d) { d.setDataUintList({7u, 4294967295u}); }, {"7", "4294967295"});
+    row("int16 minimum", [](auto& d) { d.setDataInt16(INT16_MIN); }, {"-32768"});
+    row("int32 minimum", [](auto& d) { d.setDataInt32(INT32_MIN); }, {"-2147483648"});
+    row("int64 minimum", [](auto& d) { d.setDataInt64(INT64_MIN); }, {"-9223372036854775808"});
+    row("int64 maximum", [](auto& d) { d.setDataInt64(INT64_MAX); }, {"9223372036854775807"});
+    row("int16 list", [](auto& d) { d.setDataInt16List({-1, INT16_MAX}); }, {"-1", "32767"});
+    row("int32 list", [](auto& d) { d.setDataInt32List({-5, 5}); }, {"-5", "5"});
+    row("int64 list extremes", [](auto& d) { d.setDataInt64List({INT64_MIN, INT64_MAX}); },
         {"-9223372036854775808", "9223372036854775807"});
-    row("uint16 maximum", [](ClientDatacore& d) { d.setDataUint16(UINT16_MAX); }, {"65535"});
-    row("uint32 maximum", [](ClientDatacore& d) { d.setDataUint32(UINT32_MAX); }, {"4294967295"});
-    row("uint64 maximum", [](ClientDatacore& d) { d.setDataUint64(UINT64_MAX); }, {"18446744073709551615"});
-    row("uint16 list", [](ClientDatacore& d) { d.setDataUint16List({0, 65535}); }, {"0", "65535"});
-    row("uint32 list", [](ClientDatacore& d) { d.setDataUint32List({1, UINT32_MAX}); }, {"1", "4294967295"});
-    row("uint64 list", [](ClientDatacore& d) { d.setDataUint64List({UINT64_MAX}); }, {"18446744073709551615"});
-    row("float one tenth keeps the float's binary value", [](ClientDatacore& d) { d.setDataFloat(0.1f); },
+    row("uint16 maximum", [](auto& d) { d.setDataUint16(UINT16_MAX); }, {"65535"});
+    row("uint32 maximum", [](auto& d) { d.setDataUint32(UINT32_MAX); }, {"4294967295"});
+    row("uint64 maximum", [](auto& d) { d.setDataUint64(UINT64_MAX); }, {"18446744073709551615"});
+    row("uint16 list", [](auto& d) { d.setDataUint16List({0, 65535}); }, {"0", "65535"});
+    row("uint32 list", [](auto& d) { d.setDataUint32List({1, UINT32_MAX}); }, {"1", "4294967295"});
+    row("uint64 list", [](auto& d) { d.setDataUint64List({UINT64_MAX}); }, {"18446744073709551615"});
+    row("float one tenth keeps the float's binary value", [](auto& d) { d.setDataFloat(0.1f); },
         {"0.10000000149011611938"});
-    row("double one tenth", [](ClientDatacore& d) { d.setDataDouble(0.1); }, {"0.10000000000000000555"});
-    row("double negative", [](ClientDatacore& d) { d.setDataDouble(-2.5); }, {"-2.5"});
-    row("double large uses exponent", [](ClientDatacore& d) { d.setDataDouble(1e300); },
-        {"1.0000000000000000525e+300"});
-    row("double small uses exponent", [](ClientDatacore& d) { d.setDataDouble(1e-7); },
-        {"9.9999999999999995475e-08"});
-    row("double 2^53 in fixed notation", [](ClientDatacore& d) { d.setDataDouble(9007199254740992.0); },
-        {"9007199254740992"});
-    row("double NaN", [nan](ClientDatacore& d) { d.setDataDouble(nan); }, {"nan"});
-    row("float infinities", [infinity](ClientDatacore& d) { d.setDataFloat(float(-infinity)); }, {"-inf"});
-    row("double list with infinity",
-        [infinity](ClientDatacore& d) { d.setDataDoubleList({infinity, 0.25, -0.25}); }, {"inf", "0.25", "-0.25"});
-    row("point", [](ClientDatacore& d) { d.setDataPoint(QPoint(10, -20)); }, {"10,-20"});
-    row("default size", [](ClientDatacore& d) { d.setDataSize(QSize()); }, {"-1,-1"});
-    row("size", [](ClientDatacore& d) { d.setDataSize(QSize(1920, 1080)); }, {"1920,1080"});
-    row("empty string list", [](ClientDatacore& d) { d.setDataStringList({}); }, {});
-    row("empty bool list", [](ClientDatacore& d) { d.setDataBoolList({}); }, {});
-    row("empty int64 list", [](ClientDatacore& d) { d.setDataInt64List({}); }, {});
-    row("empty uint16 list", [](ClientDatacore& d) { d.setDataUint16List({}); }, {});
-    row("empty double list", [](ClientDatacore& d) { d.setDataDoubleList({}); }, {});
+    row("double one tenth", [](auto& d) { d.setDataDouble(0.1); }, {"0.10000000000000000555"});
+    row("double negative", [](auto& d) { d.setDataDouble(-2.5); }, {"-2.5"});
+    row("double large uses exponent", [](auto& d) { d.setDataDouble(1e300); }, {"1.0000000000000000525e+300"});
+    row("double small uses exponent", [](auto& d) { d.setDataDouble(1e-7); }, {"9.9999999999999995475e-08"});
+    row("double 2^53 in fixed notation", [](auto& d) { d.setDataDouble(9007199254740992.0); }, {"9007199254740992"});
+    row("double NaN", [](auto& d) { d.setDataDouble(std::nan("")); }, {"nan"});
+    row("float infinities", [](auto& d) { d.setDataFloat(-HUGE_VALF); }, {"-inf"});
+    row("double list, inf", [](auto& d) { d.setDataDoubleList({HUGE_VAL, 0.25, -0.25}); }, {"inf", "0.25", "-0.25"});
+    row("point", [](auto& d) { d.setDataPoint(QPoint(10, -20)); }, {"10,-20"});
+    row("default size", [](auto& d) { d.setDataSize(QSize()); }, {"-1,-1"});
+    row("size", [](auto& d) { d.setDataSize(QSize(1920, 1080)); }, {"1920,1080"});
+    row("empty string list", [](auto& d) { d.setDataStringList({}); }, {});
+    row("empty bool list", [](auto& d) { d.setDataBoolList({}); }, {});
+    row("empty int64 list", [](auto& d) { d.setDataInt64List({}); }, {});
+    row("empty uint16 list", [](auto& d) { d.setDataUint16List({}); }, {});
+    row("empty double list", [](auto& d) { d.setDataDoubleList({}); }, {});
 }
 
 void TestClientDatacore::setterTexts()
@@ -278,22 +263,19 @@ void TestClientDatacore::validationMessages_data()
     QTest::addColumn<QJsonArray>("invalid");
     QTest::addColumn<QJsonArray>("inactive");
     QTest::addColumn<QStringList>("messages");
-    QTest::addColumn<bool>("active");
 
-    const QJsonArray noReasons;
-    QTest::newRow("none") << noReasons << noReasons << QStringList() << true;
-    QTest::newRow("error prefix") << invalidReasons({{2, 10}}) << noReasons
-                                  << QStringList{"Error: Stored value could not be deserialised into type boolean"}
-                                  << true;
+    const QJsonArray none;
+    QTest::newRow("none") << none << none << QStringList();
+    QTest::newRow("error prefix") << invalidReasons({{2, 10}}) << none
+                                  << QStringList{"Error: Stored value could not be deserialised into type boolean"};
     QTest::newRow("unspecified type has no prefix")
-        << invalidReasons({{3, 21}}) << noReasons << QStringList{"Stored Array has too few items"} << true;
-    QTest::newRow("warning without text is the bare prefix")
-        << invalidReasons({{1, 0}}) << noReasons << QStringList{"Warning: "} << true;
+        << invalidReasons({{3, 21}}) << none << QStringList{"Stored Array has too few items"};
+    QTest::newRow("warning without text is the bare prefix") << invalidReasons({{1, 0}}) << none
+                                                              << QStringList{"Warning: "};
     QTest::newRow("in order, info and unknown type")
-        << invalidReasons({{0, 26}, {7, 2}, {2, 49}}) << noReasons
-        << QStringList{"Info: The stored value is not supported", "Stored integer is Oversized", "Error: "} << true;
-    QTest::newRow("inactive") << noReasons << QJsonArray{DatacoreActiveStatusMessage(2, 1).toJson()}
-                              << QStringList() << false;
+        << invalidReasons({{0, 26}, {7, 2}, {2, 49}}) << none
+        << QStringList{"Info: The stored value is not supported", "Stored integer is Oversized", "Error: "};
+    QTest::newRow("inactive") << none << QJsonArray{DatacoreActiveStatusMessage(2, 1).toJson()} << QStringList();
 }
 
 void TestClientDatacore::validationMessages()
@@ -301,7 +283,6 @@ void TestClientDatacore::validationMessages()
     QFETCH(QJsonArray, invalid);
     QFETCH(QJsonArray, inactive);
     QFETCH(QStringList, messages);
-    QFETCH(bool, active);
 
     ClientDatacore datacore(QStringLiteral("ClientDatacore"), NAME, nullptr, PATH);
     datacore.applyDatacorePacket(DatacorePacket(serverJson(QJsonArray{"1", "2"}), PATH), false);
@@ -313,7 +294,7 @@ void TestClientDatacore::validationMessages()
     QCOMPARE(updated.at(0).at(0).toStringList(), (QStringList{"1", "3"}));
     for (const QList<QVariant>& arguments : updated) {
         QCOMPARE(arguments.at(1).toStringList(), messages);
-        QCOMPARE(arguments.at(2).toBool(), active);
+        QCOMPARE(arguments.at(2).toBool(), inactive.isEmpty());
     }
 }
 
@@ -329,10 +310,10 @@ void TestClientDatacore::joinValidationMessages_data()
                                        << true;
     QTest::newRow("warning only") << QStringList{"Info: a", "Warning: b", ""} << "Info: a\nWarning: b\n" << false
                                   << true;
-    QTest::newRow("prefix must start the message") << QStringList{"Info: Error: x", "error: y"}
-                                                   << "Info: Error: x\nerror: y" << false << false;
-    QTest::newRow("an error is not also a warning") << QStringList{"Error: Warning: x"} << "Error: Warning: x"
-                                                    << true << false;
+    QTest::newRow("prefix must start the message")
+        << QStringList{"Info: Error: x", "error: y"} << "Info: Error: x\nerror: y" << false << false;
+    QTest::newRow("an error is not also a warning") << QStringList{"Error: Warning: x"} << "Error: Warning: x" << true
+                                                    << false;
 }
 
 void TestClientDatacore::joinValidationMessages()

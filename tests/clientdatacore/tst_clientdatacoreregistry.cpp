@@ -3,7 +3,9 @@
 #include "clientdatacorepathindex.h"
 #include "clientdatacorepopulator.h"
 #include "clientdatacoreregistry.h"
+#include "datacorebase.h"
 #include "datacorepacket.h"
+#include "datacorepathradixtreepacket.h"
 #include "logcapture.h"
 #include "networkconnection.h"
 #include "serialisabledatapacketdistributor.h"
@@ -28,9 +30,14 @@ QString twoCores(const QString& path)
     return "ClientDatacoreRegistry: Cannot create two cores for path '" + path + "'.";
 }
 
+QJsonObject json(const QByteArray& text)
+{
+    return QJsonDocument::fromJson(text).object();
+}
+
 SerialisableDataPacket treePacket(const QByteArray& trees)
 {
-    SerialisableDataPacket packet(QJsonDocument::fromJson(trees).object());
+    SerialisableDataPacket packet(json(trees));
     packet.jsonObject().insert(QStringLiteral("Class"), QStringLiteral("DatacorePathRadixTreePacket"));
     return packet;
 }
@@ -47,6 +54,9 @@ class TestClientDatacoreRegistry : public QObject
     Q_OBJECT
 
 private slots:
+    void flatten_data();
+    void flatten();
+    void writtenTree();
     void createDatacores_data();
     void createDatacores();
     void populatedUntilDisconnected();
@@ -62,7 +72,51 @@ private slots:
 
 private:
     NetworkConnection m_connection;
+    ClientDatacoreMonitor m_monitor{&m_connection};
 };
+
+void TestClientDatacoreRegistry::flatten_data()
+{
+    QTest::addColumn<QString>("tree");
+    QTest::addColumn<QStringList>("paths");
+
+    QTest::newRow("root without kids") << R"({"Core":"commandCoreRouter"})" << QStringList{"commandCoreRouter"};
+    QTest::newRow("depth first, each node before its kids, array order")
+        << R"({"Core":"r","Kids":[{"Core":"z","Kids":[{"Core":"y"},{"Core":"x"}]},{"Core":"a"}]})"
+        << QStringList{"r", "r/z", "r/z/y", "r/z/x", "r/a"};
+    QTest::newRow("names joined as they stand") << R"({"Core":" R ","Kids":[{"Core":"a/b"},{"Core":"ä"}]})"
+                                                << QStringList{" R ", " R /a/b", " R /ä"};
+    QTest::newRow("Kids not an array") << R"({"Core":"r","Kids":{"Core":"x"}})" << QStringList{"r"};
+    QTest::newRow("kid not an object") << R"({"Core":"r","Kids":[5,{"Core":"x"}]})" << QStringList{"r", "r/", "r/x"};
+    QTest::newRow("Core not a string") << R"({"Core":7,"Kids":[{"Core":"x"}]})" << QStringList{"", "/x"};
+    QTest::newRow("empty object") << "{}" << QStringList{""};
+}
+
+void TestClientDatacoreRegistry::flatten()
+{
+    QFETCH(QString, tree);
+
+    DatacorePathRadixTreePacket packet;
+    packet.jsonObject().insert(QStringLiteral("StatusTreeObject"), json(tree.toUtf8()));
+    QTEST(flattenPathTree(packet.statusTree()), "paths");
+}
+
+void TestClientDatacoreRegistry::writtenTree()
+{
+    DatacoreBase root(QStringLiteral("commandCoreRouter"), nullptr);
+    DatacoreBase b(QStringLiteral("b"), &root);
+    DatacoreBase a(QStringLiteral("a"), &root);
+    DatacoreBase x(QStringLiteral("x"), &a, QStringLiteral("data is not written"));
+
+    DatacorePathRadixTreePacket packet;
+    packet.setCommandTree(root);
+    packet.setClientId(QStringLiteral("42"));
+    QCOMPARE(QJsonDocument(packet.jsonObject()).toJson(QJsonDocument::Compact),
+             QByteArray(R"({"Class":"DatacorePathRadixTreePacket","ClientId":"42","CommandTreeObject":)"
+                        R"({"Core":"commandCoreRouter","Kids":[{"Core":"a","Kids":[{"Core":"x"}]},{"Core":"b"}]}})"));
+    QCOMPARE(flattenPathTree(packet.commandTree()),
+             (QStringList{"commandCoreRouter", "commandCoreRouter/a", "commandCoreRouter/a/x", "commandCoreRouter/b"}));
+}
 
 void TestClientDatacoreRegistry::createDatacores_data()
 {
@@ -87,10 +141,9 @@ void TestClientDatacoreRegistry::createDatacores()
     QFETCH(QStringList, warnings);
 
     ClientDatacoreRegistry registry(&m_connection);
-    ClientDatacoreMonitor monitor(&m_connection);
     QSignalSpy populated(&registry, &ClientDatacoreRegistry::registryHasBeenPopulated);
     LogCapture capture;
-    registry.createDatacores(paths, &monitor);
+    registry.createDatacores(paths, &m_monitor);
     QCOMPARE(populated.count(), 1);
     QCOMPARE(capture.messages(spdlog::level::warn), warnings);
     QCOMPARE(capture.messages().size(), warnings.size());
@@ -106,15 +159,14 @@ void TestClientDatacoreRegistry::createDatacores()
 void TestClientDatacoreRegistry::populatedUntilDisconnected()
 {
     ClientDatacoreRegistry registry(&m_connection);
-    ClientDatacoreMonitor monitor(&m_connection);
     QSignalSpy cleared(&registry, &ClientDatacoreRegistry::registryHasBeenCleared);
     emit m_connection.disconnectedFromHost();
     QCOMPARE(cleared.count(), 0);
 
-    registry.createDatacores({"r", "r/b", "r/a"}, &monitor);
+    registry.createDatacores({"r", "r/b", "r/a"}, &m_monitor);
     ClientDatacore* first = registry.lookupDatacore("r/a");
     QSignalSpy populated(&registry, &ClientDatacoreRegistry::registryHasBeenPopulated);
-    registry.createDatacores({"r/a", "s"}, &monitor);
+    registry.createDatacores({"r/a", "s"}, &m_monitor);
     QCOMPARE(populated.count(), 0);
     QCOMPARE(registry.paths(), (QStringList{"r", "r/a", "r/b"}));
     QCOMPARE(registry.lookupDatacore("r/a"), first);
@@ -134,7 +186,7 @@ void TestClientDatacoreRegistry::populatedUntilDisconnected()
     emit m_connection.disconnectedFromHost();
     QCOMPARE(cleared.count(), 1);
 
-    registry.createDatacores({"s"}, &monitor);
+    registry.createDatacores({"s"}, &m_monitor);
     QCOMPARE(populated.count(), 1);
     QCOMPARE(registry.paths(), QStringList{"s"});
 }
@@ -142,8 +194,7 @@ void TestClientDatacoreRegistry::populatedUntilDisconnected()
 void TestClientDatacoreRegistry::lookupsAreExactAndCaseSensitive()
 {
     ClientDatacoreRegistry registry(&m_connection);
-    ClientDatacoreMonitor monitor(&m_connection);
-    registry.createDatacores({"root", "root/Unit", "root/Unit/serial"}, &monitor);
+    registry.createDatacores({"root", "root/Unit", "root/Unit/serial"}, &m_monitor);
     QSignalSpy answers(&registry, &ClientDatacoreRegistry::lookupRequestResult);
     const QStringList asked{"root/Unit", "root/unit", "ROOT/Unit", "root/Unit/", "/root/Unit", "Unit", ""};
     for (const QString& path : asked)
@@ -158,11 +209,10 @@ void TestClientDatacoreRegistry::lookupsAreExactAndCaseSensitive()
 void TestClientDatacoreRegistry::largeTreeFoundAndListedInOrder()
 {
     ClientDatacoreRegistry registry(&m_connection);
-    ClientDatacoreMonitor monitor(&m_connection);
     QStringList paths;
     for (int i = 0; i < 20000; ++i)
         paths.append(QStringLiteral("root/node%1/leaf").arg((i * 7919) % 20000));
-    registry.createDatacores(paths, &monitor);
+    registry.createDatacores(paths, &m_monitor);
     QCOMPARE(registry.count(), paths.size());
     for (const QString& path : std::as_const(paths)) {
         const ClientDatacore* datacore = registry.lookupDatacore(path);
@@ -314,8 +364,7 @@ void TestClientDatacoreRegistry::populator()
 void TestClientDatacoreRegistry::changeWithoutConnectionIsDropped()
 {
     ClientDatacoreRegistry registry(&m_connection);
-    ClientDatacoreMonitor monitor(&m_connection);
-    registry.createDatacores({"r/a"}, &monitor);
+    registry.createDatacores({"r/a"}, &m_monitor);
     ClientDatacore* datacore = registry.lookupDatacore("r/a");
     LogCapture capture;
     datacore->setDataString("x");

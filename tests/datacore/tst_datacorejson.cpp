@@ -24,8 +24,7 @@ struct RecordingOwner : DatacoreElementPrivateInterface
     int modified = 0;
 };
 
-const QByteArray INVALID_10 =
-    R"({"DatacoreValidStatusMessage":{},"MessageBase":{"identifier":10,"type":2}})";
+const QByteArray INVALID_10 = R"({"DatacoreValidStatusMessage":{},"MessageBase":{"identifier":10,"type":2}})";
 
 // Keeps the reasons it is given, as a mirror of a server datacore does.
 class KeepingDatacore : public DatacoreBase
@@ -116,26 +115,21 @@ void TestDatacoreJson::dataElementReading_data()
     QTest::addColumn<bool>("changed");
     QTest::addColumn<bool>("zeroSizedLogged");
 
-    const QStringList none;
-    QTest::newRow("null into empty") << none << QByteArray(R"({"data":null})") << none << false << false;
-    QTest::newRow("null empties") << QStringList{"a"} << QByteArray(R"({"data":null})") << none << true << false;
-    QTest::newRow("string into empty logs")
-        << none << QByteArray(R"({"data":"a"})") << QStringList{"a"} << true << true;
-    QTest::newRow("same string") << QStringList{"a"} << QByteArray(R"({"data":"a"})") << QStringList{"a"} << false
-                                 << false;
-    QTest::newRow("string differs in case")
-        << QStringList{"a"} << QByteArray(R"({"data":"A"})") << QStringList{"A"} << true << false;
-    QTest::newRow("number becomes empty string")
-        << QStringList{"a"} << QByteArray(R"({"data":5})") << QStringList{""} << true << false;
-    QTest::newRow("same array") << QStringList{"a", "b"} << QByteArray(R"({"data":["a","b"]})")
-                                << QStringList{"a", "b"} << false << false;
-    QTest::newRow("array reordered") << QStringList{"a", "b"} << QByteArray(R"({"data":["b","a"]})")
-                                     << QStringList{"b", "a"} << true << false;
-    QTest::newRow("array with non-strings") << QStringList{"a"} << QByteArray(R"({"data":["x",1,null]})")
-                                            << QStringList{"x", "", ""} << true << false;
-    QTest::newRow("empty array empties") << QStringList{"a"} << QByteArray(R"({"data":[]})") << none << true << false;
-    QTest::newRow("array into empty does not log")
-        << none << QByteArray(R"({"data":["a"]})") << QStringList{"a"} << true << false;
+    const auto row = [](const char* name, const QStringList& stored, const char* source, const QStringList& result,
+                        bool changed, bool zeroSizedLogged) {
+        QTest::newRow(name) << stored << QByteArray(source) << result << changed << zeroSizedLogged;
+    };
+    row("null into empty", {}, R"({"data":null})", {}, false, false);
+    row("null empties", {"a"}, R"({"data":null})", {}, true, false);
+    row("string into empty logs", {}, R"({"data":"a"})", {"a"}, true, true);
+    row("same string", {"a"}, R"({"data":"a"})", {"a"}, false, false);
+    row("string differs in case", {"a"}, R"({"data":"A"})", {"A"}, true, false);
+    row("number becomes empty string", {"a"}, R"({"data":5})", {""}, true, false);
+    row("same array", {"a", "b"}, R"({"data":["a","b"]})", {"a", "b"}, false, false);
+    row("array reordered", {"a", "b"}, R"({"data":["b","a"]})", {"b", "a"}, true, false);
+    row("array with non-strings", {"a"}, R"({"data":["x",1,null]})", {"x", "", ""}, true, false);
+    row("empty array empties", {"a"}, R"({"data":[]})", {}, true, false);
+    row("array into empty does not log", {}, R"({"data":["a"]})", {"a"}, true, false);
 }
 
 void TestDatacoreJson::dataElementReading()
@@ -206,23 +200,25 @@ void TestDatacoreJson::serialising_data()
     QTest::addColumn<bool>("ok");
     QTest::addColumn<QByteArray>("written");
 
-    const QByteArray rootFull = R"({"root":{"class":"DatacoreBase","data":null,"reasonsForBeingInactive":[],)"
-                                R"("reasonsForBeingInvalid":[)" + INVALID_10 + "]}}";
-    QTest::newRow("full") << "" << false << false << true << rootFull;
-    QTest::newRow("data only") << "" << true << false << true << QByteArray(R"({"root":{"data":null}})");
-    QTest::newRow("recursive data only")
-        << "" << true << true << true
-        << QByteArray(R"({"root":{"a":{"c":{"data":null},"data":"1"},"b":{"data":["x","y"]},"data":null}})");
-    QTest::newRow("child by path") << "a" << false << false << true
-                                   << QByteArray(R"({"a":{"class":"T","data":"1","reasonsForBeingInactive":[],)"
-                                                 R"("reasonsForBeingInvalid":[]}})");
-    QTest::newRow("grandchild by path") << "a/c" << true << false << true << QByteArray(R"({"c":{"data":null}})");
-    QTest::newRow("splits at the first separator, trailing one ends the path")
-        << "a/c/" << true << false << true << QByteArray(R"({"c":{"data":null}})");
-    QTest::newRow("unknown child") << "z" << true << false << false << QByteArray("{}");
-    QTest::newRow("element is not a child") << "data" << true << false << false << QByteArray("{}");
-    QTest::newRow("leading separator") << "/a" << true << false << false << QByteArray("{}");
-    QTest::newRow("own name is not a path") << "root" << true << false << false << QByteArray("{}");
+    const auto row = [](const char* name, const char* path, bool dataOnly, bool recursive, bool ok,
+                        const QByteArray& written) {
+        QTest::newRow(name) << QString(path) << dataOnly << recursive << ok << written;
+    };
+    row("full", "", false, false, true,
+        R"({"root":{"class":"DatacoreBase","data":null,"reasonsForBeingInactive":[],"reasonsForBeingInvalid":[)"
+            + INVALID_10 + "]}}");
+    row("data only", "", true, false, true, R"({"root":{"data":null}})");
+    row("recursive data only", "", true, true, true,
+        R"({"root":{"a":{"c":{"data":null},"data":"1"},"b":{"data":["x","y"]},"data":null}})");
+    row("child by path", "a", false, false, true,
+        R"({"a":{"class":"T","data":"1","reasonsForBeingInactive":[],"reasonsForBeingInvalid":[]}})");
+    row("grandchild by path", "a/c", true, false, true, R"({"c":{"data":null}})");
+    row("splits at the first separator, trailing one ends the path", "a/c/", true, false, true,
+        R"({"c":{"data":null}})");
+    row("unknown child", "z", true, false, false, "{}");
+    row("element is not a child", "data", true, false, false, "{}");
+    row("leading separator", "/a", true, false, false, "{}");
+    row("own name is not a path", "root", true, false, false, "{}");
 }
 
 void TestDatacoreJson::serialising()
@@ -248,37 +244,30 @@ void TestDatacoreJson::deserialising_data()
     QTest::addColumn<QByteArray>("dataAfter");
     QTest::addColumn<int>("rootReasonsAfter");
 
+    const auto row = [](const char* name, const char* path, const char* source, bool dataOnly, bool ok,
+                        const QByteArray& dataAfter, int rootReasonsAfter) {
+        QTest::newRow(name) << QString(path) << QByteArray(source) << dataOnly << ok << dataAfter << rootReasonsAfter;
+    };
     const QByteArray untouched = R"({"root":{"a":{"c":{"data":null},"data":"1"},"b":{"data":["x","y"]},"data":null}})";
-    auto withRoot = [](const char* rootData) {
-        return R"({"root":{"a":{"c":{"data":null},"data":"1"},"b":{"data":["x","y"]},"data":)"
-            + QByteArray(rootData) + "}}";
+    const auto withRoot = [&untouched](const char* rootData) {
+        return QByteArray(untouched).replace(R"("data":null}})", "\"data\":" + QByteArray(rootData) + "}}");
     };
     const QByteArray deep = QByteArray(untouched).replace("null},", "\"deep\"},");
-    QTest::newRow("only data, unknown keys ignored")
-        << "" << QByteArray(R"({"root":{"zz":1,"data":"n","d":{"data":"q"}}})") << false << true << withRoot("\"n\"")
-        << 1;
-    QTest::newRow("class is checked, never replaced")
-        << "a" << QByteArray(R"({"a":{"class":"Other"}})") << false << true << untouched << 1;
-    QTest::newRow("status read without dataOnly")
-        << "" << QByteArray(R"({"root":{"reasonsForBeingInvalid":[]}})") << false << true << untouched << 0;
-    QTest::newRow("status ignored with dataOnly")
-        << "" << QByteArray(R"({"root":{"reasonsForBeingInvalid":[],"data":["p","q"]}})") << true << true
-        << withRoot(R"(["p","q"])") << 1;
-    QTest::newRow("nested children") << "" << QByteArray(R"({"root":{"a":{"c":{"data":"deep"}}}})") << false << true
-                                     << deep << 1;
-    QTest::newRow("grandchild by path") << "a/c" << QByteArray(R"({"c":{"data":"deep"}})") << false << true << deep
-                                        << 1;
-    QTest::newRow("non-object value is an empty object")
-        << "" << QByteArray(R"({"root":7})") << false << true << untouched << 1;
-    QTest::newRow("two keys, one is the name")
-        << "" << QByteArray(R"({"root":{"data":"n"},"x":{}})") << false << false << untouched << 1;
-    QTest::newRow("name missing") << "" << QByteArray(R"({"Root":{"data":"n"}})") << false << false << untouched << 1;
-    QTest::newRow("empty source") << "" << QByteArray("{}") << false << false << untouched << 1;
-    QTest::newRow("unknown child") << "z" << QByteArray(R"({"z":{"data":"n"}})") << false << false << untouched << 1;
-    QTest::newRow("leading separator") << "/a" << QByteArray(R"({"a":{"data":"n"}})") << false << false << untouched
-                                       << 1;
-    QTest::newRow("child path, source named after root")
-        << "a" << QByteArray(R"({"root":{"data":"n"}})") << false << false << untouched << 1;
+    row("only data, unknown keys ignored", "", R"({"root":{"zz":1,"data":"n","d":{"data":"q"}}})", false, true,
+        withRoot("\"n\""), 1);
+    row("class is checked, never replaced", "a", R"({"a":{"class":"Other"}})", false, true, untouched, 1);
+    row("status read without dataOnly", "", R"({"root":{"reasonsForBeingInvalid":[]}})", false, true, untouched, 0);
+    row("status ignored with dataOnly", "", R"({"root":{"reasonsForBeingInvalid":[],"data":["p","q"]}})", true, true,
+        withRoot(R"(["p","q"])"), 1);
+    row("nested children", "", R"({"root":{"a":{"c":{"data":"deep"}}}})", false, true, deep, 1);
+    row("grandchild by path", "a/c", R"({"c":{"data":"deep"}})", false, true, deep, 1);
+    row("non-object value is an empty object", "", R"({"root":7})", false, true, untouched, 1);
+    row("two keys, one is the name", "", R"({"root":{"data":"n"},"x":{}})", false, false, untouched, 1);
+    row("name missing", "", R"({"Root":{"data":"n"}})", false, false, untouched, 1);
+    row("empty source", "", "{}", false, false, untouched, 1);
+    row("unknown child", "z", R"({"z":{"data":"n"}})", false, false, untouched, 1);
+    row("leading separator", "/a", R"({"a":{"data":"n"}})", false, false, untouched, 1);
+    row("child path, source named after root", "a", R"({"root":{"data":"n"}})", false, false, untouched, 1);
 }
 
 void TestDatacoreJson::deserialising()

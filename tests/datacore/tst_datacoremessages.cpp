@@ -53,7 +53,8 @@ void TestDatacoreMessages::texts_data()
         const QByteArray tag = className.toLatin1() + ' ' + QByteArray::number(identifier);
         QTest::newRow(tag.constData()) << className << identifier << QString(text);
     };
-    row(JSON, -1, "");
+    for (int identifier : {-1, 7})
+        row(JSON, identifier, "");
     row(JSON, 0, "Datacore path could not be resolved");
     row(JSON, 1, "Badly formed path");
     row(JSON, 2, "New data class name does not match destination class name");
@@ -61,22 +62,17 @@ void TestDatacoreMessages::texts_data()
     row(JSON, 4, "Path could not be resolved");
     row(JSON, 5, "MessageContentPathDoesNotEndAtDatacoreElementLeafNode");
     row(JSON, 6, "MessageContentJsonDoesNotContainDatacoreElementKey");
-    row(JSON, 7, "");
 
-    row(ACTIVE, -1, "");
-    row(ACTIVE, 0, "");
-    row(ACTIVE, 1, "");
+    for (int identifier : {-1, 0, 1, 6, 7})
+        row(ACTIVE, identifier, "");
     row(ACTIVE, 2, "Command Executor is Busy");
     row(ACTIVE, 3, "There is not currently any need for this datacore, its value is meaningless and probably "
                    "represents data that doesn't exist yet!");
     row(ACTIVE, 4, "Parameter not supported for current video standard");
     row(ACTIVE, 5, "One or more child datacores are invalid.");
-    row(ACTIVE, 6, "");
-    row(ACTIVE, 7, "");
 
-    row(VALID, -1, "");
-    row(VALID, 0, "");
-    row(VALID, 1, "");
+    for (int identifier : {-1, 0, 1, 45, 46, 49, 1000000})
+        row(VALID, identifier, "");
     row(VALID, 2, "Stored integer is Oversized");
     row(VALID, 3, "Stored integer is Undersized");
     row(VALID, 4, "Stored number is Oversized");
@@ -120,12 +116,8 @@ void TestDatacoreMessages::texts_data()
     row(VALID, 42, "Jitter measurement unreliable (L)");
     row(VALID, 43, "2110 Video standard parameters are invalid");
     row(VALID, 44, "Packets per marker bit not stable, 2110-21 will not function correctly");
-    row(VALID, 45, "");
-    row(VALID, 46, "");
     row(VALID, 47, "25G SFPs are not supported on this Vq device");
     row(VALID, 48, "Bouncing box not supported for Level B mapping structure II, III, IV");
-    row(VALID, 49, "");
-    row(VALID, 1000000, "");
 }
 
 void TestDatacoreMessages::texts()

@@ -1,5 +1,6 @@
 #include "incomingframebuffer.h"
 #include "logcapture.h"
+#include "packetfactory.h"
 #include "testframes.h"
 
 #include <QtTest>
@@ -27,6 +28,8 @@ private slots:
     void bufferLimit_data();
     void bufferLimit();
     void corruptLengthKeepsMemoryBounded();
+    void createPacketForEveryTypeId_data();
+    void createPacketForEveryTypeId();
 };
 
 void TestIncomingFrameBuffer::sameFramesWhateverTheSplit()
@@ -64,29 +67,22 @@ void TestIncomingFrameBuffer::frames_data()
     QTest::addColumn<int>("waiting");
     QTest::addColumn<QStringList>("log");
 
-    const QByteArray third = jsonFrame("C", 40);
-    QTest::newRow("two frames and half of a third") << jsonFrame("A") + jsonFrame("B", 7) + third.left(30)
-                                                    << QStringList{"r:A", "r:B"} << 30 << QStringList();
-    QTest::newRow("three bytes of garbage") << QByteArray::fromHex("FFEE00") + jsonFrame("A") << QStringList{"r:A"}
-                                            << 0 << QStringList();
+    const auto row = [](const char* name, const QByteArray& stream, const QStringList& deliveries, int waiting,
+                        const QStringList& log) { QTest::newRow(name) << stream << deliveries << waiting << log; };
+    const quint32 limit = IncomingFrameBuffer::MaxPayloadLength;
+    const QByteArray a = jsonFrame("A");
+    row("two frames and half of a third", a + jsonFrame("B", 7) + jsonFrame("C", 40).left(30), {"r:A", "r:B"}, 30, {});
+    row("three bytes of garbage", QByteArray::fromHex("FFEE00") + a, {"r:A"}, 0, {});
     // 10 13 00 followed by the frame's 10 10 00 00 00: a length of 0x10000000.
-    QTest::newRow("garbage that swallows a header") << QByteArray::fromHex("101300") + jsonFrame("A")
-                                                    << QStringList{"r:A"} << 0
-                                                    << QStringList{corruptLengthMessage(0x10000000)};
-    QTest::newRow("4 GiB length") << frameHeader(0x1013, 0, 0xFFFFFFFF) + jsonFrame("A") << QStringList{"r:A"} << 0
-                                  << QStringList{corruptLengthMessage(0xFFFFFFFF)};
-    QTest::newRow("one byte over the limit") << frameHeader(0x1029, 0, IncomingFrameBuffer::MaxPayloadLength + 1)
-                                             << QStringList() << 7
-                                             << QStringList{corruptLengthMessage(IncomingFrameBuffer::MaxPayloadLength + 1)};
-    QTest::newRow("at the limit waits") << frameHeader(0x1029, 0, IncomingFrameBuffer::MaxPayloadLength)
-                                               + jsonFrame("A")
-                                        << QStringList() << 8 + jsonFrame("A").size() << QStringList();
+    row("garbage that swallows a header", QByteArray::fromHex("101300") + a, {"r:A"}, 0,
+        {corruptLengthMessage(0x10000000)});
+    row("4 GiB length", frameHeader(0x1013, 0, 0xFFFFFFFF) + a, {"r:A"}, 0, {corruptLengthMessage(0xFFFFFFFF)});
+    row("one byte over the limit", frameHeader(0x1029, 0, limit + 1), {}, 7, {corruptLengthMessage(limit + 1)});
+    row("at the limit waits", frameHeader(0x1029, 0, limit) + a, {}, 8 + a.size(), {});
     // Malformed JSON: only decoding would write a parse line.
-    QTest::newRow("sub-type 1 is another key") << rawFrame(0x1010, 1, QByteArray::fromHex("00000001") + "{")
-                                               << QStringList() << 0 << QStringList();
-    QTest::newRow("wanted frame is decoded") << rawFrame(0x1010, 0, QByteArray::fromHex("00000001") + "{")
-                                             << QStringList{"r:"} << 0
-                                             << QStringList{"SerialisablePacket failed to parse packet unterminated object"};
+    row("sub-type 1 is another key", rawFrame(0x1010, 1, QByteArray::fromHex("00000001") + "{"), {}, 0, {});
+    row("wanted frame is decoded", rawFrame(0x1010, 0, QByteArray::fromHex("00000001") + "{"), {"r:"}, 0,
+        {"SerialisablePacket failed to parse packet unterminated object"});
 }
 
 void TestIncomingFrameBuffer::frames()
@@ -151,6 +147,33 @@ void TestIncomingFrameBuffer::corruptLengthKeepsMemoryBounded()
     QCOMPARE(log, QStringList{"r:after"});
     QCOMPARE(capture.messages(spdlog::level::err).size(), notifications + 1);
     QCOMPARE(capture.messages(spdlog::level::err).first(), corruptLengthMessage(0x10101010));
+}
+
+void TestIncomingFrameBuffer::createPacketForEveryTypeId_data()
+{
+    QTest::addColumn<int>("typeId");
+    QTest::addColumn<bool>("built");
+    QTest::newRow("0x100f, below the table") << 0x100f << false;
+    for (int id = 0x1010; id <= 0x1029; ++id)
+        QTest::newRow(qPrintable(QStringLiteral("0x%1").arg(id, 0, 16))) << id << true;
+    QTest::newRow("0x102a, above the table") << 0x102a << false;
+}
+
+void TestIncomingFrameBuffer::createPacketForEveryTypeId()
+{
+    QFETCH(int, typeId);
+    QFETCH(bool, built);
+
+    // createPacket covers the whole type-id table, JSON and measurement alike.
+    // An empty payload: every decoder must cope and the class still answers its id.
+    RawDataPacketHeader header;
+    header.packetType = quint16(typeId);
+    const QByteArray frame = QByteArray::fromHex(QByteArray::number(typeId, 16) + "000000000000");
+    LogCapture capture;
+    const std::shared_ptr<RawDataPacket> packet = createPacket(frame, header);
+    QCOMPARE(bool(packet), built);
+    if (packet)
+        QCOMPARE(int(packet->packetType()), typeId);
 }
 
 QTEST_GUILESS_MAIN(TestIncomingFrameBuffer)

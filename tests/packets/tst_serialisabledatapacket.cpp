@@ -1,10 +1,13 @@
 #include "datacorepacket.h"
 #include "logcapture.h"
+#include "serialisabledatapacketdistributor.h"
 
 #include <QJsonDocument>
 #include <QJsonParseError>
 #include <QtTest>
 
+#include <functional>
+#include <map>
 #include <sstream>
 
 namespace {
@@ -13,6 +16,26 @@ SerialisableDataPacket fromText(const QByteArray& json)
 {
     return SerialisableDataPacket(QJsonDocument::fromJson(json).object());
 }
+
+const QString NO_ACCEPTORS = QStringLiteral("There are no packet acceptors registered for packets of type ");
+const QString REFUSED = QStringLiteral("Could not register packetAcceptor to accept packets of the class ");
+
+struct RecordingAcceptor : SerialisableDataPacketAcceptorInterface
+{
+    RecordingAcceptor(const QString& name, QStringList* deliveries) : name(name), deliveries(deliveries) {}
+    bool canAcceptPacket(QString className) override { return !refused.contains(className); }
+    void acceptPacket(const SerialisableDataPacket& packet) override
+    {
+        deliveries->append(name + ":" + packet.className());
+        if (onAccept)
+            onAccept();
+    }
+
+    QString name;
+    QStringList* deliveries;
+    QStringList refused;
+    std::function<void()> onAccept;
+};
 
 } // namespace
 
@@ -30,6 +53,9 @@ private slots:
     void datacoreGetters_data();
     void datacoreGetters();
     void logArgumentIsIndentedJson();
+    void dispatch_data();
+    void dispatch();
+    void registrationDuringDispatchWaitsForTheNextPacket();
 };
 
 void TestSerialisableDataPacket::writtenBytesAreExact()
@@ -105,16 +131,16 @@ void TestSerialisableDataPacket::extract_data()
     QTest::addColumn<bool>("arrayOk");
     QTest::addColumn<QStringList>("classNames");
 
-    QTest::newRow("object with a class") << QByteArray(R"({"k":{"Class":"C","v":1}})") << true << false
-                                         << QStringList();
-    QTest::newRow("class is a number") << QByteArray(R"({"k":{"Class":3}})") << false << false << QStringList();
-    QTest::newRow("class is empty") << QByteArray(R"({"k":{"Class":""}})") << false << false << QStringList();
-    QTest::newRow("key missing") << QByteArray(R"({"K":{"Class":"C"}})") << false << false << QStringList();
-    QTest::newRow("A, 5, empty class, B") << QByteArray(R"({"k":[{"Class":"A"},5,{"Class":""},{"Class":"B"}]})")
-                                          << false << false << QStringList{"A", "B"};
-    QTest::newRow("all good") << QByteArray(R"({"k":[{"Class":"B"},{"Class":"A"}]})") << false << true
-                              << QStringList{"B", "A"};
-    QTest::newRow("empty array") << QByteArray(R"({"k":[]})") << false << true << QStringList();
+    const auto row = [](const char* name, const char* parent, bool packetOk, bool arrayOk, const QStringList& names) {
+        QTest::newRow(name) << QByteArray(parent) << packetOk << arrayOk << names;
+    };
+    row("object with a class", R"({"k":{"Class":"C","v":1}})", true, false, {});
+    row("class is a number", R"({"k":{"Class":3}})", false, false, {});
+    row("class is empty", R"({"k":{"Class":""}})", false, false, {});
+    row("key missing", R"({"K":{"Class":"C"}})", false, false, {});
+    row("A, 5, empty class, B", R"({"k":[{"Class":"A"},5,{"Class":""},{"Class":"B"}]})", false, false, {"A", "B"});
+    row("all good", R"({"k":[{"Class":"B"},{"Class":"A"}]})", false, true, {"B", "A"});
+    row("empty array", R"({"k":[]})", false, true, {});
 }
 
 void TestSerialisableDataPacket::extract()
@@ -179,6 +205,75 @@ void TestSerialisableDataPacket::logArgumentIsIndentedJson()
     std::ostringstream stream;
     stream << packet;
     QCOMPARE(QByteArray::fromStdString(stream.str()), indented);
+}
+
+void TestSerialisableDataPacket::dispatch_data()
+{
+    // "acceptor:class" registers, "acceptor:!class" is refused by the acceptor,
+    // "null:class" passes a null pointer; a null packet class means no "Class".
+    QTest::addColumn<QStringList>("registrations");
+    QTest::addColumn<QString>("packetClass");
+    QTest::addColumn<QStringList>("deliveries");
+    QTest::addColumn<QStringList>("log");
+
+    const auto row = [](const char* name, const QStringList& registrations, const QString& packetClass,
+                        const QStringList& deliveries, const QStringList& log) {
+        QTest::newRow(name) << registrations << packetClass << deliveries << log;
+    };
+    row("registration order", {"b:X", "a:X"}, "X", {"b:X", "a:X"}, {});
+    row("same acceptor twice", {"a:X", "b:X", "a:X"}, "X", {"a:X", "b:X", "a:X"}, {});
+    row("case-sensitive names", {"a:x", "b:Y"}, "X", {}, {NO_ACCEPTORS + "X"});
+    row("refusal logged, not registered", {"a:!X", "b:X"}, "X", {"b:X"}, {REFUSED + "X"});
+    row("packet without class", {"a:X"}, QString(), {}, {NO_ACCEPTORS});
+    row("acceptor of the empty name", {"a:"}, QString(), {"a:"}, {});
+    row("null acceptor ignored", {"null:X"}, "X", {}, {NO_ACCEPTORS + "X"});
+}
+
+void TestSerialisableDataPacket::dispatch()
+{
+    QFETCH(QStringList, registrations);
+    QFETCH(QString, packetClass);
+    QStringList deliveries;
+    std::map<QString, RecordingAcceptor> acceptors;
+    LogCapture capture;
+    {
+        SerialisableDataPacketDistributor distributor;
+        for (const QString& registration : registrations) {
+            const QString name = registration.section(':', 0, 0);
+            QString className = registration.section(':', 1);
+            RecordingAcceptor* acceptor =
+                name == "null" ? nullptr : &acceptors.try_emplace(name, name, &deliveries).first->second;
+            if (className.startsWith('!'))
+                acceptor->refused.append(className.remove(0, 1));
+            distributor.registerPacketAcceptor(acceptor, std::deque<QString>{className});
+        }
+        QJsonObject object{{"Payload", 1}};
+        if (!packetClass.isNull())
+            object.insert("Class", packetClass);
+        // Through the registry, as a received frame arrives.
+        const auto receivers = RawDataPacketReceiverInterfaceBase::registry.values(0x1010);
+        QCOMPARE(receivers.size(), 1);
+        receivers.first()->receivePacket(std::make_shared<SerialisableDataPacket>(object));
+        distributor.receiveTypedPacket(nullptr);
+    }
+    QVERIFY(!RawDataPacketReceiverInterfaceBase::registry.contains(0x1010));
+    QTEST(deliveries, "deliveries");
+    QTEST(capture.messages(spdlog::level::info), "log");
+}
+
+void TestSerialisableDataPacket::registrationDuringDispatchWaitsForTheNextPacket()
+{
+    QStringList deliveries;
+    RecordingAcceptor first("first", &deliveries);
+    RecordingAcceptor late("late", &deliveries);
+    SerialisableDataPacketDistributor distributor;
+    first.onAccept = [&] { distributor.registerPacketAcceptor(&late, "X"); };
+    distributor.registerPacketAcceptor(&first, "X");
+    distributor.acceptPacket(SerialisableDataPacket(QStringLiteral("X")));
+    QCOMPARE(deliveries, QStringList{"first:X"});
+    first.onAccept = nullptr;
+    distributor.acceptPacket(SerialisableDataPacket(QStringLiteral("X")));
+    QCOMPARE(deliveries, (QStringList{"first:X", "first:X", "late:X"}));
 }
 
 QTEST_GUILESS_MAIN(TestSerialisableDataPacket)
