@@ -28,17 +28,11 @@ const QString ALARM_PATH = QStringLiteral("statusCoreRouter/alarm");
 
 const char TREE[] = R"({
     "configCoreRouter": { "unit": { "name": { "data": "studio" }, "levels": { "data": ["-18", "-20"] } } },
-    "statusCoreRouter": {
-        "alarm": {
-            "data": "on",
-            "reasonsForBeingInvalid":
-                [ { "MessageBase": { "type": 2, "identifier": 10 }, "DatacoreValidStatusMessage": {} } ],
-            "reasonsForBeingInactive":
-                [ { "MessageBase": { "type": 1, "identifier": 1 }, "DatacoreActiveStatusMessage": {} } ]
-        }
-    },
-    "commandCoreRouter": {},
-    "persistentConfigCoreRouter": {}
+    "statusCoreRouter": { "alarm": { "data": "on",
+        "reasonsForBeingInvalid": [{ "MessageBase": { "type": 2, "identifier": 10 }, "DatacoreValidStatusMessage": {}}],
+        "reasonsForBeingInactive": [{ "MessageBase": { "type": 1, "identifier": 1 }, "DatacoreActiveStatusMessage": {}}]
+    } },
+    "commandCoreRouter": {}, "persistentConfigCoreRouter": {}
 })";
 
 const QString SET_LINE = QStringLiteral("Set datacore, waiting for out of sync");
