@@ -47,9 +47,7 @@ void sendSession(QTcpSocket* socket, const QString& serial)
 {
     writePacket(treePacket(), socket);
     writePacket(valuePacket(QStringLiteral("statusCoreRouter/licenseStatus/serialNumber"), serial), socket);
-    writePacket(valuePacket(QStringLiteral("configCoreRouter/systemController/brevEth0IgmpMaxVersion"),
-                            QStringLiteral("2")),
-                socket);
+    writePacket(valuePacket(QStringLiteral("configCoreRouter/systemController/brevEth0IgmpMaxVersion"), "2"), socket);
     socket->flush();
 }
 
