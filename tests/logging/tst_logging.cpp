@@ -58,8 +58,7 @@ class TestLogging : public QObject
 private slots:
     void standardOutputLines_data();
     void standardOutputLines();
-    void secondInitialiseChangesNothing();
-    void shutdownEmptiesRegistry();
+    void secondInitialiseChangesNothingAndShutdownEmptiesRegistry();
     void thresholdDropsDebug();
     void qtArguments_data();
     void qtArguments();
@@ -98,7 +97,7 @@ void TestLogging::standardOutputLines()
                           prefix + "[I]> " + NON_ASCII, prefix + "[I]> syslog 100% %s", QString()}));
 }
 
-void TestLogging::secondInitialiseChangesNothing()
+void TestLogging::secondInitialiseChangesNothingAndShutdownEmptiesRegistry()
 {
     QVERIFY(initialiseLogging(false, std::string()));
     const auto first = spdlog::get(VQ_LOGGER_NAME);
@@ -110,12 +109,7 @@ void TestLogging::secondInitialiseChangesNothing()
     QCOMPARE(spdlog::get(VQ_LOGGER_NAME), first);
     QCOMPARE(first->sinks(), sinks);
     QCOMPARE(first->level(), spdlog::level::info);
-    shutdownLogging();
-}
 
-void TestLogging::shutdownEmptiesRegistry()
-{
-    QVERIFY(initialiseLogging(false, std::string()));
     shutdownLogging();
     QVERIFY(!spdlog::get(VQ_LOGGER_NAME));
     // Writing with no logger registered is skipped, not a crash.
