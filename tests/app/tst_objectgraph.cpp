@@ -15,37 +15,27 @@
 
 namespace {
 
-// The three datacores the dummy client needs, under their routers.
-struct ServerTrees
+// The routers with the three datacores the dummy client needs.
+DatacorePathRadixTreePacket treePacket()
 {
     std::vector<std::unique_ptr<DatacoreBase>> datacores;
-    DatacoreBase* add(const QString& name, DatacoreBase* parent)
-    {
-        datacores.push_back(std::make_unique<DatacoreBase>(name, parent));
+    const auto add = [&](const char* name, DatacoreBase* parent) {
+        datacores.push_back(std::make_unique<DatacoreBase>(QString::fromLatin1(name), parent));
         return datacores.back().get();
-    }
-
-    ServerTrees()
-    {
-        DatacoreBase* config = add(QStringLiteral("configCoreRouter"), nullptr);
-        add(QStringLiteral("brevEth0IgmpMaxVersion"), add(QStringLiteral("systemController"), config));
-        DatacoreBase* status = add(QStringLiteral("statusCoreRouter"), nullptr);
-        add(QStringLiteral("serialNumber"), add(QStringLiteral("licenseStatus"), status));
-        DatacoreBase* command = add(QStringLiteral("commandCoreRouter"), nullptr);
-        add(QStringLiteral("executorCommander"), command);
-        add(QStringLiteral("persistentConfigCoreRouter"), nullptr);
-    }
-
-    DatacorePathRadixTreePacket treePacket() const
-    {
-        DatacorePathRadixTreePacket packet;
-        packet.setConfigTree(*datacores[0]);
-        packet.setStatusTree(*datacores[3]);
-        packet.setCommandTree(*datacores[6]);
-        packet.setPersistentConfigTree(*datacores[8]);
-        return packet;
-    }
-};
+    };
+    DatacorePathRadixTreePacket packet;
+    DatacoreBase* config = add("configCoreRouter", nullptr);
+    add("brevEth0IgmpMaxVersion", add("systemController", config));
+    packet.setConfigTree(*config);
+    DatacoreBase* status = add("statusCoreRouter", nullptr);
+    add("serialNumber", add("licenseStatus", status));
+    packet.setStatusTree(*status);
+    DatacoreBase* command = add("commandCoreRouter", nullptr);
+    add("executorCommander", command);
+    packet.setCommandTree(*command);
+    packet.setPersistentConfigTree(*add("persistentConfigCoreRouter", nullptr));
+    return packet;
+}
 
 DatacorePacket valuePacket(const QString& path, const QString& value)
 {
@@ -55,11 +45,9 @@ DatacorePacket valuePacket(const QString& path, const QString& value)
 
 void sendSession(QTcpSocket* socket, const QString& serial)
 {
-    writePacket(ServerTrees().treePacket(), socket);
+    writePacket(treePacket(), socket);
     writePacket(valuePacket(QStringLiteral("statusCoreRouter/licenseStatus/serialNumber"), serial), socket);
-    writePacket(valuePacket(QStringLiteral("configCoreRouter/systemController/brevEth0IgmpMaxVersion"),
-                            QStringLiteral("2")),
-                socket);
+    writePacket(valuePacket(QStringLiteral("configCoreRouter/systemController/brevEth0IgmpMaxVersion"), "2"), socket);
     socket->flush();
 }
 

@@ -28,17 +28,11 @@ const QString ALARM_PATH = QStringLiteral("statusCoreRouter/alarm");
 
 const char TREE[] = R"({
     "configCoreRouter": { "unit": { "name": { "data": "studio" }, "levels": { "data": ["-18", "-20"] } } },
-    "statusCoreRouter": {
-        "alarm": {
-            "data": "on",
-            "reasonsForBeingInvalid":
-                [ { "MessageBase": { "type": 2, "identifier": 10 }, "DatacoreValidStatusMessage": {} } ],
-            "reasonsForBeingInactive":
-                [ { "MessageBase": { "type": 1, "identifier": 1 }, "DatacoreActiveStatusMessage": {} } ]
-        }
-    },
-    "commandCoreRouter": {},
-    "persistentConfigCoreRouter": {}
+    "statusCoreRouter": { "alarm": { "data": "on",
+        "reasonsForBeingInvalid": [{ "MessageBase": { "type": 2, "identifier": 10 }, "DatacoreValidStatusMessage": {}}],
+        "reasonsForBeingInactive": [{ "MessageBase": { "type": 1, "identifier": 1 }, "DatacoreActiveStatusMessage": {}}]
+    } },
+    "commandCoreRouter": {}, "persistentConfigCoreRouter": {}
 })";
 
 const QString SET_LINE = QStringLiteral("Set datacore, waiting for out of sync");
@@ -195,7 +189,10 @@ private slots:
 
 private:
     // Runs job on its own thread while this thread keeps the event loop going.
-    bool runOnManipulatorThread(const ManipulatorThread::Job& job, int timeoutMs = 10000);
+    bool runOnManipulatorThread(const ManipulatorThread::Job& job, int timeoutMs = 10000)
+    {
+        return ManipulatorThread(m_mirror->registry(), job).waitForFinished(timeoutMs);
+    }
 
     std::unique_ptr<LoopbackServer> m_server;
     std::unique_ptr<Mirror> m_mirror;
@@ -214,12 +211,6 @@ void TestClientDatacoreManipulator::cleanup()
 {
     m_mirror.reset();
     m_server.reset();
-}
-
-bool TestClientDatacoreManipulator::runOnManipulatorThread(const ManipulatorThread::Job& job, int timeoutMs)
-{
-    ManipulatorThread thread(m_mirror->registry(), job);
-    return thread.waitForFinished(timeoutMs);
 }
 
 void TestClientDatacoreManipulator::read_data()

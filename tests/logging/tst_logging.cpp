@@ -42,14 +42,11 @@ int runChild(const QByteArray& mode)
     return 0;
 }
 
-QProcess* startChild(const QByteArray& mode, QObject* parent)
+void setChildMode(QProcess* process, const char* mode)
 {
-    auto* process = new QProcess(parent);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QLatin1String(CHILD_MODE_VARIABLE), QString::fromLatin1(mode));
+    environment.insert(QLatin1String(CHILD_MODE_VARIABLE), QLatin1String(mode));
     process->setProcessEnvironment(environment);
-    ProgramLauncher::start(*process, QCoreApplication::applicationFilePath());
-    return process;
 }
 
 } // namespace
@@ -59,50 +56,48 @@ class TestLogging : public QObject
     Q_OBJECT
 
 private slots:
+    void standardOutputLines_data();
     void standardOutputLines();
-    void standardOutputOff();
-    void secondInitialiseChangesNothing();
-    void shutdownEmptiesRegistry();
+    void secondInitialiseChangesNothingAndShutdownEmptiesRegistry();
     void thresholdDropsDebug();
     void qtArguments_data();
     void qtArguments();
     void systemLog();
 };
 
+void TestLogging::standardOutputLines_data()
+{
+    QTest::addColumn<QByteArray>("mode");
+    QTest::newRow("to standard output") << QByteArray("stdout");
+    QTest::newRow("system log only") << QByteArray("syslog");
+}
+
 void TestLogging::standardOutputLines()
 {
-    QProcess* child = startChild("stdout", this);
-    QVERIFY(child->waitForFinished(10000));
-    QCOMPARE(child->exitCode(), 0);
+    QFETCH(QByteArray, mode);
+    QProcess child;
+    setChildMode(&child, mode.constData());
+    ProgramLauncher::start(child, QCoreApplication::applicationFilePath());
+    QVERIFY(child.waitForFinished(10000));
+    QCOMPARE(child.exitCode(), 0);
+    const QByteArray output = child.readAllStandardOutput();
+    if (mode == "syslog") {
+        QCOMPARE(output, QByteArray());
+        return;
+    }
 
-    const QString stderrText = QString::fromUtf8(child->readAllStandardError());
+    const QString stderrText = QString::fromUtf8(child.readAllStandardError());
     const QRegularExpressionMatch tidMatch = QRegularExpression(QStringLiteral("tid=(\\d+)")).match(stderrText);
     QVERIFY2(tidMatch.hasMatch(), qPrintable(stderrText));
     const QString prefix = QStringLiteral("[%1][tid:%2]")
                                .arg(QDate::currentDate().toString(QStringLiteral("yy/MM/dd")), tidMatch.captured(1));
-
-    const QByteArray output = child->readAllStandardOutput();
-    QVERIFY(output.endsWith('\n'));
-    const QStringList lines = QString::fromUtf8(output).split(QLatin1Char('\n'));
-    QCOMPARE(lines.size(), 6); // five messages and the empty rest after the last line feed
-    QCOMPARE(lines.at(0), prefix + QStringLiteral("[I]> Connected"));
-    QCOMPARE(lines.at(1), prefix + QStringLiteral("[E]> Boom 42"));
-    QCOMPARE(lines.at(2), prefix + QStringLiteral("[W]> ") + LONG_MESSAGE);
-    QCOMPARE(lines.at(3), prefix + QStringLiteral("[I]> ") + NON_ASCII);
-    QVERIFY(output.contains(NON_ASCII.toUtf8()));
-    QCOMPARE(lines.at(4), prefix + QStringLiteral("[I]> syslog 100% %s"));
-    QVERIFY(!output.contains("hidden debug"));
+    // Five messages, the debug one not among them, each ended by a line feed.
+    QCOMPARE(QString::fromUtf8(output).split(QLatin1Char('\n')),
+             (QStringList{prefix + "[I]> Connected", prefix + "[E]> Boom 42", prefix + "[W]> " + LONG_MESSAGE,
+                          prefix + "[I]> " + NON_ASCII, prefix + "[I]> syslog 100% %s", QString()}));
 }
 
-void TestLogging::standardOutputOff()
-{
-    QProcess* child = startChild("syslog", this);
-    QVERIFY(child->waitForFinished(10000));
-    QCOMPARE(child->exitCode(), 0);
-    QCOMPARE(child->readAllStandardOutput(), QByteArray());
-}
-
-void TestLogging::secondInitialiseChangesNothing()
+void TestLogging::secondInitialiseChangesNothingAndShutdownEmptiesRegistry()
 {
     QVERIFY(initialiseLogging(false, std::string()));
     const auto first = spdlog::get(VQ_LOGGER_NAME);
@@ -114,12 +109,7 @@ void TestLogging::secondInitialiseChangesNothing()
     QCOMPARE(spdlog::get(VQ_LOGGER_NAME), first);
     QCOMPARE(first->sinks(), sinks);
     QCOMPARE(first->level(), spdlog::level::info);
-    shutdownLogging();
-}
 
-void TestLogging::shutdownEmptiesRegistry()
-{
-    QVERIFY(initialiseLogging(false, std::string()));
     shutdownLogging();
     QVERIFY(!spdlog::get(VQ_LOGGER_NAME));
     // Writing with no logger registered is skipped, not a crash.
@@ -144,12 +134,10 @@ void TestLogging::qtArguments_data()
         VqLog::info(fmt::runtime(pattern), argument);
         return capture.messages().value(0);
     };
-    QTest::newRow("QStringList joined without separator")
-        << format(QStringList{QStringLiteral("a"), QStringLiteral("b")}) << QStringLiteral("ab");
+    QTest::newRow("QStringList joined without separator") << format(QStringList{"a", "b"}) << QStringLiteral("ab");
     QTest::newRow("empty QStringList") << format(QStringList()) << QString();
     QTest::newRow("QString as UTF-8") << format(NON_ASCII) << NON_ASCII;
-    QTest::newRow("width and alignment apply to QString")
-        << format(QStringLiteral("ab"), "[{:>4}]") << QStringLiteral("[  ab]");
+    QTest::newRow("width and alignment apply to QString") << format(QString("ab"), "[{:>4}]") << QString("[  ab]");
     QTest::newRow("null QString") << format(QString()) << QString();
 }
 
@@ -191,13 +179,9 @@ void TestLogging::systemLog()
         "shift 2\n"
         "exec \"$@\"\n");
     QProcess child;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QLatin1String(CHILD_MODE_VARIABLE), QStringLiteral("syslog"));
-    child.setProcessEnvironment(environment);
-    child.start(QStringLiteral("unshare"),
-                QStringList{QStringLiteral("-m"), QStringLiteral("sh"), QStringLiteral("-c"), script, QStringLiteral("sh"),
-                            directory.path(), QString::fromLocal8Bit(socketPath)}
-                    + ProgramLauncher::command(QCoreApplication::applicationFilePath()));
+    setChildMode(&child, "syslog");
+    child.start(QStringLiteral("unshare"), QStringList{"-m", "sh", "-c", script, "sh", directory.path(), socketPath}
+                                               + ProgramLauncher::command(QCoreApplication::applicationFilePath()));
     QVERIFY(child.waitForFinished(10000));
     if (child.exitCode() != 0) {
         ::close(fd);
@@ -218,17 +202,15 @@ void TestLogging::systemLog()
     }
     ::close(fd);
 
-    QCOMPARE(datagrams.size(), 5);
-    const QString tag = QFileInfo(QCoreApplication::applicationFilePath()).fileName() + QStringLiteral(": ");
     // Priority = facility LOG_USER (8) + level; the text is bare, without our line prefix.
-    QVERIFY2(datagrams.at(0).startsWith(QStringLiteral("<14>")), qPrintable(datagrams.at(0)));
-    QVERIFY2(datagrams.at(0).endsWith(tag + QStringLiteral("Connected")), qPrintable(datagrams.at(0)));
-    QVERIFY(datagrams.at(1).startsWith(QStringLiteral("<11>")));
-    QVERIFY(datagrams.at(1).endsWith(tag + QStringLiteral("Boom 42")));
-    QVERIFY(datagrams.at(2).startsWith(QStringLiteral("<12>")));
-    QVERIFY(datagrams.at(2).endsWith(LONG_MESSAGE));
-    QVERIFY(datagrams.at(3).endsWith(NON_ASCII));
-    QVERIFY(datagrams.at(4).endsWith(QStringLiteral("syslog 100% %s")));
+    const QString tag = QFileInfo(QCoreApplication::applicationFilePath()).fileName() + QStringLiteral(": ");
+    const QStringList expected{"<14>" + tag + "Connected", "<11>" + tag + "Boom 42", "<12>" + tag + LONG_MESSAGE,
+                               "<14>" + tag + NON_ASCII, "<14>" + tag + "syslog 100% %s"};
+    QCOMPARE(datagrams.size(), expected.size());
+    for (int i = 0; i < expected.size(); ++i) {
+        QVERIFY2(datagrams.at(i).startsWith(expected.at(i).left(4)) && datagrams.at(i).endsWith(expected.at(i).mid(4)),
+                 qPrintable(datagrams.at(i)));
+    }
 }
 
 int main(int argc, char** argv)

@@ -3,8 +3,10 @@
 #include "programlauncher.h"
 
 #include <QFile>
-#include <QTest>
 #include <QRegularExpression>
+#include <QTest>
+
+#include <algorithm>
 
 ProcessRunner::ProcessRunner(const QString& program, QObject* parent)
     : QObject(parent)
@@ -28,6 +30,11 @@ bool ProcessRunner::start(const QStringList& arguments)
     m_clock.start();
     ProgramLauncher::start(m_process, m_program, arguments);
     return m_process.waitForStarted(5000);
+}
+
+bool ProcessRunner::startListening(const QStringList& arguments)
+{
+    return start(arguments) && waitForMessageStartingWith(QStringLiteral("vq_simserver listening on"));
 }
 
 void ProcessRunner::stop()
@@ -56,29 +63,16 @@ void ProcessRunner::readLines()
 
 int ProcessRunner::countMessage(const QString& message) const
 {
-    int count = 0;
-    for (const QString& line : m_lines) {
-        if (logMessage(line) == message)
-            ++count;
-    }
-    return count;
-}
-
-int ProcessRunner::countMessagesStartingWith(const QString& prefix) const
-{
-    int count = 0;
-    for (const QString& line : m_lines) {
-        if (logMessage(line).startsWith(prefix))
-            ++count;
-    }
-    return count;
+    return int(std::count_if(m_lines.cbegin(), m_lines.cend(),
+                             [&](const QString& line) { return logMessage(line) == message; }));
 }
 
 bool ProcessRunner::waitForMessageStartingWith(const QString& prefix, int timeoutMs)
 {
     QElapsedTimer timer;
     timer.start();
-    while (countMessagesStartingWith(prefix) == 0) {
+    const auto starts = [&](const QString& line) { return logMessage(line).startsWith(prefix); };
+    while (std::none_of(m_lines.cbegin(), m_lines.cend(), starts)) {
         if (!isRunning() || timer.elapsed() > timeoutMs)
             return false;
         QTest::qWait(20);

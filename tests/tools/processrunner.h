@@ -16,6 +16,8 @@ public:
     ~ProcessRunner() override;
 
     bool start(const QStringList& arguments = QStringList());
+    // start() for vq_simserver, then waits until it listens.
+    bool startListening(const QStringList& arguments = QStringList());
     // SIGTERM, then SIGKILL if it is still there after two seconds.
     void stop();
     bool isRunning() const { return m_process.state() == QProcess::Running; }
@@ -25,11 +27,9 @@ public:
     QStringList lines() const { return m_lines; }
     // Lines whose text after the "]> " of the log prefix equals message.
     int countMessage(const QString& message) const;
-    int countMessagesStartingWith(const QString& prefix) const;
     // Keeps the event loop going until a message starts with prefix; false
     // when the program ends or timeoutMs pass first.
     bool waitForMessageStartingWith(const QString& prefix, int timeoutMs = 10000);
-    bool waitForListening() { return waitForMessageStartingWith(QStringLiteral("vq_simserver listening on")); }
     // Milliseconds since start() when the message first appeared, or -1.
     qint64 firstSeenMs(const QString& message) const;
     // Resident memory in KiB, from /proc.

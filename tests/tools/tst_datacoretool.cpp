@@ -10,10 +10,10 @@
 #include <QtTest>
 
 #include <csignal>
-#include <memory>
 
 namespace {
 
+const QString TOOL = QStringLiteral(VQ_DATACORE_PATH);
 const QString IGMP_PATH = QStringLiteral("configCoreRouter/systemController/brevEth0IgmpMaxVersion");
 const QString HOST_NAME_PATH = QStringLiteral("configCoreRouter/systemController/hostName");
 const QString CHANNELS_PATH = QStringLiteral("configCoreRouter/generator/audioTone/channelsEnabled");
@@ -23,9 +23,7 @@ const QString NOT_SUPPORTED = QStringLiteral("Error: The stored value is not sup
 const QString UNANSWERED_PATH = QStringLiteral("configCoreRouter/unanswered/level");
 
 // No periodic traffic: values stay as the tree describes them.
-const QStringList QUIET = {QStringLiteral("--status-rate"), QStringLiteral("0"), QStringLiteral("--event-rate"),
-                           QStringLiteral("0"), QStringLiteral("--preset-rate"), QStringLiteral("0"),
-                           QStringLiteral("--measurement-rate"), QStringLiteral("0")};
+const QStringList QUIET = {"--status-rate", "0", "--event-rate", "0", "--preset-rate", "0", "--measurement-rate", "0"};
 
 enum Status { Ok = 0, Differences = 1, Usage = 2, NoConnection = 3, ConnectionLost = 4, TimedOut = 5, UnknownPath = 6,
               ValueRefused = 7, NotConfirmed = 8 };
@@ -72,43 +70,41 @@ private slots:
     void commands();
     void jsonAndTextDumpsReadBackAlike();
     void diffAgainstSavedDump();
-    void watchSeesChangeBySecondClient();
-    void interruptedWatchEndsNormally();
+    void watchEndsAfterItsCountOrWhenInterrupted();
 
 private:
     bool startServer(const QStringList& arguments = QUIET);
-    ToolRun runTool(const QStringList& arguments, int timeoutMs = 20000) const;
-    QStringList toolArguments(const QStringList& arguments) const;
+    ToolRun runTool(const QStringList& arguments) const;
+    // "--port" with the server's port, then arguments: for the server and the tool alike.
+    QStringList withPort(const QStringList& arguments) const;
 
-    std::unique_ptr<ProcessRunner> m_server;
+    ProcessRunner m_server{QStringLiteral(VQ_SIMSERVER_PATH)};
     quint16 m_port = 0;
 };
 
 bool TestDatacoreTool::startServer(const QStringList& arguments)
 {
     m_port = freePort();
-    m_server = std::make_unique<ProcessRunner>(QStringLiteral(VQ_SIMSERVER_PATH));
-    return m_server->start(QStringList{QStringLiteral("--port"), QString::number(m_port)} + arguments)
-        && m_server->waitForListening();
+    return m_server.startListening(withPort(arguments));
 }
 
 void TestDatacoreTool::cleanup()
 {
-    m_server.reset();
+    m_server.stop();
 }
 
-QStringList TestDatacoreTool::toolArguments(const QStringList& arguments) const
+QStringList TestDatacoreTool::withPort(const QStringList& arguments) const
 {
     return QStringList{QStringLiteral("--port"), QString::number(m_port)} + arguments;
 }
 
-ToolRun TestDatacoreTool::runTool(const QStringList& arguments, int timeoutMs) const
+ToolRun TestDatacoreTool::runTool(const QStringList& arguments) const
 {
     QProcess tool;
-    ProgramLauncher::start(tool, QStringLiteral(VQ_DATACORE_PATH), toolArguments(arguments));
+    ProgramLauncher::start(tool, TOOL, withPort(arguments));
     ToolRun run;
     // The server must keep being served meanwhile: it is a process, not this loop.
-    if (!tool.waitForFinished(timeoutMs)) {
+    if (!tool.waitForFinished(20000)) {
         tool.kill();
         tool.waitForFinished();
         return run;
@@ -128,6 +124,7 @@ void TestDatacoreTool::commands_data()
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<QString>("errorPart");
 
+    const QStringList none;
     QTest::newRow("list a subtree")
         << QUIET << QStringList{"list", "configCoreRouter/systemController"} << int(Ok)
         << QStringList{"configCoreRouter/systemController", "configCoreRouter/systemController/brevEth0IgmpMaxVersion",
@@ -135,37 +132,37 @@ void TestDatacoreTool::commands_data()
                        "configCoreRouter/systemController/ntpEnabled",
                        "configCoreRouter/systemController/ntpServerAddress",
                        "configCoreRouter/systemController/timeZone"}
-        << QString();
-    QTest::newRow("start of a name is no subtree") << QUIET << QStringList{"list", "configCoreRouter/system"}
-                                                   << int(UnknownPath) << QStringList() << QString("no datacore");
-    QTest::newRow("unknown command") << QUIET << QStringList{"lsit"} << int(Usage) << QStringList() << QString("lsit");
+        << "";
+    QTest::newRow("start of a name is no subtree")
+        << QUIET << QStringList{"list", "configCoreRouter/system"} << int(UnknownPath) << none << "no datacore";
+    QTest::newRow("unknown command") << QUIET << QStringList{"lsit"} << int(Usage) << none << "lsit";
     QTest::newRow("get, one path unknown")
         << QUIET << QStringList{"get", HOST_NAME_PATH, "statusCoreRouter/none", CHANNELS_PATH} << int(UnknownPath)
         << QStringList{HOST_NAME_PATH + R"( = "vq-unit-01")", CHANNELS_PATH + R"( = ["true","true","false","false"])"}
-        << QString("vq_datacore: no datacore statusCoreRouter/none\n");
+        << "vq_datacore: no datacore statusCoreRouter/none\n";
     QTest::newRow("set, confirmed") << QUIET << QStringList{"set", IGMP_PATH, "2"} << int(Ok)
-                                    << QStringList{IGMP_PATH + R"( = "2")"} << QString();
+                                    << QStringList{IGMP_PATH + R"( = "2")"} << "";
     QTest::newRow("set the value already held") << QUIET << QStringList{"set", HOST_NAME_PATH, "vq-unit-01"} << int(Ok)
-                                                << QStringList{HOST_NAME_PATH + R"( = "vq-unit-01")"} << QString();
+                                                << QStringList{HOST_NAME_PATH + R"( = "vq-unit-01")"} << "";
     QTest::newRow("set a list of values") << QUIET << QStringList{"set", CHANNELS_PATH, "false", "true"} << int(Ok)
-                                          << QStringList{CHANNELS_PATH + R"( = ["false","true"])"} << QString();
+                                          << QStringList{CHANNELS_PATH + R"( = ["false","true"])"} << "";
     QTest::newRow("set a value starting with a dash")
         << QUIET << QStringList{"set", "configCoreRouter/generator/audioTone/levelDbfs", "-20"} << int(Ok)
-        << QStringList{R"(configCoreRouter/generator/audioTone/levelDbfs = "-20")"} << QString();
+        << QStringList{R"(configCoreRouter/generator/audioTone/levelDbfs = "-20")"} << "";
     QTest::newRow("set refused, old value kept")
         << QUIET << QStringList{"set", IGMP_PATH, "7"} << int(ValueRefused)
-        << QStringList{IGMP_PATH + R"( = "3")", "    ! " + NOT_SUPPORTED} << QString("refused the value");
+        << QStringList{IGMP_PATH + R"( = "3")", "    ! " + NOT_SUPPORTED} << "refused the value";
     QTest::newRow("set without confirmation")
         << QUIET + QStringList{"--tree", QFINDTESTDATA("data/unanswered.json")}
-        << QStringList{"set", UNANSWERED_PATH, "2"} << int(NotConfirmed) << QStringList() << QString("did not confirm");
-    QTest::newRow("no connection") << QStringList() << QStringList{"set", IGMP_PATH, "2"} << int(NoConnection)
-                                   << QStringList() << QString("cannot connect");
-    QTest::newRow("time-out before the tree") << QStringList{"--pause-before-tree", "5000"}
-                                              << QStringList{"-t", "1", "list"} << int(TimedOut) << QStringList()
-                                              << QString("within 1 s");
+        << QStringList{"set", UNANSWERED_PATH, "2"} << int(NotConfirmed) << none << "did not confirm";
+    QTest::newRow("no connection")
+        << QStringList() << QStringList{"set", IGMP_PATH, "2"} << int(NoConnection) << none << "cannot connect";
+    QTest::newRow("time-out before the tree")
+        << QStringList{"--pause-before-tree", "5000"} << QStringList{"-t", "1", "list"} << int(TimedOut) << none
+        << "within 1 s";
     QTest::newRow("connection lost before the tree")
         << QStringList{"--pause-before-tree", "5000", "--drop-after", "1"} << QStringList{"get", HOST_NAME_PATH}
-        << int(ConnectionLost) << QStringList() << QString("lost");
+        << int(ConnectionLost) << none << "lost";
 }
 
 void TestDatacoreTool::commands()
@@ -235,37 +232,34 @@ void TestDatacoreTool::diffAgainstSavedDump()
     QCOMPARE(runTool({"diff", directory.path() + QStringLiteral("/missing.txt")}).status, int(Usage));
 }
 
-void TestDatacoreTool::watchSeesChangeBySecondClient()
+void TestDatacoreTool::watchEndsAfterItsCountOrWhenInterrupted()
 {
     QVERIFY(startServer());
-    RunningTool watcher;
-    ProgramLauncher::start(watcher.process, QStringLiteral(VQ_DATACORE_PATH),
-                           toolArguments({"--json", "--count", "1", "watch", HOST_NAME_PATH, IGMP_PATH}));
-    QTRY_VERIFY_WITH_TIMEOUT(watcher.hasWritten("watching 2 datacore(s)"), 10000);
+    RunningTool counted;
+    RunningTool interrupted;
+    ProgramLauncher::start(counted.process, TOOL,
+                           withPort({"--json", "--count", "1", "watch", HOST_NAME_PATH, IGMP_PATH}));
+    ProgramLauncher::start(interrupted.process, TOOL, withPort({"watch", HOST_NAME_PATH}));
+    QTRY_VERIFY_WITH_TIMEOUT(counted.hasWritten("watching 2 datacore(s)"), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(interrupted.hasWritten("watching 1 datacore(s)"), 10000);
 
+    // A change by a second client is the one change the counted watch waits for.
     QCOMPARE(runTool({"set", HOST_NAME_PATH, "from-another-client"}).status, int(Ok));
-    QVERIFY(watcher.process.waitForFinished(10000));
-    QCOMPARE(watcher.process.exitCode(), int(Ok));
-    const QByteArray line = watcher.process.readAllStandardOutput().trimmed();
+    QVERIFY(counted.process.waitForFinished(10000));
+    QCOMPARE(counted.process.exitCode(), int(Ok));
+    const QByteArray line = counted.process.readAllStandardOutput().trimmed();
     const QJsonObject object = QJsonDocument::fromJson(line).object();
     QCOMPARE(object.value("path").toString(), HOST_NAME_PATH);
     QCOMPARE(object.value("data").toArray(), QJsonArray{"from-another-client"});
     QDateTime time = QDateTime::fromString(object.value("time").toString(), "yyyy-MM-dd'T'HH:mm:ss.zzz'Z'");
     time.setTimeSpec(Qt::UTC);
     QVERIFY2(qAbs(time.secsTo(QDateTime::currentDateTimeUtc())) < 60, line.constData());
-}
 
-void TestDatacoreTool::interruptedWatchEndsNormally()
-{
-    QVERIFY(startServer());
-    RunningTool watcher;
-    ProgramLauncher::start(watcher.process, QStringLiteral(VQ_DATACORE_PATH), toolArguments({"watch", HOST_NAME_PATH}));
-    QTRY_VERIFY_WITH_TIMEOUT(watcher.hasWritten("watching 1 datacore(s)"), 10000);
-    QVERIFY(watcher.process.processId() > 0);
-    ::kill(pid_t(watcher.process.processId()), SIGINT);
-    QVERIFY(watcher.process.waitForFinished(5000));
-    QCOMPARE(watcher.process.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(watcher.process.exitCode(), int(Ok));
+    QVERIFY(interrupted.process.processId() > 0);
+    ::kill(pid_t(interrupted.process.processId()), SIGINT);
+    QVERIFY(interrupted.process.waitForFinished(5000));
+    QCOMPARE(interrupted.process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(interrupted.process.exitCode(), int(Ok));
 }
 
 QTEST_GUILESS_MAIN(TestDatacoreTool)

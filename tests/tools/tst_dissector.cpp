@@ -32,13 +32,20 @@ constexpr quint16 SERVER_PORT = 29440;
 constexpr quint16 FIRST_CLIENT_PORT = 40000;
 const QString LUA_SCRIPT = QStringLiteral(VQ_DISSECTOR_PATH);
 // Present in the output of any row means the dissector broke down.
-const QStringList FAULT_FIELDS{QStringLiteral("vq.dissector_fault"), QStringLiteral("_ws.lua.error"),
-                               QStringLiteral("_ws.malformed.dissector_bug")};
+const QStringList FAULT_FIELDS{"vq.dissector_fault", "_ws.lua.error", "_ws.malformed.dissector_bug"};
+const QString HOST_NAME_PATH = QStringLiteral("configCoreRouter/systemController/hostName");
 
 QByteArray frameOf(const RawDataPacket& packet)
 {
     const QByteArray payload = packet.payloadBytes();
     return headerBytes(packet, payload) + payload;
+}
+
+// A client's change of the host name, as packet 7.
+QByteArray hostNameChange(const QString& clientId, const char* hostName)
+{
+    const QJsonObject datacore{{"hostName", QJsonObject{{"data", hostName}}}};
+    return frameOf(DatacorePacket(clientId, 7, datacore, HOST_NAME_PATH));
 }
 
 QByteArray rawFrame(quint16 type, quint16 subType, const QByteArray& payload)
@@ -122,11 +129,8 @@ struct CraftedStream
 
 std::vector<CraftedStream> craftedStreams()
 {
-    const QByteArray change = frameOf(DatacorePacket(QStringLiteral("213070643350000"), 7,
-        QJsonObject{{"hostName", QJsonObject{{"data", "vq-1"}}}},
-        QStringLiteral("configCoreRouter/systemController/hostName")));
-    const QStringList changeFields{"vq.json.class=DatacorePacket",
-                                   "vq.json.path=configCoreRouter/systemController/hostName",
+    const QByteArray change = hostNameChange(QStringLiteral("213070643350000"), "vq-1");
+    const QStringList changeFields{"vq.json.class=DatacorePacket", "vq.json.path=" + HOST_NAME_PATH,
                                    "vq.json.clientid=213070643350000", "vq.json.packetid=7", "vq.json.datacore=hostName"};
     const QByteArray sync = jsonFrame(R"({"Class":"ClientServerDatacoreSyncCompletePacket"})");
     const QByteArray histogram = frameOf(EyeWindowedVerticalHistogramData({5, -6, 7}));
@@ -210,15 +214,13 @@ std::vector<CraftedStream> craftedStreams()
     };
 }
 
-QByteArray runProcess(const QStringList& command, int timeoutMs, bool* ok, const QString& home = QString())
+// Standard output of command, run with home as its HOME.
+QByteArray runProcess(const QStringList& command, int timeoutMs, bool* ok, const QString& home)
 {
     QProcess process;
-    process.setProcessChannelMode(QProcess::SeparateChannels);
-    if (!home.isEmpty()) {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("HOME"), home);
-        process.setProcessEnvironment(environment);
-    }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), home);
+    process.setProcessEnvironment(environment);
     process.start(command.first(), command.mid(1));
     *ok = process.waitForFinished(timeoutMs) && process.exitStatus() == QProcess::NormalExit
         && process.exitCode() == 0;
@@ -274,11 +276,8 @@ private:
 
 QVector<QStringList> TestDissector::dissect(const QString& capture, const QStringList& fields)
 {
-    QStringList command = m_tshark;
-    command << QStringLiteral("-n") << QStringLiteral("-2") << QStringLiteral("-r") << capture
-            << QStringLiteral("-X") << QStringLiteral("lua_script:") + LUA_SCRIPT << QStringLiteral("-T")
-            << QStringLiteral("fields") << QStringLiteral("-E") << QStringLiteral("occurrence=a") << QStringLiteral("-E")
-            << QStringLiteral("aggregator=|");
+    QStringList command = m_tshark + QStringList{"-n", "-2", "-r", capture, "-X", "lua_script:" + LUA_SCRIPT, "-T",
+                                                 "fields", "-E", "occurrence=a", "-E", "aggregator=|"};
     for (const QString& field : fields)
         command << QStringLiteral("-e") << field;
     bool ok = false;
@@ -303,17 +302,13 @@ void TestDissector::initTestCase()
 
     // As root, tshark loads -X lua_script only where the global init.lua sets
     // run_user_scripts_when_superuser; elsewhere it is run as user nobody.
-    QList<QStringList> candidates{{QStringLiteral("tshark")}};
-    if (::geteuid() == 0 && !QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty()) {
-        candidates.append({QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                           QStringLiteral("--clear-groups"), QStringLiteral("tshark")});
-    }
+    QList<QStringList> candidates{{"tshark"}};
+    if (::geteuid() == 0 && !QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+        candidates.append({"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "tshark"});
     for (const QStringList& candidate : candidates) {
         bool ok = false;
         const QByteArray protocols = runProcess(
-            candidate + QStringList{QStringLiteral("-G"), QStringLiteral("protocols"), QStringLiteral("-X"),
-                                    QStringLiteral("lua_script:") + LUA_SCRIPT},
-            60000, &ok, m_dir.path());
+            candidate + QStringList{"-G", "protocols", "-X", "lua_script:" + LUA_SCRIPT}, 60000, &ok, m_dir.path());
         if (ok && protocols.contains("\tVQ\tvq\n")) {
             m_tshark = candidate;
             break;
@@ -327,7 +322,7 @@ void TestDissector::initTestCase()
     // Every crafted stream on its own client port, all dissected in one run.
     m_streams = ::craftedStreams();
     std::vector<Segment> segments;
-    m_craftedFields = QStringList{QStringLiteral("tcp.dstport")} + FAULT_FIELDS;
+    m_craftedFields = QStringList{"tcp.dstport"} + FAULT_FIELDS;
     for (std::size_t i = 0; i < m_streams.size(); ++i) {
         for (const QByteArray& bytes : m_streams[i].segments)
             segments.push_back({quint16(FIRST_CLIENT_PORT + i), m_streams[i].serverPort, true, bytes});
@@ -336,7 +331,7 @@ void TestDissector::initTestCase()
                 m_craftedFields.append(expectation.section('=', 0, 0));
         }
     }
-    QFile capture(m_dir.path() + QStringLiteral("/crafted.pcap"));
+    QFile capture(m_dir.path() + "/crafted.pcap");
     QVERIFY(capture.open(QIODevice::WriteOnly));
     capture.write(pcapOf(segments));
     capture.close();
@@ -374,10 +369,9 @@ void TestDissector::craftedStreams()
 
 void TestDissector::liveSession()
 {
-    const QString captureFile = m_dir.path() + QStringLiteral("/live.pcapng");
+    const QString captureFile = m_dir.path() + "/live.pcapng";
     ProcessRunner dumpcap(QStringLiteral("dumpcap"));
-    QVERIFY(dumpcap.start({QStringLiteral("-q"), QStringLiteral("-i"), QStringLiteral("lo"), QStringLiteral("-f"),
-                           QStringLiteral("tcp port 29440"), QStringLiteral("-w"), captureFile}));
+    QVERIFY(dumpcap.start({"-q", "-i", "lo", "-f", "tcp port 29440", "-w", captureFile}));
     // The file gets its header once the capture runs.
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(captureFile).size() > 0 || !dumpcap.isRunning(), 10000);
     if (!dumpcap.isRunning()) {
@@ -385,14 +379,11 @@ void TestDissector::liveSession()
                                         "capabilities").arg(dumpcap.process().exitCode())));
     }
 
-    const QString recordFile = m_dir.path() + QStringLiteral("/live.vqrec");
+    const QString recordFile = m_dir.path() + "/live.vqrec";
     ProcessRunner server(QStringLiteral(VQ_SIMSERVER_PATH));
     // Enough datacores that the path tree spans several TCP segments.
-    QVERIFY(server.start({QStringLiteral("--synthetic"), QStringLiteral("2000"), QStringLiteral("--garbage"),
-                          QStringLiteral("--corrupt-length"), QStringLiteral("--measurement-rate"), QStringLiteral("20"),
-                          QStringLiteral("--event-rate"), QStringLiteral("5"), QStringLiteral("--drop-after"),
-                          QStringLiteral("4"), QStringLiteral("--record"), recordFile}));
-    QVERIFY(server.waitForListening());
+    QVERIFY(server.startListening({"--synthetic", "2000", "--garbage", "--corrupt-length", "--measurement-rate", "20",
+                                   "--event-rate", "5", "--drop-after", "4", "--record", recordFile}));
     int datacores = 0;
     for (const QString& line : server.lines()) {
         if (logMessage(line).startsWith(QStringLiteral("vq_simserver listening on")))
@@ -407,9 +398,7 @@ void TestDissector::liveSession()
     changer.connectToHost(QHostAddress::LocalHost, SERVER_PORT);
     QVERIFY(changer.waitForConnected(5000));
     const QString changerId = endpointIdentifier(changer.localAddress(), changer.localPort());
-    changer.write(frameOf(DatacorePacket(changerId, 7,
-                                         QJsonObject{{"hostName", QJsonObject{{"data", "bench-7"}}}},
-                                         QStringLiteral("configCoreRouter/systemController/hostName"))));
+    changer.write(hostNameChange(changerId, "bench-7"));
     QByteArray received;
     QTRY_VERIFY_WITH_TIMEOUT((received += changer.readAll()).contains("\"ClientID\":\"" + changerId.toUtf8()), 10000);
     QTRY_VERIFY_WITH_TIMEOUT(client.countMessage(QStringLiteral("QAbstractSocket::RemoteHostClosedError")) == 1,

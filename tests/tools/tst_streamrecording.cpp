@@ -65,20 +65,17 @@ void TestStreamRecording::refusesDamagedRecording_data()
     QTest::addColumn<QByteArray>("contents");
     QTest::addColumn<QString>("error");
 
-    QTest::newRow("odd number of hex digits") << QByteArray("VQREC 1\n0.1 abc\n")
-                                              << "line 2: bytes must be an even number of hex digits";
-    QTest::newRow("no space") << QByteArray("VQREC 1\n0.1\n")
-                              << "line 2: expected a time in seconds, a space, then hex bytes or close";
-    QTest::newRow("negative time") << QByteArray("VQREC 1\n-1.0 00\n")
-                                   << "line 2: expected a time in seconds, a space, then hex bytes or close";
-    QTest::newRow("seven decimals") << QByteArray("VQREC 1\n0.0000001 00\n")
-                                    << "line 2: expected a time in seconds, a space, then hex bytes or close";
-    QTest::newRow("more than ten digits of seconds") << QByteArray("VQREC 1\n99999999999 00\n")
-        << "line 2: expected a time in seconds, a space, then hex bytes or close";
-    QTest::newRow("time goes backwards") << QByteArray("VQREC 1\n2.0 00\n1.999999 00\n")
-                                         << "line 3: time goes backwards";
-    QTest::newRow("bytes after close") << QByteArray("VQREC 1\n1.0 close\n2.0 00\n")
-                                       << "line 3: nothing may follow close";
+    const QString syntax = QStringLiteral("line 2: expected a time in seconds, a space, then hex bytes or close");
+    QTest::newRow("odd number of hex digits")
+        << QByteArray("VQREC 1\n0.1 abc\n") << "line 2: bytes must be an even number of hex digits";
+    QTest::newRow("no space") << QByteArray("VQREC 1\n0.1\n") << syntax;
+    QTest::newRow("negative time") << QByteArray("VQREC 1\n-1.0 00\n") << syntax;
+    QTest::newRow("seven decimals") << QByteArray("VQREC 1\n0.0000001 00\n") << syntax;
+    QTest::newRow("more than ten digits of seconds") << QByteArray("VQREC 1\n99999999999 00\n") << syntax;
+    QTest::newRow("time goes backwards")
+        << QByteArray("VQREC 1\n2.0 00\n1.999999 00\n") << "line 3: time goes backwards";
+    QTest::newRow("bytes after close")
+        << QByteArray("VQREC 1\n1.0 close\n2.0 00\n") << "line 3: nothing may follow close";
 }
 
 void TestStreamRecording::refusesDamagedRecording()
