@@ -29,6 +29,33 @@ const QMetaMethod& monitorSlot()
     return method;
 }
 
+// Datacores taken out of the registry, deleted once control is back in the
+// event loop: a clearing can come from deep inside a call on one of them (a
+// send that fails reports the lost connection synchronously), and that call
+// must be able to return first. Their signals are blocked meanwhile, so that
+// nobody hears from a datacore the registry no longer holds.
+class RetiredDatacores : public QObject
+{
+public:
+    RetiredDatacores(std::vector<ClientDatacore*> datacores, QObject* parent)
+        : QObject(parent)
+        , m_datacores(std::move(datacores))
+    {
+        for (ClientDatacore* datacore : m_datacores)
+            datacore->blockSignals(true);
+        deleteLater();
+    }
+
+    ~RetiredDatacores() override
+    {
+        for (ClientDatacore* datacore : m_datacores)
+            delete datacore;
+    }
+
+private:
+    std::vector<ClientDatacore*> m_datacores;
+};
+
 } // namespace
 
 ClientDatacoreRegistry::ClientDatacoreRegistry(NetworkConnection* connection, QObject* parent)
@@ -39,6 +66,7 @@ ClientDatacoreRegistry::ClientDatacoreRegistry(NetworkConnection* connection, QO
 
 ClientDatacoreRegistry::~ClientDatacoreRegistry()
 {
+    // The retired datacores are children, deleted with the registry.
     clear();
 }
 
@@ -107,7 +135,6 @@ void ClientDatacoreRegistry::clear()
     m_datacores.clear();
     std::sort(datacores.begin(), datacores.end(),
               [](const ClientDatacore* a, const ClientDatacore* b) { return a->fullPath() < b->fullPath(); });
-    for (ClientDatacore* datacore : datacores)
-        delete datacore;
+    new RetiredDatacores(std::move(datacores), this);
     emit registryHasBeenCleared();
 }

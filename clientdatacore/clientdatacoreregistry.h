@@ -14,6 +14,12 @@ class NetworkConnection;
 // path (exact, case-sensitive). It is filled once per connection from the
 // server's path tree and emptied when the connection is lost; everyone else
 // holding a ClientDatacore* must drop it on registryHasBeenCleared().
+//
+// A loss of the connection can be reported from inside a call on one of the
+// datacores (a failed send), so the datacores it clears are deleted once
+// control is back in the event loop (or with the registry, if that comes
+// first), in ascending path order; from the clearing on they emit nothing
+// and nothing finds them.
 class ClientDatacoreRegistry : public QObject
 {
     Q_OBJECT

@@ -47,20 +47,26 @@ public:
         return mutex;
     }
 
-    static void track(QObject* object)
+    // name is what a manipulator's thread may want to know of the object:
+    // it is recorded here, on the event-loop thread, because the object
+    // itself must not be read from another thread, which cannot know
+    // whether it is being destroyed at that moment.
+    static void track(QObject* object, const QString& name = QString())
     {
         {
             std::lock_guard<std::mutex> lock(mutex());
-            if (serials().contains(object))
+            if (tracked().contains(object))
                 return;
             static quint64 lastSerial = 0;
-            serials().insert(object, ++lastSerial);
+            tracked().insert(object, Tracked{++lastSerial, name});
         }
         QObject::connect(object, &QObject::destroyed, &LiveObjects::forget);
     }
 
     // The caller holds mutex(); 0 for an object that is not alive.
-    static quint64 serialOf(const QObject* object) { return serials().value(object, 0); }
+    static quint64 serialOf(const QObject* object) { return tracked().value(object).serial; }
+    // The caller holds mutex(); empty for an object that is not alive.
+    static QString nameOf(const QObject* object) { return tracked().value(object).name; }
 
     // For its lifetime, every deletion wakes the calling thread's event
     // dispatcher: a thread that sleeps until its next event while it waits on
@@ -88,10 +94,16 @@ public:
     };
 
 private:
+    struct Tracked
+    {
+        quint64 serial = 0;
+        QString name;
+    };
+
     static void forget(QObject* object)
     {
         std::lock_guard<std::mutex> lock(mutex());
-        serials().remove(object);
+        tracked().remove(object);
         for (auto it = sleepers().cbegin(); it != sleepers().cend(); ++it)
             it.key()->wakeUp();
     }
@@ -102,10 +114,10 @@ private:
         return sleepers;
     }
 
-    static QHash<const QObject*, quint64>& serials()
+    static QHash<const QObject*, Tracked>& tracked()
     {
-        static QHash<const QObject*, quint64> serials;
-        return serials;
+        static QHash<const QObject*, Tracked> tracked;
+        return tracked;
     }
 };
 
@@ -131,7 +143,7 @@ ClientDatacoreManipulator::ClientDatacoreManipulator(ClientDatacoreRegistry* reg
     // the time its answer can reach this thread.
     connect(registry, &ClientDatacoreRegistry::lookupRequestResult, this, [](ClientDatacore* datacore) {
         if (datacore)
-            LiveObjects::track(datacore);
+            LiveObjects::track(datacore, datacore->fullPath());
     }, Qt::DirectConnection);
 
     connect(this, &ClientDatacoreManipulator::requestDatacore, registry,
@@ -159,7 +171,7 @@ bool ClientDatacoreManipulator::canAnswerPendingLookup(const ClientDatacore* dat
         return true;
     std::lock_guard<std::mutex> lock(LiveObjects::mutex());
     // A deleted datacore means a cleared registry, which is an answer too.
-    return LiveObjects::serialOf(datacore) == 0 || datacore->fullPath() == m_pendingPath;
+    return LiveObjects::serialOf(datacore) == 0 || LiveObjects::nameOf(datacore) == m_pendingPath;
 }
 
 void ClientDatacoreManipulator::receiveDatacoreValue(QStringList data, QStringList validationMessages, bool isActive)
@@ -355,6 +367,8 @@ bool ClientDatacoreManipulator::setDatacoreStringListAndWaitForSync(const QStrin
         break;
     }
     VqLog::info("Datacore deleted while waiting for sync");
+    // Whoever watches for unconfirmed sets looks for this line.
+    VqLog::info("No sync, bad");
     return false;
 }
 

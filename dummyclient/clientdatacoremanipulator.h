@@ -30,7 +30,8 @@ struct DatacoreValue
 // No wait outlives what it waits for. When the registry is destroyed a lookup
 // ends with null; when the datacore is destroyed (the registry is cleared
 // because the connection was lost) a read ends with ok false and a sync wait
-// with false ("Datacore deleted while waiting for sync"). The datacore pointer
+// with false ("Datacore deleted while waiting for sync", then "No sync, bad"
+// as for any set the server did not confirm). The datacore pointer
 // a lookup returns belongs to the event-loop thread: it may be dead by the time
 // the caller looks at it, so use it only for queued connections or comparisons.
 //

@@ -7,6 +7,11 @@ DummyClientDatacoreConnectionBuilder::DummyClientDatacoreConnectionBuilder(Clien
                                                                            QObject* parent)
     : DatacoreConnectionBuilderBase(registry, parent)
 {
+    connect(this, &DatacoreConnectionBuilderBase::connectionToDatacoresLost, this, [this] {
+        m_executorCommander = nullptr;
+        m_igmpMaxVersionDatacore = nullptr;
+        m_serialNumberDatacore = nullptr;
+    });
 }
 
 void DummyClientDatacoreConnectionBuilder::buildConnections()

@@ -19,7 +19,7 @@ protected:
     void buildConnections() override;
 
 private:
-    // Valid only from buildConnections() until the registry is next cleared.
+    // Set by buildConnections(), null again once the registry is cleared.
     ClientDatacore* m_executorCommander = nullptr;
     ClientDatacore* m_igmpMaxVersionDatacore = nullptr;
     ClientDatacore* m_serialNumberDatacore = nullptr;

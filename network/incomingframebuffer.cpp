@@ -38,15 +38,43 @@ void IncomingFrameBuffer::readFrom(QIODevice& device)
     deliverBuffered();
 }
 
+namespace {
+
+bool isRegistered(unsigned int key, const RawDataPacketReceiverInterfaceBase* receiver)
+{
+    const auto& registry = RawDataPacketReceiverInterfaceBase::registry;
+    for (auto it = registry.constFind(key); it != registry.constEnd() && it.key() == key; ++it) {
+        if (it.value() == receiver)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 void IncomingFrameBuffer::deliverBuffered()
 {
+    if (m_delivery != Delivery::Idle)
+        return;
     const bool dropRaw = m_buffer.size() > MaxBufferedBytes;
     if (dropRaw)
         VqLog::warn("Incoming buffer size {} Discarding raw data packets", m_buffer.size());
     if (m_buffer.size() < RawDataPacketHeader::SIZE)
         return;
 
-    const int consumed = deliverFrames(dropRaw);
+    m_delivery = Delivery::Running;
+    int consumed = 0;
+    {
+        // A share of the bytes being walked keeps them whatever a receiver
+        // does to the buffer; it is gone before the buffer is shortened,
+        // which then happens in place.
+        const QByteArray frames = m_buffer;
+        consumed = deliverFrames(frames, dropRaw);
+    }
+    const bool cleared = m_delivery == Delivery::Cleared;
+    m_delivery = Delivery::Idle;
+    if (cleared)
+        return;
     if (consumed == m_buffer.size())
         m_buffer.clear();
     else if (consumed > 0)
@@ -56,12 +84,20 @@ void IncomingFrameBuffer::deliverBuffered()
 void IncomingFrameBuffer::clear()
 {
     m_buffer.clear();
+    if (m_delivery != Delivery::Idle)
+        m_delivery = Delivery::Cleared;
 }
 
-int IncomingFrameBuffer::deliverFrames(bool dropRaw)
+void IncomingFrameBuffer::stopDelivery()
 {
-    const char* const data = m_buffer.constData();
-    const int size = m_buffer.size();
+    if (m_delivery == Delivery::Running)
+        m_delivery = Delivery::Stopped;
+}
+
+int IncomingFrameBuffer::deliverFrames(const QByteArray& frames, bool dropRaw)
+{
+    const char* const data = frames.constData();
+    const int size = frames.size();
     int offset = 0;
     bool corruptionReported = false;
     while (size - offset >= RawDataPacketHeader::SIZE) {
@@ -92,19 +128,22 @@ int IncomingFrameBuffer::deliverFrames(bool dropRaw)
             const auto& registry = RawDataPacketReceiverInterfaceBase::registry;
             const auto first = registry.constFind(key);
             if (first != registry.constEnd()) {
-                // Copied before delivery: a receiver may come or go while
-                // others are being called. Most recently registered first.
+                // Copied before delivery, and each one checked again before its
+                // turn: receivers may come or go while others are being called.
+                // Most recently registered first.
                 QVarLengthArray<RawDataPacketReceiverInterfaceBase*, 4> receivers;
                 for (auto it = first; it != registry.constEnd() && it.key() == key; ++it)
                     receivers.append(it.value());
                 const auto packet = createPacket(QByteArray::fromRawData(data + offset, frameSize), header);
-                if (packet) {
-                    for (RawDataPacketReceiverInterfaceBase* receiver : receivers)
-                        receiver->receivePacket(packet);
+                for (int i = 0; packet && i < receivers.size(); ++i) {
+                    if (isRegistered(key, receivers[i]))
+                        receivers[i]->receivePacket(packet);
                 }
             }
         }
         offset += frameSize;
+        if (m_delivery != Delivery::Running)
+            break;
     }
     return offset;
 }

@@ -51,9 +51,9 @@ QString socketErrorText(int socketError)
 
 QString endpointIdentifier(const QHostAddress& address, quint16 port)
 {
-    // toIPv4Address() alone would also convert IPv4-mapped IPv6 addresses.
-    const quint32 ipv4 = address.protocol() == QAbstractSocket::IPv4Protocol ? address.toIPv4Address() : 0;
-    return QStringLiteral("%1%2").arg(ipv4).arg(port);
+    // An IPv4-mapped IPv6 address (a dual-stack listener's view of an IPv4
+    // peer) counts as the IPv4 address it holds.
+    return QStringLiteral("%1%2").arg(address.toIPv4Address()).arg(port);
 }
 
 NetworkConnection::NetworkConnection(QObject* parent)
@@ -66,8 +66,7 @@ NetworkConnection::~NetworkConnection() = default;
 
 bool NetworkConnection::connectToHost(const QString& host, quint16 port)
 {
-    QTcpSocket* previous = std::exchange(m_socket, new QTcpSocket(this));
-    delete previous;
+    discardSocket(std::exchange(m_socket, new QTcpSocket(this)));
     setUpSocket();
     m_socket->connectToHost(host, port, QIODevice::ReadWrite, QAbstractSocket::AnyIPProtocol);
     if (!m_socket->waitForConnected(CONNECT_TIMEOUT_MS))
@@ -104,7 +103,21 @@ void NetworkConnection::closeConnection()
 {
     // Cleared first: a disconnection reported while the socket is destroyed
     // finds the connection already without one.
-    delete std::exchange(m_socket, nullptr);
+    discardSocket(std::exchange(m_socket, nullptr));
+}
+
+void NetworkConnection::discardSocket(QTcpSocket* socket)
+{
+    if (!socket)
+        return;
+    if (m_socketCallDepth == 0) {
+        delete socket;
+        return;
+    }
+    // A call on it is still on the stack: closed now, deleted when that call has returned.
+    socket->abort();
+    socket->disconnect(this);
+    socket->deleteLater();
 }
 
 bool NetworkConnection::isConnected() const
@@ -128,18 +141,54 @@ void NetworkConnection::sendPacket(std::shared_ptr<RawDataPacket> packet)
         send(*packet);
 }
 
+namespace {
+
+// Counts a call that uses the socket for as long as it runs.
+class SocketCall
+{
+public:
+    explicit SocketCall(int& depth)
+        : m_depth(depth)
+    {
+        ++m_depth;
+    }
+    ~SocketCall() { --m_depth; }
+    SocketCall(const SocketCall&) = delete;
+    SocketCall& operator=(const SocketCall&) = delete;
+
+private:
+    int& m_depth;
+};
+
+} // namespace
+
 void NetworkConnection::send(const RawDataPacket& packet)
 {
     if (!m_socket || !m_socket->isWritable())
         return;
-    writePacket(packet, m_socket);
-    m_socket->flush();
+    const qint64 unsent = m_socket->bytesToWrite();
+    if (unsent > MaxUnsentBytes) {
+        // Once per backlog, not once per packet.
+        if (!std::exchange(m_droppingSends, true))
+            VqLog::warn("Outgoing buffer holds {} bytes the server has not taken; dropping packets until it drains",
+                        unsent);
+        return;
+    }
+    m_droppingSends = false;
+    const SocketCall call(m_socketCallDepth);
+    QTcpSocket* const socket = m_socket;
+    writePacket(packet, socket);
+    // The write may already have failed and closed or replaced the socket.
+    if (m_socket == socket)
+        socket->flush();
 }
 
 void NetworkConnection::onReadyRead()
 {
-    if (m_socket)
-        m_incomingBuffer.readFrom(*m_socket);
+    if (!m_socket)
+        return;
+    const SocketCall call(m_socketCallDepth);
+    m_incomingBuffer.readFrom(*m_socket);
 }
 
 void NetworkConnection::onSocketError(QAbstractSocket::SocketError socketError)
@@ -150,6 +199,10 @@ void NetworkConnection::onSocketError(QAbstractSocket::SocketError socketError)
 void NetworkConnection::setUpSocket()
 {
     connect(m_socket, &QIODevice::readyRead, this, &NetworkConnection::onReadyRead, Qt::DirectConnection);
+    // Before the loss is passed on: whatever the listeners do, the frames of
+    // a lost connection that are still being delivered stay undelivered.
+    connect(m_socket, &QAbstractSocket::disconnected, this, [this] { m_incomingBuffer.stopDelivery(); },
+            Qt::DirectConnection);
     connect(m_socket, &QAbstractSocket::disconnected, this, &NetworkConnection::disconnectedFromHost,
             Qt::DirectConnection);
 #if QT_VERSION >= QT_VERSION_CHECK(5, 15, 0)

@@ -358,6 +358,8 @@ int main(int argc, char** argv)
     timer.restart();
     const double teardownCpuStart = threadCpuMs();
     emit connection.disconnectedFromHost();
+    // The datacores themselves go once control is back in the event loop.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     const double teardownCpuMs = threadCpuMs() - teardownCpuStart;
     const double teardownMs = double(timer.nsecsElapsed()) / 1e6;
     print("teardown_time", teardownMs, "ms");

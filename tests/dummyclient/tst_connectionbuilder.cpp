@@ -124,10 +124,14 @@ void TestConnectionBuilder::repopulationConnectsOnce()
 {
     Fixture fixture;
     QSignalSpy lost(&fixture.builder, &DatacoreConnectionBuilderBase::connectionToDatacoresLost);
-    fixture.registry.createDatacores({SERIAL}, &fixture.monitor);
+    fixture.registry.createDatacores({SERIAL, EXECUTOR}, &fixture.monitor);
     emit fixture.connection.disconnectedFromHost();
     QCOMPARE(lost.count(), 1);
     QVERIFY(fixture.builder.connectedDatacores().empty());
+    // Asked again once the datacores are gone, the builder wires nothing.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    fixture.builder.connectDummyClient(&fixture.client);
+    emit fixture.client.executeCommandWithParameters(QStringLiteral("reboot"));
 
     fixture.registry.createDatacores({SERIAL, IGMP}, &fixture.monitor);
     fixture.builder.connectDummyClient(nullptr);

@@ -6,6 +6,9 @@
 #include <QBuffer>
 #include <QStringList>
 
+#include <functional>
+#include <utility>
+
 // Frames written by hand and by writePacket, and a receiver that records what
 // reaches it, shared by the framing and connection tests.
 
@@ -62,4 +65,22 @@ public:
 private:
     QString m_name;
     QStringList* m_log;
+};
+
+// A recording receiver that does something to the delivery on the first frame it gets.
+class ActingReceiver : public RecordingReceiver
+{
+public:
+    ActingReceiver(QStringList* log, std::function<void()> action)
+        : RecordingReceiver("acting", log), m_action(std::move(action)) {}
+
+    void receiveTypedPacket(std::shared_ptr<SerialisableDataPacket> packet) override
+    {
+        RecordingReceiver::receiveTypedPacket(packet);
+        if (m_action)
+            std::exchange(m_action, nullptr)();
+    }
+
+private:
+    std::function<void()> m_action;
 };

@@ -5,6 +5,7 @@
 
 #include <QtTest>
 
+#include <memory>
 #include <random>
 
 namespace {
@@ -15,7 +16,11 @@ QString corruptLengthMessage(quint32 length)
                           "skipped as corrupt").arg(length).arg(IncomingFrameBuffer::MaxPayloadLength);
 }
 
+enum class Action { DeleteNextReceiver, StopDelivery, ClearBuffer, FeedBuffer };
+
 } // namespace
+
+Q_DECLARE_METATYPE(Action)
 
 class TestIncomingFrameBuffer : public QObject
 {
@@ -25,6 +30,8 @@ private slots:
     void sameFramesWhateverTheSplit();
     void frames_data();
     void frames();
+    void receiversActDuringDelivery_data();
+    void receiversActDuringDelivery();
     void bufferLimit_data();
     void bufferLimit();
     void corruptLengthKeepsMemoryBounded();
@@ -97,6 +104,61 @@ void TestIncomingFrameBuffer::frames()
     QTEST(log, "deliveries");
     QCOMPARE(buffer.bufferedBytes(), stream.right(waiting));
     QTEST(capture.messages(), "log");
+}
+
+void TestIncomingFrameBuffer::receiversActDuringDelivery_data()
+{
+    QTest::addColumn<Action>("action");
+    QTest::addColumn<QStringList>("deliveries");
+    QTest::addColumn<QByteArray>("waiting");
+    QTest::addColumn<QStringList>("nextFeed");
+
+    // The acting receiver is registered last, so it is called first.
+    const QByteArray bc = jsonFrame("B") + jsonFrame("C");
+    QTest::newRow("a receiver deletes the next one")
+        << Action::DeleteNextReceiver << QStringList{"acting:A", "acting:B", "acting:C"} << QByteArray()
+        << QStringList();
+    QTest::newRow("a receiver stops the delivery")
+        << Action::StopDelivery << QStringList{"acting:A", "next:A"} << bc
+        << QStringList{"acting:B", "next:B", "acting:C", "next:C"};
+    QTest::newRow("a receiver clears the buffer")
+        << Action::ClearBuffer << QStringList{"acting:A", "next:A"} << QByteArray() << QStringList();
+    QTest::newRow("a receiver feeds the buffer")
+        << Action::FeedBuffer << QStringList{"acting:A", "next:A", "acting:B", "next:B", "acting:C", "next:C"}
+        << jsonFrame("D") << QStringList{"acting:D", "next:D"};
+}
+
+void TestIncomingFrameBuffer::receiversActDuringDelivery()
+{
+    QFETCH(Action, action);
+    QFETCH(QByteArray, waiting);
+    IncomingFrameBuffer buffer;
+    QStringList log;
+    auto next = std::make_unique<RecordingReceiver>("next", &log);
+    ActingReceiver acting(&log, [&] {
+        switch (action) {
+        case Action::DeleteNextReceiver:
+            next.reset();
+            break;
+        case Action::StopDelivery:
+            buffer.stopDelivery();
+            break;
+        case Action::ClearBuffer:
+            buffer.clear();
+            break;
+        case Action::FeedBuffer:
+            buffer.receive(jsonFrame("D"));
+            break;
+        }
+    });
+
+    buffer.receive(jsonFrame("A") + jsonFrame("B") + jsonFrame("C"));
+    QTEST(log, "deliveries");
+    QCOMPARE(buffer.bufferedBytes(), waiting);
+    log.clear();
+    buffer.receive(QByteArray());
+    QTEST(log, "nextFeed");
+    QVERIFY(buffer.bufferedBytes().isEmpty());
 }
 
 void TestIncomingFrameBuffer::bufferLimit_data()

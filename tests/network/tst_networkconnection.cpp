@@ -21,6 +21,8 @@ private slots:
     void streamArrivesWhateverTheChunking_data();
     void streamArrivesWhateverTheChunking();
     void bufferLimitInOneNotification();
+    void receiverEndsTheConnection_data();
+    void receiverEndsTheConnection();
     void clientIdentifierAcrossConnections();
     void sendsOnlyWhileConnected();
     void refusedConnectionIsLogged();
@@ -109,6 +111,39 @@ void TestNetworkConnection::bufferLimitInOneNotification()
     delete client;
 }
 
+void TestNetworkConnection::receiverEndsTheConnection_data()
+{
+    QTest::addColumn<bool>("reconnect");
+    QTest::newRow("closes it") << false;
+    QTest::newRow("connects anew") << true;
+}
+
+void TestNetworkConnection::receiverEndsTheConnection()
+{
+    QFETCH(bool, reconnect);
+    NetworkConnection connection;
+    QTcpSocket* peer = connect(connection);
+    QVERIFY(peer);
+    QSignalSpy lost(&connection, &NetworkConnection::disconnectedFromHost);
+    QStringList log;
+    RecordingReceiver next("next", &log);
+    // The socket whose notification is under way must outlive it; the frame
+    // being delivered reaches its receivers, the rest of the connection that
+    // is gone does not.
+    ActingReceiver acting(&log, [&] {
+        if (reconnect)
+            connection.connectToHost(QHostAddress(QHostAddress::LocalHost), m_server.serverPort());
+        else
+            connection.closeConnection();
+    });
+    peer->write(jsonFrame("A") + jsonFrame("B"));
+    QTRY_COMPARE(log, (QStringList{"acting:A", "next:A"}));
+    QCOMPARE(lost.count(), 1);
+    QCOMPARE(connection.isConnected(), reconnect);
+    QTest::qWait(20);
+    QCOMPARE(log.size(), 2);
+}
+
 void TestNetworkConnection::clientIdentifierAcrossConnections()
 {
     NetworkConnection connection;
@@ -118,7 +153,8 @@ void TestNetworkConnection::clientIdentifierAcrossConnections()
     const QString identifier = connection.clientIdentifier();
     QCOMPARE(identifier, QStringLiteral("2130706433%1").arg(peer->peerPort()));
     QCOMPARE(connection.peerIdentifier(), QStringLiteral("2130706433%1").arg(m_server.serverPort()));
-    QCOMPARE(endpointIdentifier(QHostAddress("::ffff:127.0.0.1"), 1), QStringLiteral("01"));
+    QCOMPARE(endpointIdentifier(QHostAddress("::ffff:127.0.0.1"), 1), QStringLiteral("21307064331"));
+    QCOMPARE(endpointIdentifier(QHostAddress("::1"), 1), QStringLiteral("01"));
 
     QSignalSpy lost(&connection, &NetworkConnection::disconnectedFromHost);
     peer->close();

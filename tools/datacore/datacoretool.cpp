@@ -39,7 +39,13 @@ DatacoreTool::~DatacoreTool()
 void DatacoreTool::start()
 {
     m_timeout.start(m_options.timeoutSeconds * 1000);
-    m_session.connectToServer(m_options.host, m_options.port);
+    // From the event loop: a connection attempt can fail inside the call that
+    // starts it (an unreachable network), and the outcome must not be decided
+    // before there is a loop to end.
+    QTimer::singleShot(0, this, [this] {
+        if (!m_finished)
+            m_session.connectToServer(m_options.host, m_options.port);
+    });
 }
 
 QString DatacoreTool::serverName() const
