@@ -1,0 +1,298 @@
+#include "fakeserver.h"
+
+#include "datacorepacket.h"
+#include "rawdatapacket.h"
+#include "serialisabledatapacket.h"
+
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <algorithm>
+
+#include <sys/socket.h>
+
+namespace {
+
+const char* const ROUTERS[][2] = {
+    {"configCoreRouter", "ConfigTreeObject"},
+    {"statusCoreRouter", "StatusTreeObject"},
+    {"commandCoreRouter", "CommandTreeObject"},
+    {"persistentConfigCoreRouter", "PersistentConfigTreeObject"},
+};
+
+constexpr int SETTLE_MS = 200;
+constexpr int IN_SET_DELAY_MS = 1000;
+
+QByteArray frame(const RawDataPacket& packet)
+{
+    const QByteArray payload = packet.payloadBytes();
+    return headerBytes(packet, payload) + payload;
+}
+
+// A node of the path tree: its name and its kids' nodes, from the paths below it.
+QJsonObject treeNode(const QString& name, const QStringList& paths)
+{
+    QMap<QString, QStringList> kids;
+    for (const QString& path : paths) {
+        const int slash = path.indexOf(QLatin1Char('/'));
+        QStringList& below = kids[path.left(slash)];
+        if (slash >= 0)
+            below.append(path.mid(slash + 1));
+    }
+    QJsonObject node{{"Core", name}};
+    QJsonArray array;
+    for (auto it = kids.constBegin(); it != kids.constEnd(); ++it)
+        array.append(treeNode(it.key(), it.value()));
+    if (!array.isEmpty())
+        node.insert("Kids", array);
+    return node;
+}
+
+} // namespace
+
+struct FakeServer::Session
+{
+    std::unique_ptr<QTcpSocket> socket;
+    QByteArray incoming;
+    bool faultArmed = false;
+    Fault fault = Fault::Close;
+    Step step = Step::BeforeTree;
+    bool reading = true;
+};
+
+FakeServer::FakeServer(QObject* parent)
+    : QObject(parent)
+{
+    connect(&m_listener, &QTcpServer::newConnection, this, &FakeServer::onNewConnection);
+}
+
+FakeServer::~FakeServer()
+{
+    for (const auto& session : m_sessions)
+        session->socket->disconnect(this);
+}
+
+bool FakeServer::listen(quint16 port)
+{
+    return m_listener.listen(QHostAddress::LocalHost, port);
+}
+
+void FakeServer::setDatacore(const QString& path, const QJsonValue& data, const QJsonArray& reasonsForBeingInvalid)
+{
+    m_datacores.insert(path, Datacore{data, reasonsForBeingInvalid});
+}
+
+QJsonValue FakeServer::data(const QString& path) const
+{
+    return m_datacores.value(path).data;
+}
+
+void FakeServer::failNextConnection(Fault fault, Step step)
+{
+    m_nextFault = fault;
+    m_nextStep = step;
+    m_faultArmed = true;
+}
+
+void FakeServer::sendToAll(const SerialisableDataPacket& packet)
+{
+    for (const auto& session : m_sessions)
+        write(*session, frame(packet));
+}
+
+void FakeServer::closeAll()
+{
+    // Taken out first: each close reports its disconnection synchronously.
+    std::vector<std::unique_ptr<Session>> sessions;
+    sessions.swap(m_sessions);
+    for (const auto& session : sessions) {
+        session->socket->disconnect(this);
+        session->socket->abort();
+    }
+}
+
+void FakeServer::onNewConnection()
+{
+    while (QTcpSocket* socket = m_listener.nextPendingConnection()) {
+        m_sessions.push_back(std::make_unique<Session>());
+        Session* session = m_sessions.back().get();
+        session->socket.reset(socket);
+        session->faultArmed = std::exchange(m_faultArmed, false);
+        session->fault = m_nextFault;
+        session->step = m_nextStep;
+        ++m_connectionCount;
+        connect(socket, &QIODevice::readyRead, this, [this, session] { onReadyRead(*session); });
+        connect(socket, &QAbstractSocket::disconnected, this, [this, session] { forget(session); },
+                Qt::QueuedConnection);
+        if (!session->faultArmed) {
+            synchronise(*session);
+            continue;
+        }
+        // A connection reset before the client has seen it established is
+        // one that the client's socket silently tries again: a connection
+        // meant to fail waits until the client is surely connected.
+        QTimer::singleShot(SETTLE_MS, this, [this, session] {
+            if (isKnown(session))
+                synchronise(*session);
+        });
+    }
+}
+
+void FakeServer::synchronise(Session& session)
+{
+    if (reachedFaultStep(session, Step::BeforeTree))
+        return;
+    const QByteArray tree = frame(SerialisableDataPacket(treePacket()));
+    if (session.faultArmed && session.step == Step::MidTree) {
+        write(session, tree.left(tree.size() / 2));
+        fail(session);
+        return;
+    }
+    write(session, tree);
+    QByteArray datacores;
+    for (auto it = m_datacores.constBegin(); it != m_datacores.constEnd(); ++it)
+        datacores += frame(DatacorePacket(datacoreJson(it.key()), it.key()));
+    write(session, datacores);
+    if (reachedFaultStep(session, Step::AfterTree))
+        return;
+    write(session, frame(SerialisableDataPacket(QStringLiteral("ClientServerDatacoreSyncCompletePacket"))));
+    reachedFaultStep(session, Step::AfterSync);
+}
+
+bool FakeServer::reachedFaultStep(Session& session, Step step)
+{
+    if (!session.faultArmed || session.step != step)
+        return false;
+    fail(session);
+    return true;
+}
+
+void FakeServer::fail(Session& session)
+{
+    session.faultArmed = false;
+    ++m_faultCount;
+    QTcpSocket* socket = session.socket.get();
+    switch (session.fault) {
+    case Fault::Close:
+        socket->disconnectFromHost();
+        break;
+    case Fault::Reset: {
+        socket->flush();
+        // A zero linger time makes the close send RST instead of FIN.
+        const linger immediately{1, 0};
+        ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &immediately, sizeof immediately);
+        socket->abort();
+        break;
+    }
+    case Fault::StopReading:
+        // Qt stops taking bytes from the system once its own buffer is full,
+        // so the client's writes pile up in the socket buffers.
+        session.reading = false;
+        socket->setReadBufferSize(1);
+        break;
+    }
+    emit faulted();
+}
+
+void FakeServer::onReadyRead(Session& session)
+{
+    if (!session.reading)
+        return;
+    session.incoming += session.socket->readAll();
+    int offset = 0;
+    for (;;) {
+        const RawDataPacketHeader header =
+            readHeader(session.incoming.constData() + offset, session.incoming.size() - offset);
+        if (header.packetType == RawDataPacketHeader::INCOMPLETE)
+            break;
+        if (header.packetType == RawDataPacketHeader::INVALID) {
+            ++offset;
+            continue;
+        }
+        const int size = RawDataPacketHeader::SIZE + int(header.payloadLength);
+        if (header.packetType == SerialisableDataPacket::PACKET_TYPE) {
+            const QJsonObject packet = SerialisableDataPacket(session.incoming.mid(offset, size), header).jsonObject();
+            m_received.append(packet);
+            if (packet.value("Class") == DatacorePacket::CLASS_NAME)
+                onChange(session, packet);
+        }
+        offset += size;
+        if (!session.reading || !session.socket->isOpen())
+            break;
+    }
+    session.incoming.remove(0, offset);
+}
+
+void FakeServer::onChange(Session& session, const QJsonObject& packet)
+{
+    emit changeReceived(packet);
+    if (reachedFaultStep(session, Step::OnChange))
+        return;
+    if (session.faultArmed && session.step == Step::InSet) {
+        session.reading = false;
+        QTimer::singleShot(IN_SET_DELAY_MS, this, [this, &session] {
+            if (isKnown(&session))
+                fail(session);
+        });
+        return;
+    }
+    const DatacorePacket change{SerialisableDataPacket(packet)};
+    const QString path = change.path();
+    if (!m_datacores.contains(path))
+        return;
+    const QJsonObject elements = change.datacore().constBegin().value().toObject();
+    m_datacores[path].data = elements.value("data");
+    const QJsonObject result = datacoreJson(path);
+    for (const auto& other : m_sessions) {
+        if (other.get() == &session)
+            write(session, frame(DatacorePacket(change.clientId(), change.packetId(), result, path)));
+        else
+            write(*other, frame(DatacorePacket(result, path)));
+    }
+}
+
+void FakeServer::write(Session& session, const QByteArray& bytes)
+{
+    if (!session.socket->isWritable())
+        return;
+    session.socket->write(bytes);
+    session.socket->flush();
+}
+
+bool FakeServer::isKnown(const Session* session) const
+{
+    return std::any_of(m_sessions.begin(), m_sessions.end(),
+                       [session](const auto& held) { return held.get() == session; });
+}
+
+void FakeServer::forget(Session* session)
+{
+    m_sessions.erase(std::remove_if(m_sessions.begin(), m_sessions.end(),
+                                    [session](const auto& held) { return held.get() == session; }),
+                     m_sessions.end());
+}
+
+QJsonObject FakeServer::datacoreJson(const QString& path) const
+{
+    const Datacore& datacore = m_datacores[path];
+    return {{path.section(QLatin1Char('/'), -1),
+             QJsonObject{{"data", datacore.data},
+                         {"class", "DatacoreString"},
+                         {"reasonsForBeingInvalid", datacore.reasonsForBeingInvalid},
+                         {"reasonsForBeingInactive", QJsonArray()}}}};
+}
+
+QJsonObject FakeServer::treePacket() const
+{
+    QJsonObject packet{{"Class", "DatacorePathRadixTreePacket"}, {"ClientId", "fake"}};
+    for (const auto& router : ROUTERS) {
+        const QString name = QLatin1String(router[0]);
+        QStringList below;
+        for (const QString& path : m_datacores.keys()) {
+            if (path.startsWith(name + QLatin1Char('/')))
+                below.append(path.mid(name.size() + 1));
+        }
+        packet.insert(QLatin1String(router[1]), treeNode(name, below));
+    }
+    return packet;
+}

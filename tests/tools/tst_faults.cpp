@@ -1,0 +1,368 @@
+#include "clientdatacore.h"
+#include "clientdatacoreregistry.h"
+#include "fakeserver.h"
+#include "logcapture.h"
+#include "networkconnection.h"
+#include "processrunner.h"
+#include "programlauncher.h"
+#include "serialisabledatapacketdistributor.h"
+#include "vqclientdatacoremanager.h"
+
+#include <QNetworkInterface>
+#include <QPointer>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QtTest>
+
+#include <unistd.h>
+
+namespace {
+
+const QString TOOL = QStringLiteral(VQ_DATACORE_PATH);
+const QString CLIENT = QStringLiteral(VQ_DUMMYCLIENT_PATH);
+const QString IGMP_PATH = QStringLiteral("configCoreRouter/systemController/brevEth0IgmpMaxVersion");
+const QString SERIAL_PATH = QStringLiteral("statusCoreRouter/licenseStatus/serialNumber");
+const QString SERVER = QStringLiteral("127.0.0.1:29440");
+// The client's retry period, its connection attempt, and room for a loaded machine.
+constexpr int RECONNECT_LIMIT_MS = 2000 + 500 + 7500;
+
+// Addresses that the test routes itself inside its private network namespace.
+const QString UNREACHABLE = QStringLiteral("10.9.9.9");
+const QString BLACKHOLE = QStringLiteral("10.8.8.8");
+const QString PROHIBITED = QStringLiteral("10.7.7.7");
+const QString SILENT = QStringLiteral("10.6.6.6");
+
+using Fault = FakeServer::Fault;
+using Step = FakeServer::Step;
+
+enum class Target { Mirror, DummyClient, Get, Set, Dump, Watch };
+
+// What a faulty connection attempt (rather than a faulty server) looks like.
+enum class Attempt { Served, Refused, Unreachable, Blackhole, Prohibited, NeverCompletes };
+
+QStringList toolCommand(Target target, const QString& host, quint16 port, int timeoutSeconds)
+{
+    const QStringList options{"--host", host, "--port", QString::number(port), "--timeout",
+                              QString::number(timeoutSeconds)};
+    switch (target) {
+    case Target::Get:
+        return options + QStringList{"get", SERIAL_PATH};
+    case Target::Set:
+        return options + QStringList{"set", IGMP_PATH, "2"};
+    case Target::Dump:
+        return options + QStringList{"dump"};
+    case Target::Watch:
+        return options + QStringList{"watch", SERIAL_PATH};
+    default:
+        return {};
+    }
+}
+
+bool isRootInPrivateNetwork()
+{
+    const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
+    return ::geteuid() == 0 && interfaces.size() == 1 && interfaces.first().name() == QLatin1String("lo");
+}
+
+bool ip(const QStringList& arguments)
+{
+    return QProcess::execute(QStringLiteral("ip"), arguments) == 0;
+}
+
+// The client's side in this process: connection, distributor and mirror.
+struct Mirror
+{
+    bool connect() { return connection.connectToHost(QHostAddress(QHostAddress::LocalHost), 29440); }
+
+    NetworkConnection connection;
+    SerialisableDataPacketDistributor distributor;
+    VqClientDatacoreManager manager{&connection, &distributor};
+
+    ClientDatacoreRegistry* registry() { return manager.registry(); }
+    ClientDatacore* igmp() { return registry()->lookupDatacore(IGMP_PATH); }
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(Fault)
+Q_DECLARE_METATYPE(Step)
+Q_DECLARE_METATYPE(Target)
+Q_DECLARE_METATYPE(Attempt)
+
+// A server that fails at each step of the exchange, and connection attempts
+// that fail, against each kind of client: the mirror in this process, the
+// real vq_dummyclient and vq_datacore commands. Nothing may crash (the
+// sanitizer build runs this too) or hang; the mirror and the client rebuild
+// from the next connection, the tool ends with its documented status.
+class TestFaults : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void faults_data();
+    void faults();
+    void serverThatStopsReadingBoundsTheBacklog();
+
+private:
+    void mirrorSurvives(Fault fault, Step step);
+    void dummyClientSurvives(Fault fault, Step step);
+    void toolEnds(const QStringList& command, int status, const QString& message);
+    void nextSerial();
+
+    FakeServer m_server;
+    std::unique_ptr<ProcessRunner> m_dummyClient;
+    bool m_routed = false;
+    int m_serial = 100;
+};
+
+void TestFaults::initTestCase()
+{
+    qRegisterMetaType<QProcess::ExitStatus>();
+    QVERIFY(m_server.listen(29440));
+    m_server.setDatacore(IGMP_PATH, "3");
+    m_server.setDatacore(SERIAL_PATH, QString::number(m_serial));
+    m_server.setDatacore(QStringLiteral("commandCoreRouter/executorCommander"), QJsonValue());
+    m_server.setDatacore(QStringLiteral("configCoreRouter/generator/levels"), QJsonArray{"1", "2", "3"});
+
+    // Routes of each kind, only where they cannot touch the machine's own network.
+    if (isRootInPrivateNetwork()) {
+        m_routed = ip({"route", "add", "blackhole", BLACKHOLE + "/32"})
+            && ip({"route", "add", "prohibit", PROHIBITED + "/32"})
+            // Handed to the loopback, which does not answer for it: the
+            // connection request goes unanswered.
+            && ip({"route", "add", SILENT + "/32", "dev", "lo"});
+    }
+}
+
+void TestFaults::cleanupTestCase()
+{
+    m_dummyClient.reset();
+}
+
+void TestFaults::faults_data()
+{
+    QTest::addColumn<Target>("target");
+    QTest::addColumn<Attempt>("attempt");
+    QTest::addColumn<Fault>("fault");
+    QTest::addColumn<Step>("step");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("message");
+
+    const QString lost = QStringLiteral("connection to %1 lost").arg(SERVER);
+    const auto row = [](const char* name, Target target, Fault fault, Step step, int status = 0,
+                        const QString& message = QString()) {
+        QTest::newRow(name) << target << Attempt::Served << fault << step << status << message;
+    };
+    // The mirror in this process: cleared, then rebuilt from the next connection;
+    // a change made right after the fault meets a connection that is already gone.
+    row("mirror: close before the tree", Target::Mirror, Fault::Close, Step::BeforeTree);
+    row("mirror: reset before the tree", Target::Mirror, Fault::Reset, Step::BeforeTree);
+    row("mirror: close inside the tree frame", Target::Mirror, Fault::Close, Step::MidTree);
+    row("mirror: reset inside the tree frame", Target::Mirror, Fault::Reset, Step::MidTree);
+    row("mirror: close before sync-complete", Target::Mirror, Fault::Close, Step::AfterTree);
+    row("mirror: reset before sync-complete", Target::Mirror, Fault::Reset, Step::AfterTree);
+    row("mirror: reset after sync-complete", Target::Mirror, Fault::Reset, Step::AfterSync);
+    row("mirror: close on a change", Target::Mirror, Fault::Close, Step::OnChange);
+    row("mirror: reset on a change", Target::Mirror, Fault::Reset, Step::OnChange);
+    row("mirror: reset while a change waits", Target::Mirror, Fault::Reset, Step::InSet);
+
+    // vq_dummyclient: reconnects and reports the next connection's serial number.
+    row("vq_dummyclient: reset before the tree", Target::DummyClient, Fault::Reset, Step::BeforeTree);
+    row("vq_dummyclient: reset inside the tree frame", Target::DummyClient, Fault::Reset, Step::MidTree);
+    row("vq_dummyclient: reset before sync-complete", Target::DummyClient, Fault::Reset, Step::AfterTree);
+
+    // vq_datacore connects once: a lost connection ends every command with 4.
+    row("get: reset before the tree", Target::Get, Fault::Reset, Step::BeforeTree, 4, lost);
+    row("dump: close before the tree", Target::Dump, Fault::Close, Step::BeforeTree, 4, lost);
+    row("get: reset inside the tree frame", Target::Get, Fault::Reset, Step::MidTree, 4, lost);
+    row("set: close inside the tree frame", Target::Set, Fault::Close, Step::MidTree, 4, lost);
+    row("dump: reset inside the tree frame", Target::Dump, Fault::Reset, Step::MidTree, 4, lost);
+    row("watch: close inside the tree frame", Target::Watch, Fault::Close, Step::MidTree, 4, lost);
+    row("get: close before sync-complete", Target::Get, Fault::Close, Step::AfterTree, 4, lost);
+    row("set: reset before sync-complete", Target::Set, Fault::Reset, Step::AfterTree, 4, lost);
+    row("watch: reset after sync-complete", Target::Watch, Fault::Reset, Step::AfterSync, 4, lost);
+    row("set: reset on the change", Target::Set, Fault::Reset, Step::OnChange, 4, lost);
+    row("set: close on the change", Target::Set, Fault::Close, Step::OnChange, 4, lost);
+    row("set: reset while the set waits", Target::Set, Fault::Reset, Step::InSet, 4, lost);
+
+    // Attempts that fail, at once or never: each ends within the time-out.
+    const auto attempt = [](const char* name, Target target, Attempt attempt, int status, const QString& message) {
+        QTest::newRow(name) << target << attempt << Fault::Close << Step::BeforeTree << status << message;
+    };
+    const QString cannot = QStringLiteral("cannot connect to %1:29440: ");
+    attempt("get: refused", Target::Get, Attempt::Refused, 3, QStringLiteral("cannot connect to 127.0.0.1:"));
+    attempt("get: no route", Target::Get, Attempt::Unreachable, 3, cannot.arg(UNREACHABLE) + "Network unreachable");
+    attempt("set: no route", Target::Set, Attempt::Unreachable, 3, cannot.arg(UNREACHABLE) + "Network unreachable");
+    attempt("dump: blackhole route", Target::Dump, Attempt::Blackhole, 3, cannot.arg(BLACKHOLE));
+    attempt("watch: prohibit route", Target::Watch, Attempt::Prohibited, 3, cannot.arg(PROHIBITED));
+    attempt("get: never completes", Target::Get, Attempt::NeverCompletes, 5,
+            QStringLiteral("no datacores from %1:29440 within 2 s").arg(SILENT));
+    attempt("mirror: no route", Target::Mirror, Attempt::Unreachable, 0, QString());
+    attempt("mirror: never completes", Target::Mirror, Attempt::NeverCompletes, 0, QString());
+}
+
+void TestFaults::faults()
+{
+    QFETCH(Target, target);
+    QFETCH(Attempt, attempt);
+    QFETCH(Fault, fault);
+    QFETCH(Step, step);
+    QFETCH(int, status);
+    QFETCH(QString, message);
+
+    // The client process serves its own rows only: it would take the next fault.
+    if (target != Target::DummyClient)
+        m_dummyClient.reset();
+
+    // The value a set changes.
+    m_server.setDatacore(IGMP_PATH, "3");
+    QString host = QStringLiteral("127.0.0.1");
+    quint16 port = 29440;
+    switch (attempt) {
+    case Attempt::Served:
+        break;
+    case Attempt::Refused: {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+        port = probe.serverPort();
+        break;
+    }
+    case Attempt::Unreachable:
+        if (!isRootInPrivateNetwork())
+            QSKIP("needs a private network namespace without routes");
+        host = UNREACHABLE;
+        break;
+    case Attempt::Blackhole:
+    case Attempt::Prohibited:
+    case Attempt::NeverCompletes:
+        if (!m_routed)
+            QSKIP("needs root in a private network namespace");
+        host = attempt == Attempt::Blackhole ? BLACKHOLE : attempt == Attempt::Prohibited ? PROHIBITED : SILENT;
+        break;
+    }
+
+    if (target == Target::Mirror && attempt != Attempt::Served) {
+        // The attempt ends, at once or after its 500 ms, and the error is logged.
+        NetworkConnection connection;
+        LogCapture capture;
+        QVERIFY(!connection.connectToHost(host, port));
+        QVERIFY(!connection.isConnected());
+    } else if (target == Target::Mirror) {
+        mirrorSurvives(fault, step);
+    } else if (target == Target::DummyClient) {
+        dummyClientSurvives(fault, step);
+    } else {
+        if (attempt == Attempt::Served)
+            m_server.failNextConnection(fault, step);
+        toolEnds(toolCommand(target, host, port, attempt == Attempt::NeverCompletes ? 2 : 10), status, message);
+        m_server.closeAll();
+    }
+}
+
+void TestFaults::nextSerial()
+{
+    m_server.setDatacore(SERIAL_PATH, QString::number(++m_serial));
+}
+
+void TestFaults::mirrorSurvives(Fault fault, Step step)
+{
+    Mirror mirror;
+    ClientDatacoreRegistry* registry = mirror.registry();
+    const int faults = m_server.faultCount();
+    QSignalSpy populated(registry, &ClientDatacoreRegistry::registryHasBeenPopulated);
+    QSignalSpy cleared(registry, &ClientDatacoreRegistry::registryHasBeenCleared);
+    // Every mirror built: the failing connection's, where it got that far, and the next one's.
+    QList<QPointer<ClientDatacore>> mirrors;
+    connect(registry, &ClientDatacoreRegistry::registryHasBeenPopulated, this,
+            [&] { mirrors.append(registry->lookupDatacore(IGMP_PATH)); });
+    // A change right after the fault: the send meets a connection that the
+    // server has already reset, and fails inside the setter's own call chain.
+    connect(&m_server, &FakeServer::faulted, this, [&] {
+        nextSerial();
+        if (ClientDatacore* igmp = mirror.igmp())
+            igmp->setDataUint(1);
+    });
+
+    m_server.failNextConnection(fault, step);
+    QSignalSpy lost(&mirror.connection, &NetworkConnection::disconnectedFromHost);
+    QVERIFY(mirror.connect());
+    if (step == Step::OnChange || step == Step::InSet) {
+        QTRY_COMPARE(populated.count(), 1);
+        mirror.igmp()->setDataUint(2);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(m_server.faultCount(), faults + 1, 5000);
+    m_server.disconnect(this);
+    // The manager's retry, without its wait.
+    QTRY_COMPARE(lost.count(), 1);
+    QVERIFY(mirror.connect());
+    const QString serial = QString::number(m_serial);
+    QTRY_VERIFY(registry->lookupDatacore(SERIAL_PATH)
+                && registry->lookupDatacore(SERIAL_PATH)->data() == QStringList{serial});
+    const bool firstGotTheTree = step != Step::BeforeTree && step != Step::MidTree;
+    QCOMPARE(populated.count(), firstGotTheTree ? 2 : 1);
+    QCOMPARE(cleared.count(), populated.count() - 1);
+    QVERIFY(!mirrors.last().isNull());
+    if (firstGotTheTree)
+        QVERIFY(mirrors.first().isNull());
+    m_server.closeAll();
+    QTRY_VERIFY(registry->isEmpty());
+}
+
+void TestFaults::dummyClientSurvives(Fault fault, Step step)
+{
+    if (!m_dummyClient) {
+        m_dummyClient = std::make_unique<ProcessRunner>(CLIENT);
+        QVERIFY(m_dummyClient->start());
+        QTRY_COMPARE_WITH_TIMEOUT(m_dummyClient->countMessage("Unit serial number is: " + QString::number(m_serial)),
+                                  1, RECONNECT_LIMIT_MS);
+    }
+    const int faults = m_server.faultCount();
+    connect(&m_server, &FakeServer::faulted, this, &TestFaults::nextSerial);
+    m_server.failNextConnection(fault, step);
+    m_server.closeAll();
+    QTRY_COMPARE_WITH_TIMEOUT(m_server.faultCount(), faults + 1, RECONNECT_LIMIT_MS);
+    m_server.disconnect(this);
+    QTRY_COMPARE_WITH_TIMEOUT(m_dummyClient->countMessage("Unit serial number is: " + QString::number(m_serial)), 1,
+                              RECONNECT_LIMIT_MS);
+    QVERIFY(m_dummyClient->isRunning());
+}
+
+void TestFaults::toolEnds(const QStringList& command, int status, const QString& message)
+{
+    const int c0 = m_server.connectionCount(), f0 = m_server.faultCount(), o0 = m_server.openConnections();
+    QProcess tool;
+    QSignalSpy finished(&tool, static_cast<void (QProcess::*)(int, QProcess::ExitStatus)>(&QProcess::finished));
+    ProgramLauncher::start(tool, TOOL, command);
+    // The server runs in this process: the loop must keep going while the tool runs.
+    QVERIFY2(finished.wait(20000), "vq_datacore did not end");
+    const QString errors = QString::fromUtf8(tool.readAllStandardError());
+    QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(tool.exitCode() == status && errors.contains("vq_datacore: " + message),
+             qPrintable(QStringLiteral("status %1: %2 [%3 %4 %5 -> %6 %7 %8]").arg(tool.exitCode()).arg(errors).arg(c0).arg(f0).arg(o0).arg(m_server.connectionCount()).arg(m_server.faultCount()).arg(m_server.openConnections())));
+}
+
+void TestFaults::serverThatStopsReadingBoundsTheBacklog()
+{
+    Mirror mirror;
+    QSignalSpy populated(mirror.registry(), &ClientDatacoreRegistry::registryHasBeenPopulated);
+    m_server.failNextConnection(Fault::StopReading, Step::AfterSync);
+    QVERIFY(mirror.connect());
+    QTRY_COMPARE(populated.count(), 1);
+
+    // Far more than the socket buffers hold: the rest is dropped, with one warning.
+    LogCapture capture;
+    const QString large(64 * 1024, QLatin1Char('x'));
+    for (int i = 0; i < 600; ++i) {
+        mirror.igmp()->setDataString(large + QString::number(i));
+        QCoreApplication::processEvents();
+    }
+    QCOMPARE(capture.countStartingWith(QStringLiteral("Outgoing buffer holds ")), 1);
+    QVERIFY(mirror.connection.isConnected());
+    m_server.closeAll();
+}
+
+QTEST_GUILESS_MAIN(TestFaults)
+#include "tst_faults.moc"
