@@ -30,14 +30,14 @@ public:
     virtual QJsonObject toJson() const;
     virtual QString className() const = 0;
     virtual QString text() const = 0;
-    bool hasText() const;
+    virtual bool hasText() const;
 
-    int identifier() const { return m_identifier; }
-    void setIdentifier(int identifier) { m_identifier = identifier; }
-    int type() const { return m_type; }
-    void setType(int type) { m_type = type; }
+    virtual int identifier() const { return m_identifier; }
+    virtual void setIdentifier(int identifier) { m_identifier = identifier; }
+    virtual int type() const { return m_type; }
+    virtual void setType(int type) { m_type = type; }
 
-    bool equals(const MessageBase& other) const;
+    virtual bool equals(const MessageBase& other) const;
 
 protected:
     MessageBase(const MessageBase&) = default;

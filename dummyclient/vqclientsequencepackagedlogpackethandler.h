@@ -3,6 +3,7 @@
 #include "serialisabledatapacketacceptorinterface.h"
 
 #include <QObject>
+#include <QStringList>
 
 #include <memory>
 
@@ -29,4 +30,8 @@ public:
 
 signals:
     void newLogEntry(QString entry);
+
+private:
+    // Part of the handler's fixed data layout; nothing here fills or reads it.
+    QStringList m_logEntries;
 };

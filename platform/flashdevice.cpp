@@ -1,4 +1,5 @@
 #include "flashdevice.h"
+#include "deviceroot.h"
 #include "mtdpartitions.h"
 
 #include <algorithm>
@@ -18,9 +19,24 @@ namespace {
 constexpr std::uint8_t ERASED_BYTE = 0xFF;
 constexpr size_t ERASE_CHUNK = 4096;
 
+// Compared as directories, so that another spelling of the same folder counts.
+bool inDeviceFolder(const char* path, const char* slash)
+{
+    const std::string folder = !slash ? std::string(".") : slash == path ? std::string("/") : std::string(path, slash);
+    struct stat folderStatus;
+    struct stat deviceStatus;
+    return ::stat(folder.c_str(), &folderStatus) == 0 && ::stat(devicePath("/dev").c_str(), &deviceStatus) == 0
+        && folderStatus.st_dev == deviceStatus.st_dev && folderStatus.st_ino == deviceStatus.st_ino;
+}
+
 bool standInGeometry(const char* path, mtd_info_user* info)
 {
+    // Root "/" is the instrument, where a plain file keeps its ordinary meaning.
+    if (deviceRoot() == "/")
+        return false;
     const char* slash = std::strrchr(path, '/');
+    if (!inDeviceFolder(path, slash))
+        return false;
     const std::string device = slash ? slash + 1 : path;
     try {
         for (const auto& entry : readMtdPartitions()) {

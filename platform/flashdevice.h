@@ -2,11 +2,11 @@
 
 // One open flash (MTD) partition and the three requests erase and copy need:
 // geometry, unlock and erase. A character device gets the kernel's MTD ioctls.
-// A plain file stands in for a partition when its name is listed in
-// "/proc/mtd" under the device root ("<root>/dev/mtd3" for "mtd3"): the
-// geometry comes from that line and erasing fills the range with 0xFF, as NOR
-// flash reads after an erase. Other files are not flash. It does not decide
-// what to erase or write.
+// Under a device root other than "/", a plain file "<root>/dev/mtdN" stands in
+// for the partition on mtdN listed in "<root>/proc/mtd": the geometry comes
+// from that line and erasing fills the range with 0xFF, as NOR flash reads
+// after an erase. Other files, and every plain file under the root "/", are not
+// flash. It does not decide what to erase or write.
 
 #include <mtd/mtd-user.h>
 

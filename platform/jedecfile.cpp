@@ -198,8 +198,6 @@ std::int64_t JedecReader::read()
         case '1':
         case 'F':
         case 'G':
-        case '\r':
-        case '\n':
             break;
         case 'C':
             if (std::sscanf(m_line + 1, "%4x", &number) != 1)

@@ -15,7 +15,7 @@ enum JedecError : int {
     JEDEC_NO_STX = -1,
     JEDEC_BAD_FIRST_LINE = -2,
     JEDEC_BAD_NUMBER = -3, // a number field ("C", "L", "QF", the final checksum)
-    JEDEC_UNKNOWN_FIELD = -4,
+    JEDEC_UNKNOWN_FIELD = -4, // a line starting with no known field character, a blank one included
     JEDEC_UNREADABLE_FIRST_LINE = -5,
     JEDEC_BAD_BITS = -6, // a bit field ("E", "U") or fuse data that ends early
 };

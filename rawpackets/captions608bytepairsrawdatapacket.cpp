@@ -28,15 +28,15 @@ Captions608bytePairsRawDataPacket::Captions608bytePairsRawDataPacket(
 {
     PayloadReader reader(payload(), header.packetType);
     m_pairs.reserve(payload().size() / GROUP_SIZE);
-    while (reader.remaining() > 0) {
+    // The layout has no count: a remainder after the last whole group is
+    // ignored, not reported as a field cut short.
+    while (reader.remaining() >= GROUP_SIZE) {
         quint8 first = 0;
         quint8 second = 0;
         quint8 flags = 0;
         reader.read(first);
         reader.read(second);
         reader.read(flags);
-        if (reader.failed())
-            break;
         m_pairs.append(BytePair(first, second, (flags & FLAG_BIT) != 0));
     }
 }

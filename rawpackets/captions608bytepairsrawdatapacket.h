@@ -8,7 +8,7 @@
 // decoded here. The payload is raw bytes, one 3-byte group
 // per pair and no count: first byte, second byte (both as received, parity bit
 // included), flags (bit 0 is the pair's flag). A remainder of one or two bytes
-// is not decoded; it is reported like any field cut short.
+// is ignored.
 class Captions608bytePairsRawDataPacket final : public RawDataPacket
 {
 public:

@@ -140,10 +140,14 @@ void TestFlashOperations::copyToFile_data()
     QTest::addColumn<int>("sourceSize");
     QTest::addColumn<qlonglong>("size"); // -1: not given
     QTest::addColumn<bool>("existing");
-    QTest::newRow("new file, part of the source") << 100000 << 5000ll << false;
-    QTest::newRow("new file, whole source") << 200000 << -1ll << false;
-    QTest::newRow("existing longer file is truncated") << 3000 << -1ll << true;
-    QTest::newRow("empty source") << 0 << -1ll << false;
+    QTest::addColumn<QString>("destination");
+    const QString out = QStringLiteral("/tmp/out.bin");
+    QTest::newRow("new file, part of the source") << 100000 << 5000ll << false << out;
+    QTest::newRow("new file, whole source") << 200000 << -1ll << false << out;
+    QTest::newRow("existing longer file is truncated") << 3000 << -1ll << true << out;
+    QTest::newRow("empty source") << 0 << -1ll << false << out;
+    QTest::newRow("file named like a partition, outside /dev, larger than it")
+        << 200000 << -1ll << true << QStringLiteral("/backup/mtd3");
 }
 
 void TestFlashOperations::copyToFile()
@@ -151,17 +155,18 @@ void TestFlashOperations::copyToFile()
     QFETCH(int, sourceSize);
     QFETCH(qlonglong, size);
     QFETCH(bool, existing);
+    QFETCH(QString, destination);
     FlashRoot root;
     root.write("/tmp/in.bin", pattern(sourceSize));
     if (existing)
-        root.write("/tmp/out.bin", QByteArray(sourceSize * 2, 'x'));
+        root.write(destination, QByteArray(sourceSize * 2, 'x'));
     setFlashDisplayFlags(0);
-    QCOMPARE(copyToFlash(root.path("/tmp/in.bin").toUtf8(), root.path("/tmp/out.bin").toUtf8(),
+    QCOMPARE(copyToFlash(root.path("/tmp/in.bin").toUtf8(), root.path(destination).toUtf8(),
                          size < 0 ? FLASH_SIZE_ALL : size_t(size), FLASH_COPY_VERIFY),
              int(FLASH_OK));
-    QVERIFY(root.read("/tmp/out.bin") == pattern(size < 0 ? sourceSize : int(size)));
+    QVERIFY(root.read(destination) == pattern(size < 0 ? sourceSize : int(size)));
     if (!existing)
-        QCOMPARE(QFile(root.path("/tmp/out.bin")).permissions() & 0x0777, QFile::Permissions(0x0644));
+        QCOMPARE(QFile(root.path(destination)).permissions() & 0x0777, QFile::Permissions(0x0644));
 }
 
 void TestFlashOperations::copyFailures_data()

@@ -220,6 +220,8 @@ void TestFpgaFileHeaders::jedecResults_data()
     row("first line without '*'", replaced("\x02*\n", "\x02\n"), false, JEDEC_BAD_FIRST_LINE);
     row("STX alone", "\x02", false, JEDEC_UNREADABLE_FIRST_LINE);
     row("unknown field", replaced("G0*", "X0*"), false, JEDEC_UNKNOWN_FIELD, "88\n");
+    row("blank line", replaced("G0*\n", "G0*\n\n"), false, JEDEC_UNKNOWN_FIELD, "10\n");
+    row("blank line with CR LF", replaced("G0*\n", "G0*\r\n\r\n"), false, JEDEC_UNKNOWN_FIELD, "13\n");
     row("checksum not hex", replaced("C1A2B*", "Cxyz*"), false, JEDEC_BAD_NUMBER);
     row("fuse count not a number", replaced("QF343936*", "QF*"), true, JEDEC_BAD_NUMBER);
     row("fuse address not a number", replaced("L000384", "Lxyz"), false, JEDEC_BAD_NUMBER);
