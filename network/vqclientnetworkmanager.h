@@ -25,9 +25,6 @@ public:
     void setHostAddress(const QHostAddress& address, bool autoConnect);
     NetworkConnection* connection() { return &m_connection; }
 
-protected:
-    bool event(QEvent* event) override;
-
 signals:
     void connectedToServer();
     void connectionToServerLost();
@@ -40,17 +37,11 @@ private slots:
     void onNetworkConnectionDisconnectedFromHost();
 
 private:
-    // Takes the timer into this object's thread after a moveToThread().
-    void adoptRetryTimer();
-    void startRetryTimer();
-
     // Off until an address is given, so the first setHostAddress(..., true)
     // announces the flag.
     bool m_autoConnect = false;
-    // No parent, so moveToThread() does not carry it along: event() hands it over.
+    // No parent: it lives in the thread that builds the manager, which stays there.
     QTimer m_retryTimer;
     QHostAddress m_hostAddress;
     NetworkConnection m_connection;
-    // Whether the timer ran when it was released for a thread change.
-    bool m_retryTimerWasActive = false;
 };

@@ -188,7 +188,7 @@ std::vector<CraftedStream> craftedStreams()
           "vq.chanstatus.channels.crccError=1", "vq.chanstatus.flag=1"}},
         {"caption pairs and a stray byte", {rawFrame(0x1026, 0, QByteArray::fromHex("c1420120800007"))},
          {"vq.captions.first_char=0x41|0x20", "vq.captions.second_char=0x42|0x00", "vq.captions.flag=1|0",
-          "vq.truncated=1"}},
+          "vq.trailing=1"}},
         {"loudness", {frameOf(LoudnessEngineRawDataPacket(loudness))},
          {"vq.loudness.field1=-1234567890123", "vq.loudness.flags=1|0|1|0|0"}},
         {"reference against PTP", {refVsPtp}, {"vq.refvsptp.field1=-5", "vq.refvsptp.field3=7"}},

@@ -557,8 +557,9 @@ local function dissect_captions(payload, tree)
         subtree:add(f.caption_second_char, range(1, 1))
         subtree:add(f.caption_flag, range(2, 1))
     end
+    -- The layout has no count: a remainder is ignored, as the client does, and only noted.
     if size % 3 ~= 0 then
-        tree:add_proto_expert_info(e.truncated, string.format("Payload of %d bytes ends inside a byte pair", size))
+        tree:add_proto_expert_info(e.trailing, string.format("%d bytes after the last byte pair", size % 3))
     end
     return string.format("%d pairs", pairs_count)
 end
