@@ -135,9 +135,14 @@ void ClientDatacore::calculateReasonsForBeingInactive(std::list<DatacoreActiveSt
 
 void ClientDatacore::populateConnectedGuiElements()
 {
+    emit datacoreUpdated(data(), validationMessages(), isActive());
+}
+
+QStringList ClientDatacore::validationMessages() const
+{
     std::list<DatacoreValidStatusMessage> invalidReasons;
     reasonsForBeingInvalid(invalidReasons);
-    QStringList validationMessages;
+    QStringList messages;
     for (const DatacoreValidStatusMessage& reason : invalidReasons) {
         QString prefix;
         switch (reason.type()) {
@@ -153,9 +158,9 @@ void ClientDatacore::populateConnectedGuiElements()
         default:
             break;
         }
-        validationMessages.append(prefix + reason.text());
+        messages.append(prefix + reason.text());
     }
-    emit datacoreUpdated(data(), validationMessages, isActive());
+    return messages;
 }
 
 QString ClientDatacore::joinValidationMessages(const QStringList& messages, bool* hasError, bool* hasWarning)

@@ -34,6 +34,10 @@ public:
     // instead. Returns the result of reading the datacore JSON.
     bool applyDatacorePacket(const DatacorePacket& packet, bool answersOwnUpdate);
 
+    // The reasons for being invalid as texts, each with the prefix of its
+    // type ("Error: " ...): what datacoreUpdated() carries.
+    QStringList validationMessages() const;
+
     // Identifiers of local changes not yet answered by the server, oldest first.
     const QList<int>& outstandingPacketIds() const { return m_outstandingPacketIds; }
 

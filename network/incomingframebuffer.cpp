@@ -114,6 +114,7 @@ int IncomingFrameBuffer::deliverFrames(const QByteArray& frames, bool dropRaw)
                              "skipped as corrupt",
                              header.payloadLength, MaxPayloadLength);
                 corruptionReported = true;
+                ++m_oversizedFrames;
             }
             ++offset;
             continue;

@@ -36,6 +36,8 @@ public:
 
     // What is left over: an incomplete frame, or fewer than 8 bytes.
     const QByteArray& bufferedBytes() const { return m_buffer; }
+    // Deliveries that skipped a header claiming more than MaxPayloadLength.
+    int oversizedFrames() const { return m_oversizedFrames; }
 
 private:
     enum class Delivery { Idle, Running, Stopped, Cleared };
@@ -45,4 +47,5 @@ private:
 
     QByteArray m_buffer;
     Delivery m_delivery = Delivery::Idle;
+    int m_oversizedFrames = 0;
 };

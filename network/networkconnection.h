@@ -49,6 +49,10 @@ public:
     QString clientIdentifier() const { return m_clientIdentifier; }
     QString peerIdentifier() const { return m_peerIdentifier; }
 
+    // Read notifications that met a frame header claiming more than
+    // IncomingFrameBuffer::MaxPayloadLength: data the server sent was lost.
+    int oversizedFrames() const { return m_incomingBuffer.oversizedFrames(); }
+
     bool canAcceptPacket(QString className) override;
     void acceptPacket(const SerialisableDataPacket& packet) override;
     virtual void sendPacket(std::shared_ptr<RawDataPacket> packet);

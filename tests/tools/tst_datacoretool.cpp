@@ -5,6 +5,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
+#include <QSet>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -18,15 +20,13 @@ const QString IGMP_PATH = QStringLiteral("configCoreRouter/systemController/brev
 const QString HOST_NAME_PATH = QStringLiteral("configCoreRouter/systemController/hostName");
 const QString CHANNELS_PATH = QStringLiteral("configCoreRouter/generator/audioTone/channelsEnabled");
 const QString NOT_SUPPORTED = QStringLiteral("Error: The stored value is not supported");
-// A datacore whose name holds a "/": the client names it by the last segment
-// only, so the server cannot match the client's change and never answers it.
-const QString UNANSWERED_PATH = QStringLiteral("configCoreRouter/unanswered/level");
+const QString ENABLE_PATH = QStringLiteral("configCoreRouter/generator/enable");
 
 // No periodic traffic: values stay as the tree describes them.
 const QStringList QUIET = {"--status-rate", "0", "--event-rate", "0", "--preset-rate", "0", "--measurement-rate", "0"};
 
 enum Status { Ok = 0, Differences = 1, Usage = 2, NoConnection = 3, ConnectionLost = 4, TimedOut = 5, UnknownPath = 6,
-              ValueRefused = 7, NotConfirmed = 8 };
+              ValueRefused = 7, NotConfirmed = 8, OtherValueStored = 9, FrameTooLarge = 10 };
 
 struct ToolRun
 {
@@ -71,10 +71,15 @@ private slots:
     void jsonAndTextDumpsReadBackAlike();
     void diffAgainstSavedDump();
     void watchEndsAfterItsCountOrWhenInterrupted();
+    void serverRefusesBadInput_data();
+    void serverRefusesBadInput();
+    void manualsAndCompletionMatchTheOptions();
 
 private:
     bool startServer(const QStringList& arguments = QUIET);
-    ToolRun runTool(const QStringList& arguments) const;
+    // "%PORT%" in an argument or a NAME=VALUE of environment stands for the
+    // server's port, which is then not given with --port.
+    ToolRun runTool(const QStringList& arguments, const QStringList& environment = {}) const;
     // "--port" with the server's port, then arguments: for the server and the tool alike.
     QStringList withPort(const QStringList& arguments) const;
 
@@ -98,10 +103,19 @@ QStringList TestDatacoreTool::withPort(const QStringList& arguments) const
     return QStringList{QStringLiteral("--port"), QString::number(m_port)} + arguments;
 }
 
-ToolRun TestDatacoreTool::runTool(const QStringList& arguments) const
+ToolRun TestDatacoreTool::runTool(const QStringList& arguments, const QStringList& environment) const
 {
+    const QString port = QString::number(m_port);
+    QStringList line = arguments;
+    line.replaceInStrings(QStringLiteral("%PORT%"), port);
+    QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+    for (const QString& variable : environment)
+        variables.insert(variable.section('=', 0, 0), variable.section('=', 1).replace("%PORT%", port));
+    const bool portGiven = (arguments + environment).join(' ').contains(QStringLiteral("%PORT%"));
+
     QProcess tool;
-    ProgramLauncher::start(tool, TOOL, withPort(arguments));
+    tool.setProcessEnvironment(variables);
+    ProgramLauncher::start(tool, TOOL, portGiven ? line : withPort(line));
     ToolRun run;
     // The server must keep being served meanwhile: it is a process, not this loop.
     if (!tool.waitForFinished(20000)) {
@@ -119,56 +133,72 @@ ToolRun TestDatacoreTool::runTool(const QStringList& arguments) const
 void TestDatacoreTool::commands_data()
 {
     QTest::addColumn<QStringList>("serverArguments");
+    QTest::addColumn<QStringList>("before");
     QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("environment");
     QTest::addColumn<int>("status");
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<QString>("errorPart");
 
     const QStringList none;
-    QTest::newRow("list a subtree")
-        << QUIET << QStringList{"list", "configCoreRouter/systemController"} << int(Ok)
-        << QStringList{"configCoreRouter/systemController", "configCoreRouter/systemController/brevEth0IgmpMaxVersion",
-                       "configCoreRouter/systemController/brevEth1IgmpMaxVersion", HOST_NAME_PATH,
-                       "configCoreRouter/systemController/ntpEnabled",
-                       "configCoreRouter/systemController/ntpServerAddress",
-                       "configCoreRouter/systemController/timeZone"}
-        << "";
-    QTest::newRow("start of a name is no subtree")
-        << QUIET << QStringList{"list", "configCoreRouter/system"} << int(UnknownPath) << none << "no datacore";
-    QTest::newRow("unknown command") << QUIET << QStringList{"lsit"} << int(Usage) << none << "lsit";
-    QTest::newRow("get, one path unknown")
-        << QUIET << QStringList{"get", HOST_NAME_PATH, "statusCoreRouter/none", CHANNELS_PATH} << int(UnknownPath)
-        << QStringList{HOST_NAME_PATH + R"( = "vq-unit-01")", CHANNELS_PATH + R"( = ["true","true","false","false"])"}
-        << "vq_datacore: no datacore statusCoreRouter/none\n";
-    QTest::newRow("set, confirmed") << QUIET << QStringList{"set", IGMP_PATH, "2"} << int(Ok)
-                                    << QStringList{IGMP_PATH + R"( = "2")"} << "";
-    QTest::newRow("set the value already held") << QUIET << QStringList{"set", HOST_NAME_PATH, "vq-unit-01"} << int(Ok)
-                                                << QStringList{HOST_NAME_PATH + R"( = "vq-unit-01")"} << "";
-    QTest::newRow("set a list of values") << QUIET << QStringList{"set", CHANNELS_PATH, "false", "true"} << int(Ok)
-                                          << QStringList{CHANNELS_PATH + R"( = ["false","true"])"} << "";
-    QTest::newRow("set a value starting with a dash")
-        << QUIET << QStringList{"set", "configCoreRouter/generator/audioTone/levelDbfs", "-20"} << int(Ok)
-        << QStringList{R"(configCoreRouter/generator/audioTone/levelDbfs = "-20")"} << "";
-    QTest::newRow("set refused, old value kept")
-        << QUIET << QStringList{"set", IGMP_PATH, "7"} << int(ValueRefused)
-        << QStringList{IGMP_PATH + R"( = "3")", "    ! " + NOT_SUPPORTED} << "refused the value";
-    QTest::newRow("set without confirmation")
-        << QUIET + QStringList{"--tree", QFINDTESTDATA("data/unanswered.json")}
-        << QStringList{"set", UNANSWERED_PATH, "2"} << int(NotConfirmed) << none << "did not confirm";
-    QTest::newRow("no connection")
-        << QStringList() << QStringList{"set", IGMP_PATH, "2"} << int(NoConnection) << none << "cannot connect";
-    QTest::newRow("time-out before the tree")
-        << QStringList{"--pause-before-tree", "5000"} << QStringList{"-t", "1", "list"} << int(TimedOut) << none
-        << "within 1 s";
-    QTest::newRow("connection lost before the tree")
-        << QStringList{"--pause-before-tree", "5000", "--drop-after", "1"} << QStringList{"get", HOST_NAME_PATH}
-        << int(ConnectionLost) << none << "lost";
+    const auto row = [&](const char* name, const QStringList& arguments, int status, const QStringList& lines,
+                         const QString& errorPart, const QStringList& before = {},
+                         const QStringList& serverArguments = QUIET, const QStringList& environment = {}) {
+        QTest::newRow(name) << serverArguments << before << arguments << environment << status << lines << errorPart;
+    };
+    const QString igmp3 = IGMP_PATH + R"( = "3")";
+    const QString hostName = HOST_NAME_PATH + R"( = "vq-unit-01")";
+    row("list a subtree", {"list", "configCoreRouter/systemController"}, Ok,
+        {"configCoreRouter/systemController", "configCoreRouter/systemController/brevEth0IgmpMaxVersion",
+         "configCoreRouter/systemController/brevEth1IgmpMaxVersion", HOST_NAME_PATH,
+         "configCoreRouter/systemController/ntpEnabled", "configCoreRouter/systemController/ntpServerAddress",
+         "configCoreRouter/systemController/timeZone"},
+        "");
+    row("start of a name is no subtree", {"list", "configCoreRouter/system"}, UnknownPath, none, "no datacore");
+    row("unknown command", {"lsit"}, Usage, none, "lsit");
+    row("get, one path unknown", {"get", HOST_NAME_PATH, "statusCoreRouter/none", CHANNELS_PATH}, UnknownPath,
+        {hostName, CHANNELS_PATH + R"( = ["true","true","false","false"])"},
+        "vq_datacore: no datacore statusCoreRouter/none\n");
+    row("values alone", {"--format", "value", "get", HOST_NAME_PATH, CHANNELS_PATH}, Ok,
+        {"vq-unit-01", "true", "true", "false", "false"}, "");
+    row("JSON keys in their order", {"--json", "get", IGMP_PATH}, Ok,
+        {R"({"path":")" + IGMP_PATH + R"(","data":["3"],"validationMessages":[],"active":true})"}, "");
+    row("host and port together", {"--host", "127.0.0.1:%PORT%", "get", HOST_NAME_PATH}, Ok, {hostName}, "");
+    row("host and port from the environment", {"get", HOST_NAME_PATH}, Ok, {hostName}, "", {}, QUIET,
+        {"VQ_HOST=localhost", "VQ_PORT=%PORT%"});
+    row("set, confirmed", {"set", IGMP_PATH, "2"}, Ok, {IGMP_PATH + R"( = "2")"}, "");
+    row("set the value already held", {"set", HOST_NAME_PATH, "vq-unit-01"}, Ok, {hostName}, "");
+    row("set a list of values", {"set", CHANNELS_PATH, "false", "true", "true", "false"}, Ok,
+        {CHANNELS_PATH + R"( = ["false","true","true","false"])"}, "");
+    row("set a value starting with a dash", {"set", "configCoreRouter/generator/audioTone/levelDbfs", "-20"}, Ok,
+        {R"(configCoreRouter/generator/audioTone/levelDbfs = "-20")"}, "");
+    row("set refused, old value kept", {"set", IGMP_PATH, "7"}, ValueRefused, {igmp3, "    ! " + NOT_SUPPORTED},
+        R"(refused the value for )" + IGMP_PATH + R"( and kept "3": )" + NOT_SUPPORTED);
+    // Nothing would be sent for the value the mirror holds; the server judges it anew.
+    row("set the kept value after a refusal", {"set", IGMP_PATH, "3"}, Ok, {igmp3}, "", {"set", IGMP_PATH, "7"});
+    row("set stored, but marked invalid", {"set", ENABLE_PATH, "maybe"}, ValueRefused,
+        {ENABLE_PATH + R"( = "maybe")", "    ! Error: Stored value could not be deserialised into type boolean"},
+        "stored the value for " + ENABLE_PATH + " but marked it invalid");
+    row("set, another value stored", {"--force", "set", IGMP_PATH, "2", "3"}, OtherValueStored,
+        {IGMP_PATH + R"( = "2")"}, R"(stored "2" for )" + IGMP_PATH + ", not the value asked for");
+    row("set fewer items", {"set", CHANNELS_PATH, "true"}, Usage, none, "holds 4 item(s), the new value 1");
+    row("set a router", {"set", "configCoreRouter", "x"}, Usage, none, "not a leaf");
+    row("set an inner datacore", {"set", "configCoreRouter/systemController", "x"}, Usage, none, "not a leaf");
+    row("a frame too large for the client", {"get", HOST_NAME_PATH}, FrameTooLarge, {hostName},
+        "larger than the client takes", {}, QUIET + QStringList{"--corrupt-length"});
+    row("no connection", {"set", IGMP_PATH, "2"}, NoConnection, none, "cannot connect to 127.0.0.1:", {}, {});
+    row("time-out before the tree", {"-t", "1", "list"}, TimedOut, none, "within 1 s", {},
+        {"--pause-before-tree", "5000"});
+    row("connection lost before the tree", {"get", HOST_NAME_PATH}, ConnectionLost, none, "lost", {},
+        {"--pause-before-tree", "5000", "--drop-after", "1"});
 }
 
 void TestDatacoreTool::commands()
 {
     QFETCH(QStringList, serverArguments);
+    QFETCH(QStringList, before);
     QFETCH(QStringList, arguments);
+    QFETCH(QStringList, environment);
     QFETCH(int, status);
     QFETCH(QStringList, lines);
     QFETCH(QString, errorPart);
@@ -177,7 +207,9 @@ void TestDatacoreTool::commands()
         m_port = freePort();
     else
         QVERIFY(startServer(serverArguments));
-    const ToolRun run = runTool(arguments);
+    if (!before.isEmpty())
+        runTool(before);
+    const ToolRun run = runTool(arguments, environment);
     QCOMPARE(run.status, status);
     QCOMPARE(run.lines, lines);
     QVERIFY2(run.errors.contains(errorPart), qPrintable(run.errors));
@@ -239,7 +271,7 @@ void TestDatacoreTool::watchEndsAfterItsCountOrWhenInterrupted()
     RunningTool interrupted;
     ProgramLauncher::start(counted.process, TOOL,
                            withPort({"--json", "--count", "1", "watch", HOST_NAME_PATH, IGMP_PATH}));
-    ProgramLauncher::start(interrupted.process, TOOL, withPort({"watch", HOST_NAME_PATH}));
+    ProgramLauncher::start(interrupted.process, TOOL, withPort({"--updates-only", "watch", HOST_NAME_PATH}));
     QTRY_VERIFY_WITH_TIMEOUT(counted.hasWritten("watching 2 datacore(s)"), 10000);
     QTRY_VERIFY_WITH_TIMEOUT(interrupted.hasWritten("watching 1 datacore(s)"), 10000);
 
@@ -247,19 +279,122 @@ void TestDatacoreTool::watchEndsAfterItsCountOrWhenInterrupted()
     QCOMPARE(runTool({"set", HOST_NAME_PATH, "from-another-client"}).status, int(Ok));
     QVERIFY(counted.process.waitForFinished(10000));
     QCOMPARE(counted.process.exitCode(), int(Ok));
-    const QByteArray line = counted.process.readAllStandardOutput().trimmed();
-    const QJsonObject object = QJsonDocument::fromJson(line).object();
-    QCOMPARE(object.value("path").toString(), HOST_NAME_PATH);
-    QCOMPARE(object.value("data").toArray(), QJsonArray{"from-another-client"});
-    QDateTime time = QDateTime::fromString(object.value("time").toString(), "yyyy-MM-dd'T'HH:mm:ss.zzz'Z'");
+    const QList<QByteArray> lines = counted.process.readAllStandardOutput().trimmed().split('\n');
+    QCOMPARE(lines.size(), 3);
+    // The current values first, marked as such, then the change.
+    QList<QJsonObject> objects;
+    for (const QByteArray& line : lines)
+        objects.append(QJsonDocument::fromJson(line).object());
+    QCOMPARE(objects.at(0).value("path").toString(), HOST_NAME_PATH);
+    QCOMPARE(objects.at(1).value("data").toArray(), QJsonArray{"3"});
+    QVERIFY(objects.at(0).value("initial").toBool() && objects.at(1).value("initial").toBool());
+    QCOMPARE(objects.at(2).value("path").toString(), HOST_NAME_PATH);
+    QCOMPARE(objects.at(2).value("data").toArray(), QJsonArray{"from-another-client"});
+    QCOMPARE(objects.at(2).value("initial"), QJsonValue(false));
+    QDateTime time = QDateTime::fromString(objects.at(2).value("time").toString(), "yyyy-MM-dd'T'HH:mm:ss.zzz'Z'");
     time.setTimeSpec(Qt::UTC);
-    QVERIFY2(qAbs(time.secsTo(QDateTime::currentDateTimeUtc())) < 60, line.constData());
+    QVERIFY2(qAbs(time.secsTo(QDateTime::currentDateTimeUtc())) < 60, lines.at(2).constData());
 
     QVERIFY(interrupted.process.processId() > 0);
     ::kill(pid_t(interrupted.process.processId()), SIGINT);
     QVERIFY(interrupted.process.waitForFinished(5000));
     QCOMPARE(interrupted.process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(interrupted.process.exitCode(), int(Ok));
+    QCOMPARE(interrupted.process.readAllStandardOutput().count('\n'), 1);
+}
+
+void TestDatacoreTool::serverRefusesBadInput_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("message");
+
+    const auto tree = [](const char* name, const QByteArray& json, const QString& message) {
+        QTest::newRow(name) << json << QStringList{"--tree", "%FILE%"} << "vq_simserver: %FILE%: " + message;
+    };
+    tree("unknown class", R"({"configCoreRouter":{"a":{"class":"DatacoreFloat"}}})",
+         ".configCoreRouter.a.class: expected one of DatacoreBase, DatacoreBool, DatacoreIgmpVersion, found "
+         "\"DatacoreFloat\"");
+    tree("data a number", R"({"configCoreRouter":{"a":{"data":5}}})",
+         ".configCoreRouter.a.data: expected a string, an array of strings or null, found a number");
+    tree("data items not strings", R"({"configCoreRouter":{"a":{"data":["1",true]}}})",
+         ".configCoreRouter.a.data[1]: expected a string, found a boolean");
+    tree("a name holding /", R"({"statusCoreRouter":{"p/q":{"data":"x"}}})",
+         R"(.statusCoreRouter["p/q"]: a datacore name must be neither empty nor hold "/")");
+    tree("reasons that are not objects", R"({"configCoreRouter":{"a":{"reasonsForBeingInactive":[{},3]}}})",
+         ".configCoreRouter.a.reasonsForBeingInactive[1]: expected a reason object, found a number");
+    tree("a child that is not an object", R"({"configCoreRouter":{"a":{"dta":"x"}}})",
+         ".configCoreRouter.a.dta: expected an object (a child datacore) or one of class, data, "
+         "reasonsForBeingInvalid, reasonsForBeingInactive, found a string");
+    tree("an array at the top", "[]", "the top level must be an object with one key per router");
+    tree("a value no client takes", R"({"configCoreRouter":{"a":{"data":")" + QByteArray(17 << 20, 'x') + R"("}}})",
+         ".configCoreRouter.a.data: a datacore packet of 17825959 bytes, more than a client takes (16777216)");
+    QTest::newRow("a recording into no folder") << QByteArray() << QStringList{"--record", "/nonexistent/r.vqrec"}
+        << "vq_simserver: --record: cannot write into /nonexistent";
+}
+
+void TestDatacoreTool::serverRefusesBadInput()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, message);
+    QTemporaryDir directory;
+    const QString fileName = directory.filePath("input");
+    QFile input(fileName);
+    QVERIFY(input.open(QIODevice::WriteOnly) && input.write(file) == file.size());
+    input.close();
+
+    QProcess server;
+    ProgramLauncher::start(server, QStringLiteral(VQ_SIMSERVER_PATH), arguments.replaceInStrings("%FILE%", fileName));
+    QVERIFY(server.waitForFinished(20000));
+    QCOMPARE(server.exitCode(), int(Usage));
+    QCOMPARE(server.readAllStandardError(), message.replace("%FILE%", fileName).toUtf8() + '\n');
+    QVERIFY(server.readAllStandardOutput().isEmpty());
+}
+
+// The options each program lists in its --help: its manual page must
+// describe exactly those, and the completion must offer the tool's.
+void TestDatacoreTool::manualsAndCompletionMatchTheOptions()
+{
+    const QRegularExpression longOption(QStringLiteral("--[a-z][a-z-]*"));
+    const auto options = [&](const QString& text) {
+        QSet<QString> found;
+        for (auto match = longOption.globalMatch(text); match.hasNext();)
+            found.insert(match.next().captured());
+        return found;
+    };
+    const auto read = [](const QString& fileName) {
+        QFile file(fileName);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).replace(QStringLiteral("\\-"), "-")
+                                              : QString();
+    };
+    const auto help = [](const QString& program, const QStringList& arguments) {
+        QProcess process;
+        ProgramLauncher::start(process, program, arguments);
+        process.waitForFinished(10000);
+        return QString::fromUtf8(process.readAllStandardOutput());
+    };
+
+    const QString source = QStringLiteral(VQ_SOURCE_DIR);
+    const QString toolHelp = help(TOOL, {"--help"});
+    const QSet<QString> toolOptions = options(toolHelp);
+    QVERIFY(toolOptions.contains("--updates-only"));
+    QCOMPARE(options(read(source + "/tools/man/vq_datacore.1")), toolOptions);
+    const QString completion = read(source + "/tools/datacore/vq_datacore.bash");
+    QCOMPARE(options(completion.section("local commands", 0, 0)), toolOptions);
+    // --help-all shows the help rather than running anything.
+    QCOMPARE(help(TOOL, {"--help-all"}), toolHelp);
+    const QString simserverHelp = help(QStringLiteral(VQ_SIMSERVER_PATH), {"--help-all"});
+    QVERIFY(simserverHelp.contains("--export-stream"));
+    QCOMPARE(options(read(source + "/tools/man/vq_simserver.1")), options(simserverHelp));
+
+    // Every command has its help, by either way of asking, and the completion offers it.
+    for (const QString command : {"list", "dump", "diff", "get", "set", "watch"}) {
+        const QString text = help(TOOL, {"help", command});
+        QVERIFY2(text.startsWith("Usage: vq_datacore [options] " + command), qPrintable(text));
+        QCOMPARE(help(TOOL, {command, "--help"}), text);
+        QVERIFY(completion.contains(QRegularExpression("local commands=\"[^\"]*\\b" + command + "\\b")));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestDatacoreTool)

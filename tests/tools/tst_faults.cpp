@@ -187,6 +187,8 @@ void TestFaults::faults_data()
     row("set: reset on the change", Target::Set, Fault::Reset, Step::OnChange, 4, lost);
     row("set: close on the change", Target::Set, Fault::Close, Step::OnChange, 4, lost);
     row("set: reset while the set waits", Target::Set, Fault::Reset, Step::InSet, 4, lost);
+    row("set: the server stops reading", Target::Set, Fault::StopReading, Step::AfterSync, 8,
+        QStringLiteral("the server did not confirm the new value of %1 in time").arg(IGMP_PATH));
 
     // Attempts that fail, at once or never: each ends within the time-out.
     const auto attempt = [](const char* name, Target target, Attempt attempt, int status, const QString& message) {

@@ -4,6 +4,7 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QJsonParseError>
 
 namespace {
@@ -21,6 +22,38 @@ QJsonArray toJsonArray(const QStringList& items)
 QString compactJson(const QJsonArray& array)
 {
     return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
+}
+
+// One JSON value as compact text.
+QString render(const QJsonValue& value)
+{
+    const QString array = compactJson(QJsonArray{value});
+    return array.mid(1, array.size() - 2);
+}
+
+// A JSON object with its keys in the order given (QJsonObject would sort
+// them); the values are JSON text already.
+QString orderedJson(const QList<QPair<QString, QString>>& members)
+{
+    QStringList pairs;
+    for (const auto& member : members)
+        pairs.append(render(member.first) + QLatin1Char(':') + member.second);
+    return QLatin1Char('{') + pairs.join(QLatin1Char(',')) + QLatin1Char('}');
+}
+
+QList<QPair<QString, QString>> rendered(const DatacoreSnapshot::JsonMembers& members)
+{
+    QList<QPair<QString, QString>> texts;
+    for (const auto& member : members)
+        texts.append({member.first, render(member.second)});
+    return texts;
+}
+
+DatacoreSnapshot::JsonMembers valueMembers(const DatacoreValue& value)
+{
+    return {{QStringLiteral("data"), toJsonArray(value.data)},
+            {QStringLiteral("validationMessages"), toJsonArray(value.validationMessages)},
+            {QStringLiteral("active"), value.isActive}};
 }
 
 QString dataText(const QStringList& data)
@@ -174,12 +207,9 @@ QString DatacoreSnapshot::toText(const QString& path, const DatacoreValue& value
     return text;
 }
 
-QJsonObject DatacoreSnapshot::toJson(const QString& path, const DatacoreValue& value)
+QString DatacoreSnapshot::toJsonLine(const QString& path, const DatacoreValue& value, const JsonMembers& more)
 {
-    return QJsonObject{{QStringLiteral("path"), path},
-                       {QStringLiteral("data"), toJsonArray(value.data)},
-                       {QStringLiteral("validationMessages"), toJsonArray(value.validationMessages)},
-                       {QStringLiteral("active"), value.isActive}};
+    return orderedJson(rendered(JsonMembers{{QStringLiteral("path"), path}} + valueMembers(value) + more));
 }
 
 QString DatacoreSnapshot::summary(const DatacoreValue& value)
@@ -206,19 +236,15 @@ QString DatacoreSnapshot::differenceText(const Difference& difference)
         + QStringLiteral(" -> ") + summary(difference.now);
 }
 
-QJsonObject DatacoreSnapshot::differenceJson(const Difference& difference)
+QString DatacoreSnapshot::differenceJsonLine(const Difference& difference)
 {
     static const QString KIND_NAMES[] = {QStringLiteral("added"), QStringLiteral("removed"),
                                          QStringLiteral("changed")};
-    QJsonObject object{{QStringLiteral("change"), KIND_NAMES[int(difference.kind)]},
-                       {QStringLiteral("path"), difference.path}};
-    QJsonObject was = toJson(difference.path, difference.was);
-    QJsonObject now = toJson(difference.path, difference.now);
-    was.remove(QStringLiteral("path"));
-    now.remove(QStringLiteral("path"));
+    QList<QPair<QString, QString>> members = rendered({{QStringLiteral("change"), KIND_NAMES[int(difference.kind)]},
+                                                       {QStringLiteral("path"), difference.path}});
     if (difference.kind != Difference::Kind::Added)
-        object.insert(QStringLiteral("was"), was);
+        members.append({QStringLiteral("was"), orderedJson(rendered(valueMembers(difference.was)))});
     if (difference.kind != Difference::Kind::Removed)
-        object.insert(QStringLiteral("now"), now);
-    return object;
+        members.append({QStringLiteral("now"), orderedJson(rendered(valueMembers(difference.now)))});
+    return orderedJson(members);
 }

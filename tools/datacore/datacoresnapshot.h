@@ -2,9 +2,10 @@
 
 #include "clientdatacoremanipulator.h"
 
-#include <QJsonObject>
+#include <QJsonValue>
 #include <QList>
 #include <QMap>
+#include <QPair>
 #include <QString>
 
 // Datacore values by full path, in path order: what dump writes and diff
@@ -16,7 +17,8 @@
 //
 // (one item as a JSON string, none or several as a JSON array; each
 // validation message and inactivity on an indented line of its own), or one
-// JSON object per line {"path", "data", "validationMessages", "active"}.
+// JSON object per line with the keys in this order: "path", "data",
+// "validationMessages", "active".
 class DatacoreSnapshot
 {
 public:
@@ -43,11 +45,14 @@ public:
 
     // Lines of the text form, without the final line feed.
     static QString toText(const QString& path, const DatacoreValue& value);
-    static QJsonObject toJson(const QString& path, const DatacoreValue& value);
+    // One line of the JSON form; more keys may follow the four of the value.
+    using JsonMembers = QList<QPair<QString, QJsonValue>>;
+    static QString toJsonLine(const QString& path, const DatacoreValue& value, const JsonMembers& more = {});
     // One line: the data, then any validation messages and inactivity.
     static QString summary(const DatacoreValue& value);
     static QString differenceText(const Difference& difference);
-    static QJsonObject differenceJson(const Difference& difference);
+    // {"change", "path", "was", "now"}, in this order.
+    static QString differenceJsonLine(const Difference& difference);
 
 private:
     QMap<QString, DatacoreValue> m_values;

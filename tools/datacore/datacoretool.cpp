@@ -1,9 +1,11 @@
 #include "datacoretool.h"
 
 #include "clientdatacoreregistry.h"
+#include "incomingframebuffer.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <unistd.h>
 
 DatacoreTool::DatacoreTool(const DatacoreToolOptions& options, const DatacoreSnapshot& saved, QObject* parent)
     : QObject(parent)
@@ -14,6 +16,7 @@ DatacoreTool::DatacoreTool(const DatacoreToolOptions& options, const DatacoreSna
 {
     m_timeout.setSingleShot(true);
     m_stopGrace.setSingleShot(true);
+    connect(&m_progress, &QTimer::timeout, this, &DatacoreTool::onProgressTimer);
     connect(&m_session, &DatacoreToolSession::mirrorPopulated, this, &DatacoreTool::onMirrorPopulated);
     connect(&m_session, &DatacoreToolSession::synchronised, this, &DatacoreTool::onSynchronised);
     connect(&m_session, &DatacoreToolSession::connectionFailed, this, &DatacoreTool::onConnectionFailed);
@@ -39,6 +42,10 @@ DatacoreTool::~DatacoreTool()
 void DatacoreTool::start()
 {
     m_timeout.start(m_options.timeoutSeconds * 1000);
+    // Where the output goes elsewhere, a terminal would otherwise show nothing
+    // at all while a long command runs.
+    if (::isatty(STDERR_FILENO) && !::isatty(STDOUT_FILENO))
+        m_progress.start(1000);
     // From the event loop: a connection attempt can fail inside the call that
     // starts it (an unreachable network), and the outcome must not be decided
     // before there is a loop to end.
@@ -53,8 +60,9 @@ QString DatacoreTool::serverName() const
     return QStringLiteral("%1:%2").arg(m_options.host).arg(m_options.port);
 }
 
-void DatacoreTool::report(const QString& message) const
+void DatacoreTool::report(const QString& message)
 {
+    stopProgress();
     std::fprintf(stderr, "vq_datacore: %s\n", message.toUtf8().constData());
 }
 
@@ -97,6 +105,7 @@ void DatacoreTool::onWatching(int datacores)
 {
     m_watching = true;
     m_timeout.stop();
+    stopProgress();
     report(QStringLiteral("watching %1 datacore(s)").arg(datacores));
 }
 
@@ -145,10 +154,35 @@ void DatacoreTool::onWorkerFinished(int status)
     finish(DatacoreToolStatus(status));
 }
 
+void DatacoreTool::onProgressTimer()
+{
+    ++m_progressSeconds;
+    const QString what = m_worker.isStarted() ? QStringLiteral("running") : QStringLiteral("waiting for the server");
+    std::fprintf(stderr, "\rvq_datacore: %s (%d s)", what.toUtf8().constData(), m_progressSeconds);
+    std::fflush(stderr);
+}
+
+void DatacoreTool::stopProgress()
+{
+    m_progress.stop();
+    // The progress line is overwritten by whatever comes next.
+    if (m_progressSeconds > 0)
+        std::fputs("\r\033[K", stderr);
+    m_progressSeconds = 0;
+}
+
 void DatacoreTool::finish(DatacoreToolStatus status)
 {
     if (m_finished)
         return;
+    stopProgress();
+    // A frame skipped as too large may have held what the command needed.
+    if (m_session.oversizedFrames() > 0 && status != DatacoreToolStatus::Interrupted) {
+        report(QStringLiteral("the server sent a frame larger than the client takes (%1 bytes); it was skipped, "
+                              "so data may be missing")
+                   .arg(IncomingFrameBuffer::MaxPayloadLength));
+        status = DatacoreToolStatus::FrameTooLarge;
+    }
     m_finished = true;
     m_timeout.stop();
     m_stopGrace.stop();

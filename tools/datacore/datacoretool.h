@@ -30,6 +30,7 @@ public:
     // SIGINT or SIGTERM: ends a watch normally, anything else as interrupted.
     void interrupt();
 
+
 signals:
     // Emitted once, from the event loop.
     void finished(int status);
@@ -42,13 +43,15 @@ private slots:
     void onTimeout();
     void onWatching(int datacores);
     void onWorkerFinished(int status);
+    void onProgressTimer();
 
 private:
     void startCommand();
     // Closes the connection under a running command so that its waits end.
     void endCommandFromOutside(DatacoreToolStatus status);
     void finish(DatacoreToolStatus status);
-    void report(const QString& message) const;
+    void report(const QString& message);
+    void stopProgress();
     QString serverName() const;
 
     DatacoreToolOptions m_options;
@@ -57,6 +60,9 @@ private:
     DatacoreToolWorker m_worker;
     QTimer m_timeout;
     QTimer m_stopGrace;
+    // Only on a terminal: how long the command has been running.
+    QTimer m_progress;
+    int m_progressSeconds = 0;
     DatacoreToolStatus m_outsideStatus = DatacoreToolStatus::Interrupted;
     bool m_closing = false;
     bool m_watching = false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -16,7 +17,16 @@ enum class DatacoreToolStatus : int
     UnknownPath = 6,
     ValueRefused = 7,
     NotConfirmed = 8,
+    OtherValueStored = 9,
+    FrameTooLarge = 10,
     Interrupted = 130,
+};
+
+enum class DatacoreToolFormat
+{
+    Text,
+    Json,
+    Value,
 };
 
 enum class DatacoreToolCommand
@@ -35,8 +45,10 @@ struct DatacoreToolOptions
     QString host = QStringLiteral("127.0.0.1");
     quint16 port = 29440;
     int timeoutSeconds = 15;
-    bool json = false;
+    DatacoreToolFormat format = DatacoreToolFormat::Text;
     bool verbose = false;
+    bool force = false;      // set: even when the number of items changes
+    bool updatesOnly = false; // watch: without the current values first
     int count = 0;           // watch: stop after this many changes; 0: no limit
     int durationSeconds = 0; // watch: stop after this long; 0: no limit
     DatacoreToolCommand command = DatacoreToolCommand::List;
@@ -46,9 +58,12 @@ struct DatacoreToolOptions
     QStringList values;      // set: one per data item
 };
 
-// Parses the command line (program name first). On false, error holds the
-// message for the user; --help and --version print and exit here.
-bool parseDatacoreToolOptions(const QStringList& arguments, DatacoreToolOptions& options, QString* error);
+// Parses the command line (program name first); environment holds VQ_HOST
+// and VQ_PORT, which the command line overrides. On false, error holds the
+// message for the user; help and --version print and exit here.
+bool parseDatacoreToolOptions(const QStringList& arguments, const QHash<QString, QString>& environment,
+                              DatacoreToolOptions& options, QString* error);
+
 
 // Whether path is prefix itself or lies under it; every path is under an empty prefix.
 bool isUnderPrefix(const QString& path, const QString& prefix);

@@ -2,11 +2,25 @@
 
 #include "clientdatacore.h"
 #include "clientdatacoreregistry.h"
+#include "datacorepacket.h"
+#include "datacoretooloptions.h"
 #include "dummyclient.h"
 #include "vqclientdatacoremanager.h"
 
 #include <QDateTime>
 #include <QTcpSocket>
+
+#include <chrono>
+#include <utility>
+
+namespace {
+
+// Far above the identifiers a datacore hands out (0 upwards, again from 0
+// once all are answered), so that the mirror takes the answer to a resent
+// change for no answer of its own.
+constexpr int FIRST_RESENT_PACKET_ID = 1 << 30;
+
+} // namespace
 
 DatacoreToolSession::DatacoreToolSession(QObject* parent)
     : QObject(parent)
@@ -15,6 +29,9 @@ DatacoreToolSession::DatacoreToolSession(QObject* parent)
 {
     connect(&m_connection, &NetworkConnection::disconnectedFromHost, this,
             &DatacoreToolSession::onDisconnectedFromHost);
+    // Before the mirror's populator: an answer is noted here by the time the
+    // datacore reports itself in sync.
+    m_distributor.registerPacketAcceptor(this, DatacorePacket::CLASS_NAME);
     m_datacoreManager = std::make_unique<VqClientDatacoreManager>(&m_connection, &m_distributor);
     m_distributor.registerPacketAcceptor(this, DummyClient::SYNC_COMPLETE_CLASS_NAME);
     connect(m_datacoreManager->registry(), &ClientDatacoreRegistry::registryHasBeenPopulated, this,
@@ -77,6 +94,11 @@ void DatacoreToolSession::onDisconnectedFromHost()
 {
     if (m_connectionLost.exchange(true))
         return;
+    {
+        // Under the lock, so that a waiter cannot miss the wake-up.
+        std::lock_guard<std::mutex> lock(m_answersMutex);
+        m_answerArrived.notify_all();
+    }
     emit connectionLost();
 }
 
@@ -85,13 +107,91 @@ ClientDatacoreRegistry* DatacoreToolSession::registry()
     return m_datacoreManager->registry();
 }
 
+bool DatacoreToolSession::takeSnapshot(const QString& prefix, DatacoreSnapshot* snapshot, int timeoutMs)
+{
+    std::unique_lock<std::mutex> lock(m_requestsMutex);
+    m_snapshotPrefix = prefix;
+    m_snapshotWanted = true;
+    QMetaObject::invokeMethod(this, "makeSnapshot", Qt::QueuedConnection);
+    if (!m_snapshotMade.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return !m_snapshotWanted; })) {
+        m_snapshotWanted = false;
+        return false;
+    }
+    *snapshot = std::move(m_snapshot);
+    m_snapshot = DatacoreSnapshot();
+    return !m_connectionLost;
+}
+
+void DatacoreToolSession::makeSnapshot()
+{
+    std::lock_guard<std::mutex> lock(m_requestsMutex);
+    if (!m_snapshotWanted)
+        return;
+    ClientDatacoreRegistry* mirror = registry();
+    for (const QString& path : mirror->paths()) {
+        if (!isUnderPrefix(path, m_snapshotPrefix))
+            continue;
+        const ClientDatacore* datacore = mirror->lookupDatacore(path);
+        m_snapshot.insert(path, DatacoreValue{datacore->data(), datacore->validationMessages(), datacore->isActive()});
+    }
+    m_snapshotWanted = false;
+    m_snapshotMade.notify_all();
+}
+
+quint64 DatacoreToolSession::answerCount(const QString& path) const
+{
+    std::lock_guard<std::mutex> lock(m_answersMutex);
+    return m_answers.value(path).count;
+}
+
+bool DatacoreToolSession::waitForAnswer(const QString& path, quint64 after, int timeoutMs, QJsonObject* datacoreJson)
+{
+    std::unique_lock<std::mutex> lock(m_answersMutex);
+    const bool arrived = m_answerArrived.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
+        return m_answers.value(path).count > after || m_connectionLost;
+    });
+    if (!arrived || m_answers.value(path).count <= after)
+        return false;
+    *datacoreJson = m_answers.value(path).datacoreJson;
+    return true;
+}
+
+void DatacoreToolSession::resendChange(const QString& path, const QStringList& data)
+{
+    std::lock_guard<std::mutex> lock(m_requestsMutex);
+    m_resends.append({path, data});
+    QMetaObject::invokeMethod(this, "sendResentChanges", Qt::QueuedConnection);
+}
+
+void DatacoreToolSession::sendResentChanges()
+{
+    std::lock_guard<std::mutex> lock(m_requestsMutex);
+    for (const auto& resend : std::as_const(m_resends)) {
+        const QString& path = resend.first;
+        // The data-only form a datacore of that name writes.
+        DatacoreBase scratch(path.section(QLatin1Char('/'), -1), nullptr, resend.second);
+        QJsonObject datacoreJson;
+        std::list<DatacoreJsonMessage> messages;
+        scratch.serialise(QString(), datacoreJson, true, false, messages);
+        m_connection.acceptPacket(DatacorePacket(m_connection.clientIdentifier(),
+                                                 FIRST_RESENT_PACKET_ID + m_resentPacketId++, datacoreJson, path));
+    }
+    m_resends.clear();
+}
+
 bool DatacoreToolSession::canAcceptPacket(QString className)
 {
-    return className == DummyClient::SYNC_COMPLETE_CLASS_NAME;
+    return className == DummyClient::SYNC_COMPLETE_CLASS_NAME || className == DatacorePacket::CLASS_NAME;
 }
 
 void DatacoreToolSession::acceptPacket(const SerialisableDataPacket& packet)
 {
+    if (packet.className() == DatacorePacket::CLASS_NAME) {
+        const DatacorePacket answer(packet);
+        if (answer.hasPacketId() && answer.hasClientId() && answer.clientId() == m_connection.clientIdentifier())
+            noteAnswer(answer.path(), answer.datacore());
+        return;
+    }
     // Only the first one ends the initial synchronisation.
     if (packet.className() != DummyClient::SYNC_COMPLETE_CLASS_NAME || m_synchronised)
         return;
@@ -99,7 +199,16 @@ void DatacoreToolSession::acceptPacket(const SerialisableDataPacket& packet)
     emit synchronised();
 }
 
-void DatacoreToolSession::watch(QStringList paths)
+void DatacoreToolSession::noteAnswer(const QString& path, const QJsonObject& datacoreJson)
+{
+    std::lock_guard<std::mutex> lock(m_answersMutex);
+    Answer& answer = m_answers[path];
+    ++answer.count;
+    answer.datacoreJson = datacoreJson;
+    m_answerArrived.notify_all();
+}
+
+void DatacoreToolSession::watch(QStringList paths, bool withInitial)
 {
     int watched = 0;
     for (const QString& path : paths) {
@@ -110,8 +219,12 @@ void DatacoreToolSession::watch(QStringList paths)
         connect(datacore, &ClientDatacore::datacoreUpdated, this,
                 [this, path](QStringList data, QStringList validationMessages, bool isActive) {
                     emit datacoreChanged(path, data, validationMessages, isActive,
-                                         QDateTime::currentMSecsSinceEpoch());
+                                         QDateTime::currentMSecsSinceEpoch(), false);
                 });
+        // In the same turn of the loop as the connection: no change can come between.
+        if (withInitial)
+            emit datacoreChanged(path, datacore->data(), datacore->validationMessages(), datacore->isActive(),
+                                 QDateTime::currentMSecsSinceEpoch(), true);
     }
     emit watching(watched);
 }

@@ -2,6 +2,7 @@
 
 #include "clientdatacore.h"
 #include "clientdatacoremanipulator.h"
+#include "datacorepacket.h"
 #include "datacoretoolsession.h"
 
 #include <QDateTime>
@@ -13,6 +14,11 @@
 #include <cstdio>
 
 namespace {
+
+// The event-loop thread answers at once unless it is stuck.
+constexpr int SNAPSHOT_LIMIT_MS = 10000;
+// As long as the manipulator waits for the answer to a change.
+constexpr int ANSWER_LIMIT_MS = 5000;
 
 QStringList pathsUnder(const QStringList& paths, const QString& prefix)
 {
@@ -65,13 +71,13 @@ DatacoreToolStatus DatacoreToolWorker::run(ClientDatacoreRegistry* registry, con
     case DatacoreToolCommand::List:
         return list(paths);
     case DatacoreToolCommand::Dump:
-        return dump(manipulator, paths);
+        return dump(paths);
     case DatacoreToolCommand::Diff:
-        return diff(manipulator, paths, saved);
+        return diff(saved);
     case DatacoreToolCommand::Get:
         return get(manipulator);
     case DatacoreToolCommand::Set:
-        return set(manipulator);
+        return set(manipulator, paths);
     case DatacoreToolCommand::Watch:
         break;
     }
@@ -86,53 +92,38 @@ DatacoreToolStatus DatacoreToolWorker::list(const QStringList& paths)
         return DatacoreToolStatus::UnknownPath;
     }
     for (const QString& path : selected) {
-        if (m_options.json)
-            writeJson(QJsonObject{{QStringLiteral("path"), path}});
+        if (m_options.format == DatacoreToolFormat::Json)
+            writeLine(QString::fromUtf8(
+                QJsonDocument(QJsonObject{{QStringLiteral("path"), path}}).toJson(QJsonDocument::Compact)));
         else
             writeLine(path);
     }
     return DatacoreToolStatus::Ok;
 }
 
-bool DatacoreToolWorker::readAll(ClientDatacoreManipulator& manipulator, const QStringList& paths,
-                                 DatacoreSnapshot* snapshot) const
+DatacoreToolStatus DatacoreToolWorker::dump(const QStringList& paths)
 {
-    for (const QString& path : paths) {
-        bool ok = false;
-        const DatacoreValue value = manipulator.getDatacoreValue(path, &ok);
-        // The paths came from the registry: only its clearing loses one.
-        if (!ok)
-            return false;
-        snapshot->insert(path, value);
-    }
-    return true;
-}
-
-DatacoreToolStatus DatacoreToolWorker::dump(ClientDatacoreManipulator& manipulator, const QStringList& paths)
-{
-    const QStringList selected = pathsUnder(paths, m_options.prefix);
-    if (selected.isEmpty()) {
+    if (pathsUnder(paths, m_options.prefix).isEmpty()) {
         complain(QStringLiteral("no datacore at or under %1").arg(m_options.prefix));
         return DatacoreToolStatus::UnknownPath;
     }
     DatacoreSnapshot snapshot;
-    if (!readAll(manipulator, selected, &snapshot))
+    if (!m_session->takeSnapshot(m_options.prefix, &snapshot, SNAPSHOT_LIMIT_MS))
         return outcome(DatacoreToolStatus::ConnectionLost);
     for (auto it = snapshot.values().cbegin(); it != snapshot.values().cend(); ++it)
         writeValue(it.key(), it.value());
     return DatacoreToolStatus::Ok;
 }
 
-DatacoreToolStatus DatacoreToolWorker::diff(ClientDatacoreManipulator& manipulator, const QStringList& paths,
-                                            const DatacoreSnapshot& saved)
+DatacoreToolStatus DatacoreToolWorker::diff(const DatacoreSnapshot& saved)
 {
     DatacoreSnapshot live;
-    if (!readAll(manipulator, pathsUnder(paths, m_options.prefix), &live))
+    if (!m_session->takeSnapshot(m_options.prefix, &live, SNAPSHOT_LIMIT_MS))
         return outcome(DatacoreToolStatus::ConnectionLost);
     const QList<DatacoreSnapshot::Difference> differences = saved.under(m_options.prefix).differencesTo(live);
     for (const DatacoreSnapshot::Difference& difference : differences) {
-        if (m_options.json)
-            writeJson(DatacoreSnapshot::differenceJson(difference));
+        if (m_options.format == DatacoreToolFormat::Json)
+            writeLine(DatacoreSnapshot::differenceJsonLine(difference));
         else
             writeLine(DatacoreSnapshot::differenceText(difference));
     }
@@ -157,31 +148,74 @@ DatacoreToolStatus DatacoreToolWorker::get(ClientDatacoreManipulator& manipulato
     return status;
 }
 
-DatacoreToolStatus DatacoreToolWorker::set(ClientDatacoreManipulator& manipulator)
+DatacoreToolStatus DatacoreToolWorker::set(ClientDatacoreManipulator& manipulator, const QStringList& paths)
 {
     const QString path = m_options.paths.constFirst();
+    const QStringList& values = m_options.values;
     if (!manipulator.requestDatacoreBlocking(path)) {
         complain(QStringLiteral("no datacore %1").arg(path));
         return outcome(DatacoreToolStatus::UnknownPath);
     }
-    if (!manipulator.setDatacoreStringListAndWaitForSync(path, m_options.values)) {
+    // Routers and inner datacores group others; the server's values live in the leaves.
+    if (!path.contains(QLatin1Char('/')) || pathsUnder(paths, path).size() > 1) {
+        complain(QStringLiteral("%1 is not a leaf of the tree; only leaves hold values to set").arg(path));
+        return DatacoreToolStatus::Usage;
+    }
+    bool ok = false;
+    const DatacoreValue current = manipulator.getDatacoreValue(path, &ok);
+    if (!ok)
+        return outcome(DatacoreToolStatus::ConnectionLost);
+    if (!m_options.force && !current.data.isEmpty() && values.size() != current.data.size()) {
+        complain(QStringLiteral("%1 holds %2 item(s), the new value %3; give --force to change the number of items")
+                     .arg(path)
+                     .arg(current.data.size())
+                     .arg(values.size()));
+        return DatacoreToolStatus::Usage;
+    }
+    // Judged by the server's answer to this very change. A value the mirror
+    // already holds sends nothing by itself: it is sent anyway, so that the
+    // server judges it now rather than an earlier answer being taken for it.
+    const quint64 before = m_session->answerCount(path);
+    QJsonObject answer;
+    bool answered = false;
+    if (current.data != values) {
+        if (!manipulator.setDatacoreStringListAndWaitForSync(path, values)) {
+            complain(QStringLiteral("the server did not confirm the new value of %1 in time").arg(path));
+            return outcome(DatacoreToolStatus::NotConfirmed);
+        }
+        answered = m_session->waitForAnswer(path, before, 0, &answer);
+    }
+    if (!answered) {
+        m_session->resendChange(path, values);
+        answered = m_session->waitForAnswer(path, before, ANSWER_LIMIT_MS, &answer);
+    }
+    if (!answered) {
         complain(QStringLiteral("the server did not confirm the new value of %1 in time").arg(path));
         return outcome(DatacoreToolStatus::NotConfirmed);
     }
-    bool ok = false;
-    const DatacoreValue value = manipulator.getDatacoreValue(path, &ok);
-    if (!ok)
-        return outcome(DatacoreToolStatus::ConnectionLost);
+
+    ClientDatacore stored(QStringLiteral("ClientDatacore"), path.section(QLatin1Char('/'), -1), nullptr, path);
+    stored.applyDatacorePacket(DatacorePacket(answer, path), false);
+    const DatacoreValue value{stored.data(), stored.validationMessages(), stored.isActive()};
     writeValue(path, value);
 
-    bool refused = false;
-    const QString messages = ClientDatacore::joinValidationMessages(value.validationMessages, &refused, nullptr);
-    if (refused) {
-        complain(QStringLiteral("the server refused the value for %1: %2")
-                     .arg(path, QString(messages).replace(QLatin1Char('\n'), QStringLiteral("; "))));
+    bool invalid = false;
+    const QString messages = ClientDatacore::joinValidationMessages(value.validationMessages, &invalid, nullptr)
+                                 .replace(QLatin1Char('\n'), QStringLiteral("; "));
+    if (value.data == values && invalid) {
+        complain(QStringLiteral("the server stored the value for %1 but marked it invalid: %2").arg(path, messages));
         return DatacoreToolStatus::ValueRefused;
     }
-    return DatacoreToolStatus::Ok;
+    if (value.data == values)
+        return DatacoreToolStatus::Ok;
+    if (invalid) {
+        complain(QStringLiteral("the server refused the value for %1 and kept %2: %3")
+                     .arg(path, DatacoreSnapshot::summary({value.data, {}, true}), messages));
+        return DatacoreToolStatus::ValueRefused;
+    }
+    complain(QStringLiteral("the server stored %1 for %2, not the value asked for")
+                 .arg(DatacoreSnapshot::summary({value.data, {}, true}), path));
+    return DatacoreToolStatus::OtherValueStored;
 }
 
 DatacoreToolStatus DatacoreToolWorker::watch(ClientDatacoreManipulator& manipulator)
@@ -201,19 +235,27 @@ DatacoreToolStatus DatacoreToolWorker::watch(ClientDatacoreManipulator& manipula
     QObject receiver;
     int changes = 0;
     connect(m_session, &DatacoreToolSession::datacoreChanged, &receiver,
-            [&](QString path, QStringList data, QStringList validationMessages, bool isActive, qint64 msecs) {
+            [&](QString path, QStringList data, QStringList validationMessages, bool isActive, qint64 msecs,
+                bool initial) {
                 const DatacoreValue value{data, validationMessages, isActive};
-                if (m_options.json) {
-                    QJsonObject object = DatacoreSnapshot::toJson(path, value);
-                    object.insert(QStringLiteral("time"), QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC).toString(
-                                                              QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz'Z'")));
-                    writeJson(object);
-                } else {
-                    writeLine(QDateTime::fromMSecsSinceEpoch(msecs).toString(
-                                  QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz "))
-                              + path + QStringLiteral(" = ") + DatacoreSnapshot::summary(value));
+                switch (m_options.format) {
+                case DatacoreToolFormat::Json: {
+                    const QString time = QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC)
+                                             .toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz'Z'"));
+                    writeLine(DatacoreSnapshot::toJsonLine(
+                        path, value, {{QStringLiteral("time"), time}, {QStringLiteral("initial"), initial}}));
+                    break;
                 }
-                if (m_options.count > 0 && ++changes >= m_options.count)
+                case DatacoreToolFormat::Value:
+                    writeValue(path, value);
+                    break;
+                case DatacoreToolFormat::Text:
+                    writeLine(QDateTime::fromMSecsSinceEpoch(msecs).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz "))
+                              + path + QStringLiteral(" = ") + DatacoreSnapshot::summary(value)
+                              + (initial ? QStringLiteral(" (initial)") : QString()));
+                    break;
+                }
+                if (!initial && m_options.count > 0 && ++changes >= m_options.count)
                     loop.quit();
             });
     connect(m_session, &DatacoreToolSession::connectionLost, &receiver, [&] { loop.quit(); });
@@ -224,7 +266,7 @@ DatacoreToolStatus DatacoreToolWorker::watch(ClientDatacoreManipulator& manipula
         connect(&duration, &QTimer::timeout, &loop, &QEventLoop::quit);
         duration.start(m_options.durationSeconds * 1000);
     }
-    emit watchRequested(m_options.paths);
+    emit watchRequested(m_options.paths, !m_options.updatesOnly);
     // A stop or loss signalled before the connections above were made.
     if (!m_stopRequested && !m_session->isConnectionLost())
         loop.exec();
@@ -262,15 +304,18 @@ void DatacoreToolWorker::writeLine(const QString& line) const
         std::fflush(stdout);
 }
 
-void DatacoreToolWorker::writeJson(const QJsonObject& object) const
-{
-    writeLine(QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)));
-}
-
 void DatacoreToolWorker::writeValue(const QString& path, const DatacoreValue& value) const
 {
-    if (m_options.json)
-        writeJson(DatacoreSnapshot::toJson(path, value));
-    else
+    switch (m_options.format) {
+    case DatacoreToolFormat::Json:
+        writeLine(DatacoreSnapshot::toJsonLine(path, value));
+        break;
+    case DatacoreToolFormat::Value:
+        for (const QString& item : value.data)
+            writeLine(item);
+        break;
+    case DatacoreToolFormat::Text:
         writeLine(DatacoreSnapshot::toText(path, value));
+        break;
+    }
 }

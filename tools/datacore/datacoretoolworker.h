@@ -12,7 +12,6 @@
 class ClientDatacoreManipulator;
 class ClientDatacoreRegistry;
 class DatacoreToolSession;
-class QJsonObject;
 
 // Runs one vq_datacore command on a thread of its own, through a
 // ClientDatacoreManipulator, writing the results to standard output and what
@@ -43,20 +42,18 @@ public:
 signals:
     // Emitted on the worker's thread.
     void finished(int status);
-    void watchRequested(QStringList paths);
+    void watchRequested(QStringList paths, bool withInitial);
     void stopRequested();
 
 private:
     DatacoreToolStatus run(ClientDatacoreRegistry* registry, const QStringList& paths, const DatacoreSnapshot& saved);
     DatacoreToolStatus list(const QStringList& paths);
-    DatacoreToolStatus dump(ClientDatacoreManipulator& manipulator, const QStringList& paths);
-    DatacoreToolStatus diff(ClientDatacoreManipulator& manipulator, const QStringList& paths,
-                            const DatacoreSnapshot& saved);
+    DatacoreToolStatus dump(const QStringList& paths);
+    DatacoreToolStatus diff(const DatacoreSnapshot& saved);
     DatacoreToolStatus get(ClientDatacoreManipulator& manipulator);
-    DatacoreToolStatus set(ClientDatacoreManipulator& manipulator);
+    DatacoreToolStatus set(ClientDatacoreManipulator& manipulator, const QStringList& paths);
     DatacoreToolStatus watch(ClientDatacoreManipulator& manipulator);
 
-    bool readAll(ClientDatacoreManipulator& manipulator, const QStringList& paths, DatacoreSnapshot* snapshot) const;
     // A time-out, an interruption or a lost connection overrides the status
     // that the command ran into because of it.
     DatacoreToolStatus outcome(DatacoreToolStatus status) const;
@@ -65,7 +62,6 @@ private:
     // event-loop thread reports.
     void complain(const QString& message) const;
     void writeLine(const QString& line) const;
-    void writeJson(const QJsonObject& object) const;
     void writeValue(const QString& path, const DatacoreValue& value) const;
 
     const DatacoreToolOptions m_options;

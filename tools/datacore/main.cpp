@@ -67,7 +67,10 @@ int main(int argc, char** argv)
     DatacoreToolOptions options;
     DatacoreSnapshot saved;
     QString error;
-    if (!parseDatacoreToolOptions(QCoreApplication::arguments(), options, &error)
+    QHash<QString, QString> environment;
+    for (const char* name : {"VQ_HOST", "VQ_PORT"})
+        environment.insert(QLatin1String(name), QString::fromLocal8Bit(qgetenv(name)));
+    if (!parseDatacoreToolOptions(QCoreApplication::arguments(), environment, options, &error)
         || (options.command == DatacoreToolCommand::Diff && !readSavedDump(options.dumpFile, &saved, &error))) {
         std::fprintf(stderr, "vq_datacore: %s\n", error.toUtf8().constData());
         return int(DatacoreToolStatus::Usage);

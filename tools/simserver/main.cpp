@@ -51,6 +51,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vq_simserver"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VQ_VERSION));
 
     SimServerOptions options;
     QString error;
@@ -62,7 +63,7 @@ int main(int argc, char** argv)
     StreamRecording recording;
     if (!options.replayFile.isEmpty() && !recording.load(options.replayFile, &error)) {
         std::fprintf(stderr, "vq_simserver: %s\n", qPrintable(error));
-        return 1;
+        return 2;
     }
     if (!options.exportStreamFile.isEmpty()) {
         QFile file(options.exportStreamFile);
@@ -74,29 +75,39 @@ int main(int argc, char** argv)
         return 0;
     }
 
+    // The tree is read before anything is logged: a file that is refused is
+    // a usage error, reported on standard error alone.
+    std::unique_ptr<SimServer> server;
+    if (options.replayFile.isEmpty()) {
+        server = std::make_unique<SimServer>(options);
+        if (!server->loadTree(&error)) {
+            std::fprintf(stderr, "vq_simserver: %s\n", qPrintable(error));
+            return 2;
+        }
+    }
+
     initialiseLogging(true, std::string());
     int status = 0;
     {
-        std::unique_ptr<SimServer> server;
         std::unique_ptr<ReplayServer> replay;
         bool started = handleTerminationSignals();
         if (!started) {
             error = QStringLiteral("cannot handle signals");
-        } else if (options.replayFile.isEmpty()) {
-            server = std::make_unique<SimServer>(options);
+        } else if (server) {
             started = server->start(&error);
         } else {
             replay = std::make_unique<ReplayServer>(recording, options.replayFast);
             started = replay->listen(options.port, &error);
         }
         if (!started) {
-            VqLog::error("vq_simserver: {}", error);
+            std::fprintf(stderr, "vq_simserver: %s\n", qPrintable(error));
             status = 1;
         } else {
             if (options.durationSeconds > 0)
                 QTimer::singleShot(options.durationSeconds * 1000, &application, &QCoreApplication::quit);
             QCoreApplication::exec();
         }
+        server.reset();
     }
     shutdownLogging();
     return status;

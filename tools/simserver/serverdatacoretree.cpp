@@ -2,10 +2,13 @@
 
 #include "datacorebase.h"
 #include "datacorebool.h"
+#include "datacorepacket.h"
 #include "datacorevalidstatusmessage.h"
+#include "incomingframebuffer.h"
 #include "vqlog.h"
 
 #include <QJsonArray>
+#include <QRegularExpression>
 
 #include <functional>
 
@@ -60,6 +63,90 @@ private:
     bool m_refused = false;
 };
 
+const QStringList CLASS_NAMES = {QStringLiteral("DatacoreBase"), QStringLiteral("DatacoreBool"),
+                                 QStringLiteral("DatacoreIgmpVersion")};
+
+// A key as it appears in a JSON path: bare when it is a plain name.
+QString pathStep(const QString& key)
+{
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
+    if (plain.match(key).hasMatch())
+        return QLatin1Char('.') + key;
+    return QStringLiteral("[\"%1\"]").arg(QString(key).replace(QLatin1Char('"'), QStringLiteral("\\\"")));
+}
+
+QString typeName(const QJsonValue& value)
+{
+    switch (value.type()) {
+    case QJsonValue::Null:
+        return QStringLiteral("null");
+    case QJsonValue::Bool:
+        return QStringLiteral("a boolean");
+    case QJsonValue::Double:
+        return QStringLiteral("a number");
+    case QJsonValue::String:
+        return QStringLiteral("a string");
+    case QJsonValue::Array:
+        return QStringLiteral("an array");
+    case QJsonValue::Object:
+        return QStringLiteral("an object");
+    case QJsonValue::Undefined:
+        break;
+    }
+    return QStringLiteral("nothing");
+}
+
+// Checks one node of the description and those below it; on false, error
+// names the JSON path of the first item that is not what it should be.
+bool checkNode(const QJsonObject& node, const QString& jsonPath, QString* error)
+{
+    const auto fail = [&](const QString& where, const QString& expected, const QJsonValue& found) {
+        *error = QStringLiteral("%1: expected %2, found %3").arg(where, expected, typeName(found));
+        return false;
+    };
+    for (auto it = node.constBegin(); it != node.constEnd(); ++it) {
+        const QString where = jsonPath + pathStep(it.key());
+        const QJsonValue value = it.value();
+        if (it.key() == QLatin1String("class")) {
+            if (!value.isString() || !CLASS_NAMES.contains(value.toString())) {
+                *error = QStringLiteral("%1: expected one of %2, found %3")
+                             .arg(where, CLASS_NAMES.join(QStringLiteral(", ")),
+                                  value.isString() ? QLatin1Char('"') + value.toString() + QLatin1Char('"')
+                                                   : typeName(value));
+                return false;
+            }
+        } else if (it.key() == QLatin1String("data")) {
+            if (!value.isNull() && !value.isString() && !value.isArray())
+                return fail(where, QStringLiteral("a string, an array of strings or null"), value);
+            const QJsonArray items = value.toArray();
+            for (int i = 0; i < items.size(); ++i) {
+                if (!items.at(i).isString())
+                    return fail(QStringLiteral("%1[%2]").arg(where).arg(i), QStringLiteral("a string"), items.at(i));
+            }
+        } else if (it.key() == QLatin1String("reasonsForBeingInvalid")
+                   || it.key() == QLatin1String("reasonsForBeingInactive")) {
+            if (!value.isArray())
+                return fail(where, QStringLiteral("an array of reason objects"), value);
+            const QJsonArray reasons = value.toArray();
+            for (int i = 0; i < reasons.size(); ++i) {
+                if (!reasons.at(i).isObject())
+                    return fail(QStringLiteral("%1[%2]").arg(where).arg(i), QStringLiteral("a reason object"),
+                                reasons.at(i));
+            }
+        } else if (it.key().isEmpty() || it.key().contains(QLatin1Char('/'))) {
+            *error = QStringLiteral("%1: a datacore name must be neither empty nor hold \"/\"").arg(where);
+            return false;
+        } else if (!value.isObject()) {
+            return fail(where, QStringLiteral("an object (a child datacore) or one of class, data, "
+                                              "reasonsForBeingInvalid, reasonsForBeingInactive"),
+                        value);
+        } else if (!checkNode(value.toObject(), where, error)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 const QStringList ServerDatacoreTree::ROUTER_NAMES = {QStringLiteral("configCoreRouter"),
@@ -92,10 +179,16 @@ bool ServerDatacoreTree::load(const QJsonObject& description, QString* error)
     clear();
     for (auto it = description.constBegin(); it != description.constEnd(); ++it) {
         if (!ROUTER_NAMES.contains(it.key())) {
-            *error = QStringLiteral("unknown router \"%1\" (expected one of %2)")
-                         .arg(it.key(), ROUTER_NAMES.join(QStringLiteral(", ")));
+            *error = QStringLiteral("%1: unknown router (expected one of %2)")
+                         .arg(pathStep(it.key()), ROUTER_NAMES.join(QStringLiteral(", ")));
             return false;
         }
+        if (!it.value().isObject()) {
+            *error = QStringLiteral("%1: expected an object, found %2").arg(pathStep(it.key()), typeName(it.value()));
+            return false;
+        }
+        if (!checkNode(it.value().toObject(), pathStep(it.key()), error))
+            return false;
     }
     for (const QString& routerName : ROUTER_NAMES) {
         const QJsonObject node = description.value(routerName).toObject();
@@ -109,6 +202,21 @@ bool ServerDatacoreTree::load(const QJsonObject& description, QString* error)
             return false;
         }
         router->initialise();
+    }
+    // A client skips a frame larger than it takes as corrupt.
+    for (const QString& path : m_paths) {
+        const int size = DatacorePacket(datacoreJson(path), path).payloadBytes().size();
+        if (quint32(size) > IncomingFrameBuffer::MaxPayloadLength) {
+            QString jsonPath;
+            for (const QString& name : path.split(QLatin1Char('/')))
+                jsonPath += pathStep(name);
+            *error = QStringLiteral("%1.data: a datacore packet of %2 bytes, more than a client takes (%3)")
+                         .arg(jsonPath)
+                         .arg(size)
+                         .arg(IncomingFrameBuffer::MaxPayloadLength);
+            clear();
+            return false;
+        }
     }
     return true;
 }

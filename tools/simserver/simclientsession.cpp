@@ -2,10 +2,12 @@
 
 #include "datacorepacket.h"
 #include "datacorepathradixtreepacket.h"
+#include "incomingframebuffer.h"
 #include "rawdatapacket.h"
 #include "serverdatacoretree.h"
 #include "simserveroptions.h"
 #include "streamrecorder.h"
+#include "vqlog.h"
 
 #include <QTimer>
 
@@ -105,6 +107,13 @@ void SimClientSession::sendPeriodic(const RawDataPacket& packet)
 void SimClientSession::writeFrame(const RawDataPacket& packet)
 {
     const QByteArray payload = packet.payloadBytes();
+    // A client skips such a frame as corrupt and loses it without knowing what it was.
+    if (quint32(payload.size()) > IncomingFrameBuffer::MaxPayloadLength) {
+        VqLog::error("Not sending client {} a frame of type 0x{:x} with {} bytes of payload, more than a client "
+                     "takes ({})",
+                     identifier(), packet.packetType(), payload.size(), IncomingFrameBuffer::MaxPayloadLength);
+        return;
+    }
     writeRaw(headerBytes(packet, payload) + payload);
 }
 

@@ -28,6 +28,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonParseError>
 
 #include <algorithm>
 
@@ -154,8 +155,13 @@ bool SimServer::loadTree(QString* error)
     }
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parseError);
+    if (parseError.error != QJsonParseError::NoError) {
+        *error = QStringLiteral("%1: not JSON: %2 at byte %3").arg(fileName, parseError.errorString())
+                     .arg(parseError.offset);
+        return false;
+    }
     if (!document.isObject()) {
-        *error = QStringLiteral("%1 is not a JSON object: %2").arg(fileName, parseError.errorString());
+        *error = QStringLiteral("%1: the top level must be an object with one key per router").arg(fileName);
         return false;
     }
     if (!m_tree.load(document.object(), error)) {
@@ -175,8 +181,6 @@ bool SimServer::loadTree(QString* error)
 
 bool SimServer::start(QString* error)
 {
-    if (!loadTree(error))
-        return false;
     if (!m_listener.listen(QHostAddress(QHostAddress::LocalHost), m_options.port)) {
         *error = QStringLiteral("cannot listen on 127.0.0.1:%1: %2").arg(m_options.port).arg(m_listener.errorString());
         return false;

@@ -27,7 +27,10 @@ public:
     SimServer(const SimServerOptions& options, QObject* parent = nullptr);
     ~SimServer() override;
 
-    // Loads the description and starts listening; on false, error says why.
+    // Reads the description; on false, error names the file, the JSON path
+    // of the first item that is wrong and what was expected there.
+    bool loadTree(QString* error);
+    // Starts listening, with the tree loaded; on false, error says why.
     bool start(QString* error);
 
     ServerDatacoreTree& tree() { return m_tree; }
@@ -45,7 +48,6 @@ private slots:
     void onStatusTimer();
 
 private:
-    bool loadTree(QString* error);
     void startTimer(QTimer& timer, double rate);
     void broadcast(const SerialisableDataPacket& packet, const SimClientSession* except = nullptr);
     void broadcastDatacore(const QString& path);

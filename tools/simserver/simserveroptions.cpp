@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 
 namespace {
 
@@ -43,7 +44,8 @@ bool parseSimServerOptions(const QStringList& arguments, SimServerOptions& optio
     parser.setApplicationDescription(QStringLiteral(
         "Stand-in control server: serves a tree of datacores, event, preset and measurement packets to any number "
         "of clients on 127.0.0.1, and answers their datacore changes."));
-    parser.addHelpOption();
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("TCP port to listen on (default 29440)."),
                                   QStringLiteral("port"));
     const QCommandLineOption tree(QStringLiteral("tree"),
@@ -100,14 +102,25 @@ bool parseSimServerOptions(const QStringList& arguments, SimServerOptions& optio
         *error = parser.errorText();
         return false;
     }
-    if (parser.isSet(QStringLiteral("help")))
+    // Qt 5.15 lists --help-all with --help; older versions do not know it.
+    if (parser.isSet(help) || parser.optionNames().contains(QStringLiteral("help-all")))
         parser.showHelp(0);
+    if (parser.isSet(version))
+        parser.showVersion();
     if (!parser.positionalArguments().isEmpty()) {
         *error = QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first());
         return false;
     }
 
     options.recordFile = parser.value(record);
+    if (!options.recordFile.isEmpty()) {
+        // Found out now rather than when the first client connects.
+        const QFileInfo folder(QFileInfo(options.recordFile).absolutePath());
+        if (!folder.isDir() || !folder.isWritable()) {
+            *error = QStringLiteral("--record: cannot write into %1").arg(folder.filePath());
+            return false;
+        }
+    }
     options.replayFile = parser.value(replay);
     options.replayFast = parser.isSet(replayFast);
     options.exportStreamFile = parser.value(exportStream);

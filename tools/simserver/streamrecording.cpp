@@ -71,6 +71,13 @@ bool StreamRecording::parse(const QByteArray& contents, QString* error)
     m_chunks.clear();
     m_closeTimeUs = -1;
     m_raw = !startsWithMagicLine(contents);
+    // "VQREC" with another version: a recording, but of a form this program does not know.
+    if (m_raw && contents.startsWith("VQREC ")) {
+        const QByteArray version = contents.mid(6, contents.indexOf('\n') < 0 ? -1 : contents.indexOf('\n') - 6);
+        *error = QStringLiteral("a recording of version %1; this program replays version 1 only")
+                     .arg(QString::fromLatin1(version.trimmed().left(20)));
+        return false;
+    }
     if (m_raw) {
         if (!contents.isEmpty())
             m_chunks.push_back({0, contents});
@@ -120,7 +127,7 @@ bool StreamRecording::load(const QString& fileName, QString* error)
         return false;
     }
     if (!parse(file.readAll(), error)) {
-        *error = fileName + QStringLiteral(", ") + *error;
+        *error = fileName + QStringLiteral(": ") + *error;
         return false;
     }
     return true;
