@@ -136,9 +136,9 @@ int IncomingFrameBuffer::deliverFrames(const QByteArray& frames, bool dropRaw)
                 for (auto it = first; it != registry.constEnd() && it.key() == key; ++it)
                     receivers.append(it.value());
                 const auto packet = createPacket(QByteArray::fromRawData(data + offset, frameSize), header);
-                for (int i = 0; packet && i < receivers.size(); ++i) {
-                    if (isRegistered(key, receivers[i]))
-                        receivers[i]->receivePacket(packet);
+                for (RawDataPacketReceiverInterfaceBase* receiver : receivers) {
+                    if (packet && isRegistered(key, receiver))
+                        receiver->receivePacket(packet);
                 }
             }
         }

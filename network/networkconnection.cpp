@@ -175,12 +175,11 @@ void NetworkConnection::send(const RawDataPacket& packet)
         return;
     }
     m_droppingSends = false;
+    // Writing only buffers; the flush meets a failed connection and reports
+    // it, and whoever hears of that may close or replace the socket.
     const SocketCall call(m_socketCallDepth);
-    QTcpSocket* const socket = m_socket;
-    writePacket(packet, socket);
-    // The write may already have failed and closed or replaced the socket.
-    if (m_socket == socket)
-        socket->flush();
+    writePacket(packet, m_socket);
+    m_socket->flush();
 }
 
 void NetworkConnection::onReadyRead()

@@ -10,6 +10,7 @@
 #include "vqclientdatacoremanager.h"
 
 #include <QElapsedTimer>
+#include <QSemaphore>
 #include <QJsonDocument>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -19,6 +20,7 @@
 #include <functional>
 #include <memory>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -186,6 +188,7 @@ private slots:
     void concurrentLookupsGetTheirOwnAnswers();
     void waitEndsWhenConnectionIsLost_data();
     void waitEndsWhenConnectionIsLost();
+    void lookupAnswerOutlivedByItsDatacore();
 
 private:
     // Runs job on its own thread while this thread keeps the event loop going.
@@ -365,6 +368,46 @@ void TestClientDatacoreManipulator::waitEndsWhenConnectionIsLost()
     // Ended by the deletion, not by the five-second limit, and still reported as unconfirmed.
     QCOMPARE(capture.count(spdlog::level::info, DELETED_LINE), read ? 0 : 1);
     QCOMPARE(capture.count(NO_SYNC_LINE), read ? 0 : 1);
+}
+
+// The registry answers with a datacore, and the connection is lost and the
+// datacore deleted before the manipulator's thread takes the answer: the
+// lookup ends with null, without reading the dead datacore.
+void TestClientDatacoreManipulator::lookupAnswerOutlivedByItsDatacore()
+{
+    QSemaphore deleted;
+    connect(m_mirror->registry(), &ClientDatacoreRegistry::lookupRequestResult, this, [&](ClientDatacore* datacore) {
+        if (!datacore)
+            return;
+        emit m_mirror->connection.disconnectedFromHost();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        deleted.release();
+    }, Qt::QueuedConnection);
+    // Holds the manipulator's thread at its first queued call, the answer.
+    struct HoldAnswer : QObject
+    {
+        QSemaphore* until = nullptr;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::MetaCall && until)
+                std::exchange(until, nullptr)->acquire();
+            return false;
+        }
+    };
+    auto* found = reinterpret_cast<ClientDatacore*>(quintptr(1));
+    ManipulatorThread thread(m_mirror->registry(), [&](ClientDatacoreManipulator& manipulator) {
+        HoldAnswer hold;
+        hold.until = &deleted;
+        manipulator.installEventFilter(&hold);
+        found = manipulator.requestDatacoreBlocking(NAME_PATH);
+        manipulator.removeEventFilter(&hold);
+    });
+    const bool finished = thread.waitForFinished(5000);
+    // A lookup still waiting ends with the registry.
+    if (!finished)
+        m_mirror.reset();
+    QVERIFY(finished);
+    QCOMPARE(found, nullptr);
 }
 
 QTEST_GUILESS_MAIN(TestClientDatacoreManipulator)
