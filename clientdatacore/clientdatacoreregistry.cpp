@@ -110,12 +110,19 @@ void ClientDatacoreRegistry::createDatacores(const QStringList& paths, ClientDat
     emit registryHasBeenPopulated();
 }
 
-QStringList ClientDatacoreRegistry::paths() const
+QStringList ClientDatacoreRegistry::paths(const QString& prefix) const
 {
+    const auto isUnder = [&prefix](const QString& path) {
+        return prefix.isEmpty()
+            || (path.startsWith(prefix) && (path.size() == prefix.size() || path.at(prefix.size()) == QLatin1Char('/')));
+    };
     QStringList paths;
-    paths.reserve(count());
-    for (const ClientDatacore* datacore : m_datacores.datacores())
-        paths.append(datacore->fullPath());
+    paths.reserve(prefix.isEmpty() ? count() : 0);
+    for (const ClientDatacore* datacore : m_datacores.datacores()) {
+        if (isUnder(datacore->fullPath()))
+            paths.append(datacore->fullPath());
+    }
+    // Sorted after the selection: a subtree of a large tree sorts quickly.
     std::sort(paths.begin(), paths.end());
     return paths;
 }

@@ -31,8 +31,9 @@ public:
     ClientDatacore* lookupDatacore(const QString& path) const;
     bool isEmpty() const { return m_datacores.count() == 0; }
     int count() const { return m_datacores.count(); }
-    // In ascending order.
-    QStringList paths() const;
+    // In ascending order; with a prefix, only the paths equal to it or below
+    // it ("a/b" is below "a", "ab" is not).
+    QStringList paths(const QString& prefix = QString()) const;
 
     // Creates one datacore per path, each connected to the monitor, then emits
     // registryHasBeenPopulated(). Does nothing while datacores exist.

@@ -82,7 +82,14 @@ void DatacoreTool::startCommand()
 {
     if (m_worker.isStarted() || m_finished)
         return;
-    m_worker.start(m_session.registry()->paths(), m_saved);
+    // The paths a command needs: those it lists or dumps, or for a set those
+    // at and below its datacore.
+    QStringList paths;
+    if (m_options.command == DatacoreToolCommand::Set)
+        paths = m_session.registry()->paths(m_options.paths.constFirst());
+    else if (m_options.command == DatacoreToolCommand::List || m_options.command == DatacoreToolCommand::Dump)
+        paths = m_session.registry()->paths(m_options.prefix);
+    m_worker.start(paths, m_saved);
 }
 
 void DatacoreTool::onConnectionFailed(const QString& reason)

@@ -128,9 +128,7 @@ void DatacoreToolSession::makeSnapshot()
     if (!m_snapshotWanted)
         return;
     ClientDatacoreRegistry* mirror = registry();
-    for (const QString& path : mirror->paths()) {
-        if (!isUnderPrefix(path, m_snapshotPrefix))
-            continue;
+    for (const QString& path : mirror->paths(m_snapshotPrefix)) {
         const ClientDatacore* datacore = mirror->lookupDatacore(path);
         m_snapshot.insert(path, DatacoreValue{datacore->data(), datacore->validationMessages(), datacore->isActive()});
     }

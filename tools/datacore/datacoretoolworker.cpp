@@ -20,16 +20,6 @@ constexpr int SNAPSHOT_LIMIT_MS = 10000;
 // As long as the manipulator waits for the answer to a change.
 constexpr int ANSWER_LIMIT_MS = 5000;
 
-QStringList pathsUnder(const QStringList& paths, const QString& prefix)
-{
-    QStringList selected;
-    for (const QString& path : paths) {
-        if (isUnderPrefix(path, prefix))
-            selected.append(path);
-    }
-    return selected;
-}
-
 } // namespace
 
 DatacoreToolWorker::DatacoreToolWorker(const DatacoreToolOptions& options, DatacoreToolSession* session,
@@ -86,12 +76,11 @@ DatacoreToolStatus DatacoreToolWorker::run(ClientDatacoreRegistry* registry, con
 
 DatacoreToolStatus DatacoreToolWorker::list(const QStringList& paths)
 {
-    const QStringList selected = pathsUnder(paths, m_options.prefix);
-    if (selected.isEmpty()) {
+    if (paths.isEmpty()) {
         complain(QStringLiteral("no datacore at or under %1").arg(m_options.prefix));
         return DatacoreToolStatus::UnknownPath;
     }
-    for (const QString& path : selected) {
+    for (const QString& path : paths) {
         if (m_options.format == DatacoreToolFormat::Json)
             writeLine(QString::fromUtf8(
                 QJsonDocument(QJsonObject{{QStringLiteral("path"), path}}).toJson(QJsonDocument::Compact)));
@@ -103,7 +92,7 @@ DatacoreToolStatus DatacoreToolWorker::list(const QStringList& paths)
 
 DatacoreToolStatus DatacoreToolWorker::dump(const QStringList& paths)
 {
-    if (pathsUnder(paths, m_options.prefix).isEmpty()) {
+    if (paths.isEmpty()) {
         complain(QStringLiteral("no datacore at or under %1").arg(m_options.prefix));
         return DatacoreToolStatus::UnknownPath;
     }
@@ -157,7 +146,7 @@ DatacoreToolStatus DatacoreToolWorker::set(ClientDatacoreManipulator& manipulato
         return outcome(DatacoreToolStatus::UnknownPath);
     }
     // Routers and inner datacores group others; the server's values live in the leaves.
-    if (!path.contains(QLatin1Char('/')) || pathsUnder(paths, path).size() > 1) {
+    if (!path.contains(QLatin1Char('/')) || paths.size() > 1) {
         complain(QStringLiteral("%1 is not a leaf of the tree; only leaves hold values to set").arg(path));
         return DatacoreToolStatus::Usage;
     }

@@ -26,7 +26,8 @@ public:
     DatacoreToolWorker(const DatacoreToolOptions& options, DatacoreToolSession* session, QObject* parent = nullptr);
     ~DatacoreToolWorker() override;
 
-    // paths: every datacore path of the mirror; saved: what diff compares with.
+    // paths: in path order, those list and dump cover, or for set the
+    // datacore's own and those below it; saved: what diff compares with.
     void start(const QStringList& paths, const DatacoreSnapshot& saved);
     bool isStarted() const { return m_thread.joinable(); }
     // After finished(): waits for the thread to end.

@@ -3,6 +3,7 @@
 #include "datacorebase.h"
 #include "datacorebool.h"
 #include "datacorepacket.h"
+#include "datacorepathradixtreepacket.h"
 #include "datacorevalidstatusmessage.h"
 #include "incomingframebuffer.h"
 #include "vqlog.h"
@@ -166,6 +167,7 @@ ServerDatacoreTree::~ServerDatacoreTree()
 
 void ServerDatacoreTree::clear()
 {
+    m_pathTreeJson = QJsonObject();
     m_byPath.clear();
     m_paths.clear();
     m_routers.clear();
@@ -286,7 +288,7 @@ void ServerDatacoreTree::addSyntheticDatacores(int count)
     while (serial < count) {
         DatacoreBase* parent = m_routers.at(size_t(next() % m_routers.size()));
         QString path = parent->name();
-        const int depth = 2 + int(next() % 4); // below the router: paths of 3 to 6 segments
+        const int depth = 2 + int(next() % 4); // below the router: paths of 3 to 6 names, the last chain shorter
         for (int level = 0; level < depth && serial < count; ++level, ++serial) {
             const QString childName = name(serial);
             path += QLatin1Char('/') + childName;
@@ -298,6 +300,7 @@ void ServerDatacoreTree::addSyntheticDatacores(int count)
         }
     }
     // The depth-first order of paths() is restored by rebuilding it from the routers.
+    m_pathTreeJson = QJsonObject();
     m_paths.clear();
     const std::function<void(DatacoreBase*, const QString&)> collect = [&](DatacoreBase* datacore, const QString& path) {
         m_paths.append(path);
@@ -321,6 +324,19 @@ QJsonObject ServerDatacoreTree::datacoreJson(const QString& path) const
         found->serialise(QString(), json, false, false, messages);
     }
     return json;
+}
+
+const QJsonObject& ServerDatacoreTree::pathTreeJson() const
+{
+    if (m_pathTreeJson.isEmpty() && m_routers.size() == size_t(ROUTER_NAMES.size())) {
+        DatacorePathRadixTreePacket packet;
+        packet.setConfigTree(*m_routers[0]);
+        packet.setStatusTree(*m_routers[1]);
+        packet.setCommandTree(*m_routers[2]);
+        packet.setPersistentConfigTree(*m_routers[3]);
+        m_pathTreeJson = packet.jsonObject();
+    }
+    return m_pathTreeJson;
 }
 
 bool ServerDatacoreTree::applyClientChange(const QString& path, const QJsonObject& datacoreJson)

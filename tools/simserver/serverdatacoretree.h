@@ -36,7 +36,7 @@ public:
 
     // Replaces the tree. On false, error says why and the tree is left empty.
     bool load(const QJsonObject& description, QString* error);
-    // Adds count synthetic datacores under the four routers (depth 3 to 6).
+    // Adds count synthetic datacores under the four routers (paths of 2 to 6 names).
     void addSyntheticDatacores(int count);
 
     DatacoreBase* router(int index) const;
@@ -47,6 +47,9 @@ public:
 
     // The datacore's JSON as the server sends it: class, data and reasons, no children.
     QJsonObject datacoreJson(const QString& path) const;
+    // The JSON of the path tree packet, without a "ClientId". Made once: the
+    // paths do not change after loading, and a large tree costs to write.
+    const QJsonObject& pathTreeJson() const;
 
     // Applies a client's data-only datacore JSON. False for an unknown path or
     // JSON that does not name the datacore; the datacore is unchanged then.
@@ -61,4 +64,5 @@ private:
     std::vector<DatacoreBase*> m_routers;
     QHash<QString, DatacoreBase*> m_byPath;
     QStringList m_paths;
+    mutable QJsonObject m_pathTreeJson;
 };

@@ -15,6 +15,8 @@ namespace {
 
 const QString SYNC_COMPLETE_CLASS_NAME = QStringLiteral("ClientServerDatacoreSyncCompletePacket");
 
+constexpr int SYNC_WRITE_BYTES = 256 * 1024;
+
 // A header of a valid type that claims far more payload than any frame has.
 const QByteArray CORRUPT_HEADER = QByteArray::fromHex("101300007ffffff0");
 
@@ -68,15 +70,22 @@ void SimClientSession::start()
 void SimClientSession::synchronise()
 {
     DatacorePathRadixTreePacket treePacket;
+    treePacket.jsonObject() = m_tree.pathTreeJson();
     treePacket.setClientId(identifier());
-    treePacket.setConfigTree(*m_tree.router(0));
-    treePacket.setStatusTree(*m_tree.router(1));
-    treePacket.setCommandTree(*m_tree.router(2));
-    treePacket.setPersistentConfigTree(*m_tree.router(3));
     writeFrame(treePacket);
 
-    for (const QString& path : m_tree.paths())
-        writeFrame(DatacorePacket(m_tree.datacoreJson(path), path));
+    // Written in pieces of many frames: a system call per datacore would cost
+    // more than the datacore, and a large tree written all at once would keep
+    // the client waiting until the last datacore was ready.
+    QByteArray datacores;
+    for (const QString& path : m_tree.paths()) {
+        datacores += frameBytes(DatacorePacket(m_tree.datacoreJson(path), path));
+        if (datacores.size() >= SYNC_WRITE_BYTES) {
+            writeRaw(datacores);
+            datacores.clear();
+        }
+    }
+    writeRaw(datacores);
     writeFrame(SerialisableDataPacket(SYNC_COMPLETE_CLASS_NAME));
     m_synchronised = true;
 
@@ -106,20 +115,25 @@ void SimClientSession::sendPeriodic(const RawDataPacket& packet)
 
 void SimClientSession::writeFrame(const RawDataPacket& packet)
 {
+    writeRaw(frameBytes(packet));
+}
+
+QByteArray SimClientSession::frameBytes(const RawDataPacket& packet) const
+{
     const QByteArray payload = packet.payloadBytes();
     // A client skips such a frame as corrupt and loses it without knowing what it was.
     if (quint32(payload.size()) > IncomingFrameBuffer::MaxPayloadLength) {
         VqLog::error("Not sending client {} a frame of type 0x{:x} with {} bytes of payload, more than a client "
                      "takes ({})",
                      identifier(), packet.packetType(), payload.size(), IncomingFrameBuffer::MaxPayloadLength);
-        return;
+        return QByteArray();
     }
-    writeRaw(headerBytes(packet, payload) + payload);
+    return headerBytes(packet, payload) + payload;
 }
 
 void SimClientSession::writeRaw(const QByteArray& bytes)
 {
-    if (!m_socket || !m_socket->isWritable())
+    if (bytes.isEmpty() || !m_socket || !m_socket->isWritable())
         return;
     if (m_recorder)
         m_recorder->record(bytes);

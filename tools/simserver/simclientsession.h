@@ -45,6 +45,8 @@ signals:
 private:
     void synchronise();
     void writeFrame(const RawDataPacket& packet);
+    // The frame, or nothing (with an error line) when it is larger than a client takes.
+    QByteArray frameBytes(const RawDataPacket& packet) const;
     void writeRaw(const QByteArray& bytes);
 
     const ServerDatacoreTree& m_tree;
