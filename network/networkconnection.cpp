@@ -114,9 +114,9 @@ void NetworkConnection::discardSocket(QTcpSocket* socket)
         delete socket;
         return;
     }
-    // A call on it is still on the stack: closed now, deleted when that call has returned.
+    // A call on it is still on the stack: closed now (it reports nothing
+    // more after that), deleted when that call has returned.
     socket->abort();
-    socket->disconnect(this);
     socket->deleteLater();
 }
 
