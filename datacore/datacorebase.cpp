@@ -155,15 +155,12 @@ bool DatacoreBase::deserialise(const QString& path, const QJsonObject& source, b
     // Element callbacks are gathered while the flag is set and flushed once.
     const bool wasDeserialising = m_deserialising;
     m_deserialising = true;
-    bool succeeded = true;
-    // Each element reads only its own key, so it can be handed the whole
-    // object instead of a one-key copy.
-    for (const ElementEntry& element : elements()) {
-        if (!succeeded)
-            break;
-        if (object.contains(element.first))
-            succeeded = element.second->deserialise(QString(), object, dataOnly, messages);
-    }
+    // Each key is looked up once, here, and the element given its value; in
+    // element-map order. Only the data element is read with dataOnly.
+    bool succeeded = (dataOnly || deserialiseElement(m_className, object))
+        && deserialiseElement(m_data, object)
+        && (dataOnly || deserialiseElement(m_activeStatus, object))
+        && (dataOnly || deserialiseElement(m_validStatus, object));
     for (auto child = m_children.cbegin(); succeeded && child != m_children.cend(); ++child) {
         const auto value = object.constFind(child.key());
         if (value == object.constEnd())
@@ -175,6 +172,13 @@ bool DatacoreBase::deserialise(const QString& path, const QJsonObject& source, b
     m_deserialising = wasDeserialising;
     flushPendingChanges();
     return succeeded;
+}
+
+template <typename Element>
+bool DatacoreBase::deserialiseElement(Element& element, const QJsonObject& object)
+{
+    const auto value = object.constFind(Element::key());
+    return value == object.constEnd() || element.deserialiseValue(value.value());
 }
 
 QString DatacoreBase::path() const

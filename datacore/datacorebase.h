@@ -125,6 +125,8 @@ private:
     void recalculateValidityRecursive();
     void notifyValidRecursive();
     DatacoreBase* child(const QString& path, QString& tail) const;
+    template <typename Element>
+    static bool deserialiseElement(Element& element, const QJsonObject& object);
     using ElementEntry = std::pair<QString, DatacoreJsonInterface*>;
     std::array<ElementEntry, 4> elements();
 
