@@ -135,14 +135,6 @@ size_t DatacorePendingChanges::size() const
     return m_single ? 1 : 0;
 }
 
-bool DatacorePendingChanges::contains(const DatacoreBase* entry) const
-{
-    if (!m_block)
-        return entry && m_single == entry;
-    size_t position = 0;
-    return m_block->find(entry, position);
-}
-
 void DatacorePendingChanges::append(DatacoreBase* entry)
 {
     if (!entry)

@@ -21,7 +21,6 @@ public:
 
     bool empty() const { return !m_single && !m_block; }
     size_t size() const;
-    bool contains(const DatacoreBase* entry) const;
     // Adds entry at the end unless it is held already.
     void append(DatacoreBase* entry);
     void remove(const DatacoreBase* entry);
