@@ -2,6 +2,7 @@
 
 #include "datacorepacket.h"
 
+#include <QMetaMethod>
 #include <QMetaType>
 
 #include <algorithm>
@@ -135,6 +136,11 @@ void ClientDatacore::calculateReasonsForBeingInactive(std::list<DatacoreActiveSt
 
 void ClientDatacore::populateConnectedGuiElements()
 {
+    // Most datacores have no listener: then neither the messages nor the
+    // copy of the data are made.
+    static const QMetaMethod updated = QMetaMethod::fromSignal(&ClientDatacore::datacoreUpdated);
+    if (signalsBlocked() || !isSignalConnected(updated))
+        return;
     emit datacoreUpdated(data(), validationMessages(), isActive());
 }
 

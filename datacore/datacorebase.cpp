@@ -61,10 +61,7 @@ DatacoreBase::DatacoreBase(const QString& name, DatacoreBase* parent, const QStr
 
 DatacoreBase::~DatacoreBase()
 {
-    for (DatacoreBase* ancestor = m_parent; ancestor; ancestor = ancestor->m_parent) {
-        ancestor->m_pendingChanges.remove_if(
-            [this](const DatacoreBase* entry) { return entry->isInSubtreeOf(this); });
-    }
+    leaveAncestorsPendingChanges();
     if (m_parent) {
         const auto listed = m_parent->m_children.find(m_name);
         if (listed != m_parent->m_children.end() && listed.value() == this)
@@ -158,15 +155,12 @@ bool DatacoreBase::deserialise(const QString& path, const QJsonObject& source, b
     // Element callbacks are gathered while the flag is set and flushed once.
     const bool wasDeserialising = m_deserialising;
     m_deserialising = true;
-    bool succeeded = true;
-    // Each element reads only its own key, so it can be handed the whole
-    // object instead of a one-key copy.
-    for (const ElementEntry& element : elements()) {
-        if (!succeeded)
-            break;
-        if (object.contains(element.first))
-            succeeded = element.second->deserialise(QString(), object, dataOnly, messages);
-    }
+    // Each key is looked up once, here, and the element given its value; in
+    // element-map order. Only the data element is read with dataOnly.
+    bool succeeded = (dataOnly || deserialiseElement(m_className, object))
+        && deserialiseElement(m_data, object)
+        && (dataOnly || deserialiseElement(m_activeStatus, object))
+        && (dataOnly || deserialiseElement(m_validStatus, object));
     for (auto child = m_children.cbegin(); succeeded && child != m_children.cend(); ++child) {
         const auto value = object.constFind(child.key());
         if (value == object.constEnd())
@@ -178,6 +172,13 @@ bool DatacoreBase::deserialise(const QString& path, const QJsonObject& source, b
     m_deserialising = wasDeserialising;
     flushPendingChanges();
     return succeeded;
+}
+
+template <typename Element>
+bool DatacoreBase::deserialiseElement(Element& element, const QJsonObject& object)
+{
+    const auto value = object.constFind(Element::key());
+    return value == object.constEnd() || element.deserialiseValue(value.value());
 }
 
 QString DatacoreBase::path() const
@@ -252,8 +253,7 @@ void DatacoreBase::notifyValidRecursive()
 
 void DatacoreBase::flushPendingChanges()
 {
-    std::list<DatacoreBase*> none;
-    propagateChanges(none);
+    propagateChanges(nullptr, nullptr);
 }
 
 void DatacoreBase::calculateReasonsForBeingInvalid(std::list<DatacoreValidStatusMessage>& reasons)
@@ -289,17 +289,16 @@ void DatacoreBase::elementDeserialised()
 
 void DatacoreBase::propagateOwnChange()
 {
-    std::list<DatacoreBase*> changed{this};
-    propagateChanges(changed);
+    propagateChanges(this, nullptr);
 }
 
-void DatacoreBase::propagateChanges(std::list<DatacoreBase*>& changed)
+void DatacoreBase::propagateChanges(DatacoreBase* changedOne, DatacorePendingChanges* changed)
 {
     if (m_deserialising || m_propagating) {
-        mergePendingChanges(changed);
+        mergePendingChanges(changedOne, changed);
         return;
     }
-    if (changed.empty() && m_pendingChanges.empty())
+    if (!changedOne && (!changed || changed->empty()) && m_pendingChanges.empty())
         return;
 
     // Storing recalculated reasons calls back into elementModified(); the flag
@@ -315,23 +314,67 @@ void DatacoreBase::propagateChanges(std::list<DatacoreBase*>& changed)
 
     if (isValid())
         onDatacoreValid();
-    mergePendingChanges(changed);
+    mergePendingChanges(changedOne, changed);
     if (m_changeState != DatacoreChangeState::NoChange)
         onDatacoreChanged();
     if (m_parent)
-        m_parent->propagateChanges(m_pendingChanges);
+        m_parent->propagateChanges(nullptr, &m_pendingChanges);
 }
 
-void DatacoreBase::mergePendingChanges(std::list<DatacoreBase*>& changed)
+void DatacoreBase::mergePendingChanges(DatacoreBase* changedOne, DatacorePendingChanges* changed)
 {
-    // Each datacore is kept once, so the list is bounded by the subtree size.
-    while (!changed.empty()) {
-        const auto first = changed.begin();
-        if (std::find(m_pendingChanges.begin(), m_pendingChanges.end(), *first) == m_pendingChanges.end())
-            m_pendingChanges.splice(m_pendingChanges.end(), changed, first);
-        else
-            changed.erase(first);
+    if (changedOne)
+        m_pendingChanges.append(changedOne);
+    if (changed)
+        changed->moveTo(m_pendingChanges);
+}
+
+void DatacoreBase::leaveAncestorsPendingChanges()
+{
+    size_t longest = 0;
+    for (const DatacoreBase* ancestor = m_parent; ancestor; ancestor = ancestor->m_parent)
+        longest = std::max(longest, ancestor->m_pendingChanges.size());
+    if (longest == 0)
+        return;
+    if (m_children.isEmpty() && m_unlistedChildren.isEmpty()) {
+        for (DatacoreBase* ancestor = m_parent; ancestor; ancestor = ancestor->m_parent)
+            ancestor->m_pendingChanges.remove(this);
+        return;
     }
+    // Each entry of the subtree is taken out by its own look-up, unless the
+    // subtree is larger than the lists: then the lists are searched instead.
+    std::vector<DatacoreBase*> subtree;
+    const bool wholeSubtree = collectSubtree(subtree, longest);
+    for (DatacoreBase* ancestor = m_parent; ancestor; ancestor = ancestor->m_parent) {
+        DatacorePendingChanges& pending = ancestor->m_pendingChanges;
+        if (pending.empty())
+            continue;
+        if (wholeSubtree && subtree.size() <= pending.size()) {
+            for (const DatacoreBase* datacore : subtree)
+                pending.remove(datacore);
+            continue;
+        }
+        for (const DatacoreBase* entry : pending.entries()) {
+            if (entry->isInSubtreeOf(this))
+                pending.remove(entry);
+        }
+    }
+}
+
+// Stops, returning false, once more than limit datacores are collected.
+bool DatacoreBase::collectSubtree(std::vector<DatacoreBase*>& subtree, size_t limit)
+{
+    subtree.push_back(this);
+    for (size_t next = 0; next < subtree.size(); ++next) {
+        if (subtree.size() > limit)
+            return false;
+        const DatacoreBase* datacore = subtree[next];
+        for (DatacoreBase* child : datacore->m_children)
+            subtree.push_back(child);
+        for (DatacoreBase* child : datacore->m_unlistedChildren)
+            subtree.push_back(child);
+    }
+    return subtree.size() <= limit;
 }
 
 bool DatacoreBase::isInSubtreeOf(const DatacoreBase* root) const

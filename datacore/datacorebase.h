@@ -4,6 +4,7 @@
 #include "datacoredataelement.h"
 #include "datacoreelementprivateinterface.h"
 #include "datacorejsoninterface.h"
+#include "datacorependingchanges.h"
 #include "datacorestatuselement.h"
 
 #include <QList>
@@ -13,6 +14,7 @@
 #include <array>
 #include <list>
 #include <utility>
+#include <vector>
 
 enum class DatacoreChangeState : qint32 {
     NoChange = 0,
@@ -86,9 +88,9 @@ public:
     void resetChangeState() { m_changeState = DatacoreChangeState::NoChange; }
     void resetChangeStateRecursive();
     // Datacores of this subtree whose changes reached this datacore, each at
-    // most once. Only a datacore without parent keeps them; the others hand
-    // them on to their parent.
-    const std::list<DatacoreBase*>& pendingChanges() const { return m_pendingChanges; }
+    // most once, in the order they arrived. Only a datacore without parent
+    // keeps them; the others hand them on to their parent.
+    std::vector<DatacoreBase*> pendingChanges() const { return m_pendingChanges.entries(); }
 
     // Recalculates the reasons for being invalid over the subtree (children
     // first), calls onDatacoreValid() on every valid datacore of it, and
@@ -112,13 +114,19 @@ protected:
 private:
     DatacoreBase(const QString& className, const QString& name, DatacoreBase* parent, const QStringList& data,
                  DatacoreChangeState initialState);
-    void propagateChanges(std::list<DatacoreBase*>& changed);
+    // changedOne, when given, is a change of a single datacore; changed, when
+    // given, a child's pending changes, which are moved here.
+    void propagateChanges(DatacoreBase* changedOne, DatacorePendingChanges* changed);
     void propagateOwnChange();
-    void mergePendingChanges(std::list<DatacoreBase*>& changed);
+    void mergePendingChanges(DatacoreBase* changedOne, DatacorePendingChanges* changed);
+    void leaveAncestorsPendingChanges();
+    bool collectSubtree(std::vector<DatacoreBase*>& subtree, size_t limit);
     bool isInSubtreeOf(const DatacoreBase* root) const;
     void recalculateValidityRecursive();
     void notifyValidRecursive();
     DatacoreBase* child(const QString& path, QString& tail) const;
+    template <typename Element>
+    static bool deserialiseElement(Element& element, const QJsonObject& object);
     using ElementEntry = std::pair<QString, DatacoreJsonInterface*>;
     std::array<ElementEntry, 4> elements();
 
@@ -129,7 +137,7 @@ private:
     DatacoreChangeState m_changeState;
     bool m_deserialising = false;
     bool m_propagating = false;
-    std::list<DatacoreBase*> m_pendingChanges;
+    DatacorePendingChanges m_pendingChanges;
     QMap<QString, DatacoreBase*> m_children;
     // Children whose name was already taken: not addressable, but they still
     // name this datacore as parent and must be detached when it goes.

@@ -17,6 +17,8 @@ public:
                    std::list<DatacoreJsonMessage>& messages) override;
     bool deserialise(const QString& path, const QJsonObject& source, bool dataOnly,
                      std::list<DatacoreJsonMessage>& messages) override;
+    // Only the key's presence counts, so the value found under it is not read.
+    bool deserialiseValue(const QJsonValue&) { return true; }
 
     const QString& className() const { return m_className; }
     void setClassName(const QString& className);

@@ -30,8 +30,12 @@ bool DatacoreDataElement::deserialise(const QString& path, const QJsonObject& so
                                       std::list<DatacoreJsonMessage>& messages)
 {
     QJsonValue value;
-    if (!pathEndsAtElement(path, messages) || !findElementValue(source, key(), value, messages))
-        return false;
+    return pathEndsAtElement(path, messages) && findElementValue(source, key(), value, messages)
+        && deserialiseValue(value);
+}
+
+bool DatacoreDataElement::deserialiseValue(const QJsonValue& value)
+{
     if (value.isNull()) {
         if (!m_data.isEmpty())
             replaceFromJson(QStringList());

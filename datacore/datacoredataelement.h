@@ -20,6 +20,8 @@ public:
                    std::list<DatacoreJsonMessage>& messages) override;
     bool deserialise(const QString& path, const QJsonObject& source, bool dataOnly,
                      std::list<DatacoreJsonMessage>& messages) override;
+    // The same, given the value already found under the element's key.
+    bool deserialiseValue(const QJsonValue& value);
 
     const QStringList& data() const { return m_data; }
     // Replaces the items unless they are equal, item for item, and then tells

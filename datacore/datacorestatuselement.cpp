@@ -58,11 +58,19 @@ bool DatacoreStatusElement<Message>::deserialise(const QString& path, const QJso
     if (dataOnly)
         return true;
     QJsonValue value;
-    if (!pathEndsAtElement(path, messages) || !findElementValue(source, key(), value, messages))
-        return false;
+    return pathEndsAtElement(path, messages) && findElementValue(source, key(), value, messages)
+        && deserialiseValue(value);
+}
+
+template <typename Message>
+bool DatacoreStatusElement<Message>::deserialiseValue(const QJsonValue& value)
+{
     if (!value.isArray())
         return true;
     const QJsonArray array = value.toArray();
+    // What nearly every datacore sends every time: no reasons, as before.
+    if (array.isEmpty() && m_reasons.empty())
+        return true;
     const auto parsed = parseSerialisedMessages(array);
     std::list<Message> kept;
     for (const auto& message : parsed) {
@@ -80,10 +88,10 @@ bool DatacoreStatusElement<Message>::deserialise(const QString& path, const QJso
 template <typename Message>
 void DatacoreStatusElement<Message>::setReasons(const std::list<Message>& reasons)
 {
-    const bool changed = !sameReasons(reasons, m_reasons);
+    if (sameReasons(reasons, m_reasons))
+        return;
     m_reasons = reasons;
-    if (changed)
-        m_owner->elementModified();
+    m_owner->elementModified();
 }
 
 template class DatacoreStatusElement<DatacoreValidStatusMessage>;

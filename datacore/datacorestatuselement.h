@@ -22,6 +22,8 @@ public:
                    std::list<DatacoreJsonMessage>& messages) override;
     bool deserialise(const QString& path, const QJsonObject& source, bool dataOnly,
                      std::list<DatacoreJsonMessage>& messages) override;
+    // The same, given the value already found under the element's key.
+    bool deserialiseValue(const QJsonValue& value);
 
     std::list<Message> reasons() const { return m_reasons; }
     // Tells the owner it was modified when the list differs from the stored one.

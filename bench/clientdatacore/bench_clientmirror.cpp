@@ -1,9 +1,9 @@
 // The client mirror at the size of a large server: a path tree of 100 000
 // datacores arrives over a loopback connection and populates the registry;
-// datacore packets for random datacores are applied through the same
-// connection and compared with bare JSON parsing of the same payloads, and
-// once more as packets parsed beforehand; then the registry is cleared as on
-// a lost connection.
+// datacore packets for random datacores, then for a hot set of 1 000, are
+// applied through the same connection and compared with bare JSON parsing of
+// the same payloads, and once more as packets parsed beforehand; then the
+// registry is cleared as on a lost connection.
 
 #include "clientdatacore.h"
 #include "clientdatacoreregistry.h"
@@ -32,6 +32,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <random>
 #include <set>
@@ -41,6 +42,7 @@ namespace {
 
 constexpr int DATACORE_COUNT = 100000;
 constexpr int APPLY_FRAMES = 50000;
+constexpr int HOT_DATACORES = 1000;
 constexpr int FRAMES_PER_WRITE = 64;
 const char* const ROUTERS[] = {"configCoreRouter", "statusCoreRouter", "commandCoreRouter",
                                "persistentConfigCoreRouter"};
@@ -254,24 +256,30 @@ int main(int argc, char** argv)
     print("populate_rss_per_datacore", double(rssAfter - rssBefore) / count, "bytes");
     print("populate_heap_per_datacore", double(heapAfter - heapBefore) / count, "bytes");
 
-    // Frames for random datacores; each one changes the datacore it names.
-    std::vector<QByteArray> frames;
-    std::vector<QByteArray> texts;
-    std::set<QString> targets;
-    frames.reserve(APPLY_FRAMES);
-    texts.reserve(APPLY_FRAMES);
-    for (int i = 0; i < APPLY_FRAMES; ++i) {
-        const auto& target = paths[generator.next(unsigned(paths.size()))];
-        targets.insert(target.first);
-        const QJsonValue data = i % 4 == 0 ? QJsonValue(QJsonArray{QString::number(i), QStringLiteral("on")})
-                                           : QJsonValue(QString::number(i));
-        const DatacorePacket packet = serverPacket(target.first, target.second, data, i % 8 == 0);
-        frames.push_back(frame(packet));
-        texts.push_back(packet.jsonText());
-    }
+    // Frames for datacores picked by pick(); each one changes the datacore it names.
+    struct Workload
+    {
+        std::vector<QByteArray> frames;
+        std::vector<QByteArray> texts;
+        std::set<QString> targets;
+    };
+    const auto makeWorkload = [&](const std::function<const std::pair<QString, QString>&()>& pick) {
+        Workload workload;
+        workload.frames.reserve(APPLY_FRAMES);
+        workload.texts.reserve(APPLY_FRAMES);
+        for (int i = 0; i < APPLY_FRAMES; ++i) {
+            const auto& target = pick();
+            workload.targets.insert(target.first);
+            const QJsonValue data = i % 4 == 0 ? QJsonValue(QJsonArray{QString::number(i), QStringLiteral("on")})
+                                               : QJsonValue(QString::number(i));
+            const DatacorePacket packet = serverPacket(target.first, target.second, data, i % 8 == 0);
+            workload.frames.push_back(frame(packet));
+            workload.texts.push_back(packet.jsonText());
+        }
+        return workload;
+    };
     int updates = 0;
-    for (const QString& target : targets)
-        QObject::connect(registry->lookupDatacore(target), &ClientDatacore::datacoreUpdated, [&updates] { ++updates; });
+    std::set<ClientDatacore*> counted;
     // Writes in slices that stay below the connection's buffer limit, each
     // once the previous one has been applied.
     const auto sendAll = [&](const std::vector<QByteArray>& all) {
@@ -289,35 +297,9 @@ int main(int argc, char** argv)
         }
         return true;
     };
-    // The initial synchronisation gives every datacore data, so the timed
-    // frames measure updates rather than first values.
-    std::vector<QByteArray> initial;
-    for (const QString& target : targets) {
-        initial.push_back(
-            frame(serverPacket(target, target.section(QLatin1Char('/'), -1), QJsonArray{"-", "-"}, false)));
-    }
-    if (!sendAll(initial))
-        return 1;
-
-    const double applyCpuStart = threadCpuMs();
-    const double applySocketCpuStart = application.socketCpuMs;
-    timer.restart();
-    if (!sendAll(frames))
-        return 1;
-    const double applyWallMs = double(timer.nsecsElapsed()) / 1e6;
-    const double applyCpuMs = threadCpuMs() - applyCpuStart;
-    const double applySocketCpuMs = application.socketCpuMs - applySocketCpuStart;
-
-    const double parseCpuStart = threadCpuMs();
-    int parsedObjects = 0;
-    for (const QByteArray& text : texts)
-        parsedObjects += QJsonDocument::fromJson(text).isObject() ? 1 : 0;
-    const double parseCpuMs = threadCpuMs() - parseCpuStart;
-    if (parsedObjects != APPLY_FRAMES)
-        return 1;
-
-    // The same changes handed to the distributor as packets parsed beforehand:
-    // what the mirror costs when the JSON text is not read at all.
+    const auto initialPacket = [](const QString& target) {
+        return serverPacket(target, target.section(QLatin1Char('/'), -1), QJsonArray{"-", "-"}, false);
+    };
     const auto parsed = [](const std::vector<QByteArray>& all) {
         std::vector<SerialisableDataPacket> packets;
         packets.reserve(all.size());
@@ -325,33 +307,98 @@ int main(int argc, char** argv)
             packets.emplace_back(text, static_cast<QJsonParseError*>(nullptr));
         return packets;
     };
-    std::vector<QByteArray> initialTexts;
-    for (const QString& target : targets)
-        initialTexts.push_back(
-            serverPacket(target, target.section(QLatin1Char('/'), -1), QJsonArray{"-", "-"}, false).jsonText());
-    updates = 0;
-    for (const SerialisableDataPacket& packet : parsed(initialTexts))
-        distributor.acceptPacket(packet);
-    const std::vector<SerialisableDataPacket> parsedFrames = parsed(texts);
-    updates = 0;
-    const double preParsedCpuStart = threadCpuMs();
-    for (const SerialisableDataPacket& packet : parsedFrames)
-        distributor.acceptPacket(packet);
-    const double preParsedCpuMs = threadCpuMs() - preParsedCpuStart;
-    if (updates != APPLY_FRAMES)
-        return 1;
+    struct Figures
+    {
+        double wallMs = 0;
+        double cpuMs = 0;
+        double notificationCpuMs = 0;
+        double fromJsonCpuMs = 0;
+        double preParsedCpuMs = 0;
+    };
+    // Applied through the connection, parsed alone, and applied once more as
+    // packets parsed beforehand.
+    const auto measure = [&](const Workload& workload, Figures& figures) {
+        for (const QString& target : workload.targets) {
+            ClientDatacore* datacore = registry->lookupDatacore(target);
+            if (counted.insert(datacore).second)
+                QObject::connect(datacore, &ClientDatacore::datacoreUpdated, [&updates] { ++updates; });
+        }
+        // The initial synchronisation gives every datacore data, so the timed
+        // frames measure updates rather than first values.
+        std::vector<QByteArray> initial;
+        for (const QString& target : workload.targets)
+            initial.push_back(frame(initialPacket(target)));
+        if (!sendAll(initial))
+            return false;
 
+        const double cpuStart = threadCpuMs();
+        const double socketCpuStart = application.socketCpuMs;
+        QElapsedTimer wall;
+        wall.start();
+        if (!sendAll(workload.frames))
+            return false;
+        figures.wallMs = double(wall.nsecsElapsed()) / 1e6;
+        figures.cpuMs = threadCpuMs() - cpuStart;
+        figures.notificationCpuMs = application.socketCpuMs - socketCpuStart;
+
+        const double parseCpuStart = threadCpuMs();
+        int parsedObjects = 0;
+        for (const QByteArray& text : workload.texts)
+            parsedObjects += QJsonDocument::fromJson(text).isObject() ? 1 : 0;
+        figures.fromJsonCpuMs = threadCpuMs() - parseCpuStart;
+        if (parsedObjects != APPLY_FRAMES)
+            return false;
+
+        // What the mirror costs when the JSON text is not read at all.
+        std::vector<QByteArray> initialTexts;
+        for (const QString& target : workload.targets)
+            initialTexts.push_back(initialPacket(target).jsonText());
+        for (const SerialisableDataPacket& packet : parsed(initialTexts))
+            distributor.acceptPacket(packet);
+        const std::vector<SerialisableDataPacket> packets = parsed(workload.texts);
+        updates = 0;
+        const double preParsedCpuStart = threadCpuMs();
+        for (const SerialisableDataPacket& packet : packets)
+            distributor.acceptPacket(packet);
+        figures.preParsedCpuMs = threadCpuMs() - preParsedCpuStart;
+        return updates == APPLY_FRAMES;
+    };
+
+    Figures random;
+    if (!measure(makeWorkload([&]() -> const std::pair<QString, QString>& {
+                     return paths[generator.next(unsigned(paths.size()))];
+                 }),
+                 random))
+        return 1;
     std::printf("apply_frames %d frames\n", APPLY_FRAMES);
-    print("apply_wall_per_frame", applyWallMs * 1e3 / APPLY_FRAMES, "us");
+    print("apply_wall_per_frame", random.wallMs * 1e3 / APPLY_FRAMES, "us");
     // All work of the thread, the test server's writes and the event loop included.
-    print("apply_cpu_per_frame", applyCpuMs * 1e3 / APPLY_FRAMES, "us");
+    print("apply_cpu_per_frame", random.cpuMs * 1e3 / APPLY_FRAMES, "us");
     // From the read notification to datacoreUpdated.
-    print("apply_notification_cpu_per_frame", applySocketCpuMs * 1e3 / APPLY_FRAMES, "us");
-    print("fromjson_cpu_per_frame", parseCpuMs * 1e3 / APPLY_FRAMES, "us");
-    std::printf("ratio_apply_vs_fromjson %.3f\n", parseCpuMs / applySocketCpuMs);
-    print("apply_preparsed_cpu_per_frame", preParsedCpuMs * 1e3 / APPLY_FRAMES, "us");
+    print("apply_notification_cpu_per_frame", random.notificationCpuMs * 1e3 / APPLY_FRAMES, "us");
+    print("fromjson_cpu_per_frame", random.fromJsonCpuMs * 1e3 / APPLY_FRAMES, "us");
+    std::printf("ratio_apply_vs_fromjson %.3f\n", random.fromJsonCpuMs / random.notificationCpuMs);
+    print("apply_preparsed_cpu_per_frame", random.preParsedCpuMs * 1e3 / APPLY_FRAMES, "us");
     // The best the ratio could be with a JSON reader that cost nothing.
-    std::printf("ratio_preparsed_vs_fromjson %.3f\n", parseCpuMs / preParsedCpuMs);
+    std::printf("ratio_preparsed_vs_fromjson %.3f\n", random.fromJsonCpuMs / random.preParsedCpuMs);
+
+    // Updates confined to a few datacores that stay in the cache, as when a
+    // server keeps refreshing the same status values.
+    std::vector<size_t> hotSet;
+    for (int i = 0; i < HOT_DATACORES; ++i)
+        hotSet.push_back(generator.next(unsigned(paths.size())));
+    Figures hot;
+    if (!measure(makeWorkload([&]() -> const std::pair<QString, QString>& {
+                     return paths[hotSet[generator.next(unsigned(hotSet.size()))]];
+                 }),
+                 hot))
+        return 1;
+    std::printf("hot_datacores %d datacores\n", HOT_DATACORES);
+    print("hot_apply_notification_cpu_per_frame", hot.notificationCpuMs * 1e3 / APPLY_FRAMES, "us");
+    print("hot_fromjson_cpu_per_frame", hot.fromJsonCpuMs * 1e3 / APPLY_FRAMES, "us");
+    std::printf("ratio_hot_apply_vs_fromjson %.3f\n", hot.fromJsonCpuMs / hot.notificationCpuMs);
+    print("hot_apply_preparsed_cpu_per_frame", hot.preParsedCpuMs * 1e3 / APPLY_FRAMES, "us");
+    std::printf("ratio_hot_preparsed_vs_fromjson %.3f\n", hot.fromJsonCpuMs / hot.preParsedCpuMs);
 
     bool cleared = false;
     QObject::connect(registry, &ClientDatacoreRegistry::registryHasBeenCleared, [&] { cleared = true; });

@@ -1,6 +1,8 @@
 // Cost of applying and writing the JSON of one single-value datacore, the
 // work done for every datacore packet the client receives, measured against
-// parsing the same object's text with QJsonDocument::fromJson.
+// parsing the same object's text with QJsonDocument::fromJson. Then one parent
+// with tens of thousands of children: changing and deleting every child must
+// stay linear, so both are compared with the time it takes to create them.
 
 #include "datacorebase.h"
 
@@ -10,6 +12,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -20,6 +24,41 @@ const char DATACORE_TEXT[] = R"({"brevEth0IgmpMaxVersion":{"class":"ClientDataco
                              R"("reasonsForBeingInactive":[],"reasonsForBeingInvalid":[]}})";
 
 volatile int sink = 0;
+
+double elapsedMs(const QElapsedTimer& timer)
+{
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+// Every child changed once lands in the parent's pending changes; deleting
+// them takes each one out again.
+void wideTree(int childCount)
+{
+    QElapsedTimer timer;
+    timer.start();
+    DatacoreBase parent(QStringLiteral("parent"), nullptr);
+    std::vector<std::unique_ptr<DatacoreBase>> children;
+    children.reserve(size_t(childCount));
+    for (int i = 0; i < childCount; ++i)
+        children.push_back(std::make_unique<DatacoreBase>(QStringLiteral("child%1").arg(i), &parent));
+    const double createMs = elapsedMs(timer);
+
+    timer.restart();
+    for (const auto& child : children)
+        child->setDataString(QStringLiteral("x"));
+    const double changeMs = elapsedMs(timer);
+    sink += int(parent.pendingChanges().size());
+
+    timer.restart();
+    children.clear();
+    const double deleteMs = elapsedMs(timer);
+    sink += int(parent.pendingChanges().size());
+
+    std::printf("children_%d_create_ms %.1f ms\n", childCount, createMs);
+    std::printf("children_%d_change_all_ms %.1f ms\n", childCount, changeMs);
+    std::printf("children_%d_delete_all_ms %.1f ms\n", childCount, deleteMs);
+    std::printf("ratio_children_%d_change_delete_vs_create %.2f\n", childCount, (changeMs + deleteMs) / createMs);
+}
 
 // Best of several rounds, in nanoseconds per operation.
 double measure(const std::function<void(int)>& operation)
@@ -66,5 +105,7 @@ int main()
     std::printf("ratio_deserialise_nochange_vs_fromjson %.2f\n", noChange / fromJson);
     std::printf("ratio_deserialise_change_vs_fromjson %.2f\n", change / fromJson);
     std::printf("ratio_serialise_vs_fromjson %.2f\n", serialise / fromJson);
+    wideTree(40000);
+    wideTree(100000);
     return messages.empty() ? 0 : 1;
 }

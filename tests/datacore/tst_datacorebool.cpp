@@ -119,7 +119,7 @@ void TestDatacoreBool::settersOnlyPropagateChanges()
     datacore.setValues({false, true});
     QCOMPARE(datacore.data(), (QStringList{"false", "true"}));
     QCOMPARE(datacore.changeState(), DatacoreChangeState::ChangedLocally);
-    QCOMPARE(root.pendingChanges(), std::list<DatacoreBase*>{&datacore});
+    QCOMPARE(root.pendingChanges(), std::vector<DatacoreBase*>{&datacore});
 }
 
 QTEST_GUILESS_MAIN(TestDatacoreBool)

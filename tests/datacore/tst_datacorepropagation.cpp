@@ -3,7 +3,9 @@
 #include <QJsonDocument>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -56,6 +58,8 @@ private slots:
     void changeStates_data();
     void changeStates();
     void pendingChangesTravelToRootOnce();
+    void manyPendingChanges_data();
+    void manyPendingChanges();
     void initialiseWalksChildrenFirst();
     void teardownInAnyOrder();
 };
@@ -74,7 +78,7 @@ void TestDatacorePropagation::deserialiseFlushesOnce()
                              false, messages));
     QCOMPARE(log, (QStringList{"calc x", "valid x", "changed x", "calc root", "valid root", "changed root"}));
     QVERIFY(root.isActive());
-    QCOMPARE(root.pendingChanges(), (std::list<DatacoreBase*>{&root, &x}));
+    QCOMPARE(root.pendingChanges(), (std::vector<DatacoreBase*>{&root, &x}));
     QVERIFY(x.pendingChanges().empty());
 
     log.clear();
@@ -133,7 +137,7 @@ void TestDatacorePropagation::pendingChangesTravelToRootOnce()
         first->setDataString(QString::number(i));
         second.setDataString(QString::number(i));
     }
-    QCOMPARE(root.pendingChanges(), (std::list<DatacoreBase*>{first.get(), &second}));
+    QCOMPARE(root.pendingChanges(), (std::vector<DatacoreBase*>{first.get(), &second}));
     QVERIFY(mid.pendingChanges().empty());
     QVERIFY(second.pendingChanges().empty());
     QCOMPARE(root.count("calc"), 200);
@@ -141,8 +145,62 @@ void TestDatacorePropagation::pendingChangesTravelToRootOnce()
     QCOMPARE(first->count("changed"), 100);
 
     first.reset();
-    QCOMPARE(root.pendingChanges(), std::list<DatacoreBase*>{&second});
+    QCOMPARE(root.pendingChanges(), std::vector<DatacoreBase*>{&second});
     QCOMPARE(mid.childDatacores(), QList<DatacoreBase*>{&second});
+}
+
+void TestDatacorePropagation::manyPendingChanges_data()
+{
+    QTest::addColumn<int>("children");
+    QTest::addColumn<int>("changed");
+
+    QTest::newRow("few") << 4 << 4;
+    // Long lists are indexed, and removals leave gaps in them for a while.
+    QTest::newRow("indexed") << 12 << 12;
+    QTest::newRow("many") << 300 << 300;
+    QTest::newRow("subtree larger than the lists") << 300 << 20;
+}
+
+void TestDatacorePropagation::manyPendingChanges()
+{
+    QFETCH(int, children);
+    QFETCH(int, changed);
+
+    DatacoreBase root(QStringLiteral("root"), nullptr);
+    DatacoreBase sibling(QStringLiteral("sibling"), &root);
+    auto mid = std::make_unique<DatacoreBase>(QStringLiteral("mid"), &root);
+    std::vector<std::unique_ptr<DatacoreBase>> kids;
+    for (int i = 0; i < children; ++i)
+        kids.push_back(std::make_unique<DatacoreBase>(QString::number(i), mid.get()));
+
+    sibling.setDataString(QStringLiteral("a"));
+    std::vector<DatacoreBase*> expected{&sibling};
+    // Backwards, then forwards again: the first arrival keeps its place.
+    for (int i = changed - 1; i >= 0; --i) {
+        kids[size_t(i)]->setDataString(QStringLiteral("a"));
+        expected.push_back(kids[size_t(i)].get());
+    }
+    for (int i = 0; i < changed; ++i)
+        kids[size_t(i)]->setDataString(QStringLiteral("b"));
+    sibling.setDataString(QStringLiteral("b"));
+    QCOMPARE(root.pendingChanges(), expected);
+
+    // Every third child goes; its successor, often at the same address,
+    // queues at the end.
+    for (int i = 0; i < children; i += 3) {
+        expected.erase(std::remove(expected.begin(), expected.end(), kids[size_t(i)].get()), expected.end());
+        kids[size_t(i)].reset();
+    }
+    for (int i = 0; i < children; i += 3) {
+        kids[size_t(i)] = std::make_unique<DatacoreBase>(QStringLiteral("new%1").arg(i), mid.get());
+        kids[size_t(i)]->setDataString(QStringLiteral("c"));
+        expected.push_back(kids[size_t(i)].get());
+    }
+    QCOMPARE(root.pendingChanges(), expected);
+    QVERIFY(mid->pendingChanges().empty());
+
+    mid.reset();
+    QCOMPARE(root.pendingChanges(), std::vector<DatacoreBase*>{&sibling});
 }
 
 void TestDatacorePropagation::initialiseWalksChildrenFirst()
@@ -193,7 +251,7 @@ void TestDatacorePropagation::teardownInAnyOrder()
     child.reset();
     QCOMPARE(grandchild->path(), QStringLiteral("g"));
     grandchild->setDataString(QStringLiteral("y"));
-    QCOMPARE(grandchild->pendingChanges(), std::list<DatacoreBase*>{grandchild.get()});
+    QCOMPARE(grandchild->pendingChanges(), std::vector<DatacoreBase*>{grandchild.get()});
 }
 
 QTEST_GUILESS_MAIN(TestDatacorePropagation)
