@@ -4,13 +4,16 @@
 #include "serialisabledatapacket.h"
 
 #include <QBuffer>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QStringList>
 
 #include <functional>
 #include <utility>
 
-// Frames written by hand and by writePacket, and a receiver that records what
-// reaches it, shared by the framing and connection tests.
+// Frames written by hand and by writePacket, JSON from text, and receivers
+// that record what reaches them: what tests of the wire and of its users
+// share.
 
 inline QByteArray frameHeader(quint16 type, quint16 subType, quint32 payloadLength)
 {
@@ -25,6 +28,19 @@ inline QByteArray frameHeader(quint16 type, quint16 subType, quint32 payloadLeng
 inline QByteArray rawFrame(quint16 type, quint16 subType, const QByteArray& payload)
 {
     return frameHeader(type, subType, quint32(payload.size())) + payload;
+}
+
+// The frame that writePacket() writes for packet.
+inline QByteArray frameOf(const RawDataPacket& packet)
+{
+    const QByteArray payload = packet.payloadBytes();
+    return headerBytes(packet, payload) + payload;
+}
+
+// An object from JSON text; an empty one for text that is not an object.
+inline QJsonObject json(const QByteArray& text)
+{
+    return QJsonDocument::fromJson(text).object();
 }
 
 // A JSON frame of class className, padded with a string of padding bytes.
