@@ -1,0 +1,73 @@
+#include "childrun.h"
+
+#include "programlauncher.h"
+
+#include <QCoreApplication>
+#include <QProcessEnvironment>
+
+#include <net/if.h>
+#include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstring>
+
+namespace {
+
+const char MODE_VARIABLE[] = "VQ_TEST_CHILD_MODE";
+
+} // namespace
+
+namespace ChildRun {
+
+QByteArray mode()
+{
+    return qgetenv(MODE_VARIABLE);
+}
+
+Result run(const QByteArray& mode, const QStringList& arguments, const QStringList& wrapper,
+           const QStringList& environment, int timeoutMs)
+{
+    QProcess child;
+    QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+    variables.insert(QLatin1String(MODE_VARIABLE), QString::fromLatin1(mode));
+    for (const QString& variable : environment)
+        variables.insert(variable.section(QLatin1Char('='), 0, 0), variable.section(QLatin1Char('='), 1));
+    child.setProcessEnvironment(variables);
+    if (wrapper.isEmpty()) {
+        ProgramLauncher::start(child, QCoreApplication::applicationFilePath(), arguments);
+    } else {
+        const QStringList line = wrapper.mid(1)
+            + ProgramLauncher::command(QCoreApplication::applicationFilePath(), arguments);
+        child.start(wrapper.first(), line);
+    }
+    Result result;
+    if (!child.waitForFinished(timeoutMs)) {
+        child.kill();
+        child.waitForFinished();
+        return result;
+    }
+    result.exitStatus = child.exitStatus();
+    result.exitCode = child.exitCode();
+    result.output = child.readAllStandardOutput();
+    result.errors = child.readAllStandardError();
+    return result;
+}
+
+} // namespace ChildRun
+
+void usePrivateLoopback()
+{
+    if (unshare(CLONE_NEWNET) != 0)
+        return;
+    const int descriptor = socket(AF_INET, SOCK_DGRAM, 0);
+    ifreq request{};
+    std::strncpy(request.ifr_name, "lo", IFNAMSIZ - 1);
+    if (descriptor >= 0 && ioctl(descriptor, SIOCGIFFLAGS, &request) == 0) {
+        request.ifr_flags |= IFF_UP;
+        ioctl(descriptor, SIOCSIFFLAGS, &request);
+    }
+    if (descriptor >= 0)
+        close(descriptor);
+}
