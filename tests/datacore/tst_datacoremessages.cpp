@@ -2,16 +2,12 @@
 #include "datacorejsonmessage.h"
 #include "datacorevalidstatusmessage.h"
 #include "logcapture.h"
+#include "testframes.h"
 
 #include <QJsonDocument>
 #include <QtTest>
 
 namespace {
-
-QJsonObject json(const QByteArray& text)
-{
-    return QJsonDocument::fromJson(text).object();
-}
 
 QJsonObject serialised(const QString& className, int type, int identifier)
 {

@@ -1,5 +1,6 @@
 #include "datacorebase.h"
 #include "datacorependingchanges.h"
+#include "testframes.h"
 
 #include <QJsonDocument>
 #include <QtTest>
@@ -9,11 +10,6 @@
 #include <vector>
 
 namespace {
-
-QJsonObject json(const QByteArray& text)
-{
-    return QJsonDocument::fromJson(text).object();
-}
 
 // Records its recalculations and hooks as "calc <name>", "valid <name>" and
 // "changed <name>" in a log shared by the tree; invalid ones give reason 27.
