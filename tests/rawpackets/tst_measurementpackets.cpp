@@ -20,7 +20,12 @@
 
 #include <QtTest>
 
+#include <typeinfo>
+
+// Both of one class, with the same values, by that class's own comparison.
+using Equal = bool (*)(const RawDataPacket& a, const RawDataPacket& b);
 Q_DECLARE_METATYPE(std::shared_ptr<RawDataPacket>)
+Q_DECLARE_METATYPE(Equal)
 
 namespace {
 
@@ -45,9 +50,15 @@ std::shared_ptr<RawDataPacket> decode(const QByteArray& frame)
 }
 
 template <typename T, typename... Args>
-std::shared_ptr<RawDataPacket> packet(Args&&... args)
+std::shared_ptr<T> packet(Args&&... args)
 {
     return std::make_shared<T>(std::forward<Args>(args)...);
+}
+
+template <typename T>
+bool sameValues(const RawDataPacket& a, const RawDataPacket& b)
+{
+    return typeid(a) == typeid(T) && typeid(b) == typeid(T) && static_cast<const T&>(a) == static_cast<const T&>(b);
 }
 
 constexpr qint64 LONG = 0x0102030405060708LL;
@@ -88,9 +99,13 @@ void tst_MeasurementPackets::wireBytes_data()
 {
     QTest::addColumn<std::shared_ptr<RawDataPacket>>("packet");
     QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<Equal>("equal");
 
-    const auto row = [](const char* name, std::shared_ptr<RawDataPacket> packet, quint16 type, quint16 subType,
-                        const QByteArray& payload) { QTest::newRow(name) << packet << rawFrame(type, subType, payload); };
+    const auto row = [](const char* name, auto packet, quint16 type, quint16 subType, const QByteArray& payload) {
+        using T = typename decltype(packet)::element_type;
+        QTest::newRow(name) << std::shared_ptr<RawDataPacket>(packet) << rawFrame(type, subType, payload)
+                            << Equal(&sameValues<T>);
+    };
     using Bins = QVector<qint32>;
     using Floats = QVector<MeterReading<float>>;
     row("eye vertical", packet<EyeVerticalHistogramData>(Bins{1, -2, 0x01020304}), 0x1011, 0,
@@ -192,12 +207,15 @@ void tst_MeasurementPackets::wireBytes()
 {
     QFETCH(std::shared_ptr<RawDataPacket>, packet);
     QFETCH(QByteArray, frame);
+    QFETCH(Equal, equal);
 
     QCOMPARE(frameOf(*packet).toHex(), frame.toHex());
     LogCapture capture;
     const std::shared_ptr<RawDataPacket> decoded = decode(frame);
     QVERIFY(decoded);
     QCOMPARE(frameOf(*decoded).toHex(), frame.toHex());
+    // Not against packet: a field held but written as 0 makes that one differ.
+    QVERIFY(equal(*decoded, *decode(frame)));
     QCOMPARE(capture.messages(), QStringList());
 
     // Cut anywhere, a payload still decodes, reports where it stopped, and
@@ -214,7 +232,10 @@ void tst_MeasurementPackets::wireBytes()
         QCOMPARE(capture.messages().size(), expectedLines);
         capture.clear();
         const QByteArray kept = truncated->payloadBytes();
-        QCOMPARE(decode(rawFrame(type, 0, kept))->payloadBytes().toHex(), kept.toHex());
+        const std::shared_ptr<RawDataPacket> again = decode(rawFrame(type, 0, kept));
+        QCOMPARE(again->payloadBytes().toHex(), kept.toHex());
+        QVERIFY(equal(*again, *truncated));
+        QCOMPARE(equal(*truncated, *decoded), kept == payload);
         QCOMPARE(capture.messages(), QStringList());
     }
 }
@@ -290,6 +311,8 @@ void tst_MeasurementPackets::captionCharactersLoseParity()
         pairs << QString::asprintf("%02x%02x %02x%02x %d", pair.first, pair.second, pair.firstData, pair.secondData,
                                    pair.flag);
     QCOMPARE(pairs, (QStringList{"942c 142c 1", "c1c2 4142 0"}));
+    using Pair = Captions608bytePairsRawDataPacket::BytePair;
+    QVERIFY(!(Pair(0x94, 0x2C, true) == Pair(0x94, 0x2C, false)));
 }
 
 QTEST_GUILESS_MAIN(tst_MeasurementPackets)
