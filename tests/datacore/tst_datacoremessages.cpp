@@ -34,9 +34,8 @@ private slots:
     void reading_data();
     void reading();
     void factoriesWithoutTheirKey();
-    void writtenForm();
     void parseMixedArray();
-    void equalsIgnoresClass();
+    void writtenFormAndEquality();
 };
 
 void TestDatacoreMessages::texts_data()
@@ -127,13 +126,6 @@ void TestDatacoreMessages::factoriesWithoutTheirKey()
     QCOMPARE(capture.messages(spdlog::level::info), QStringList{expected});
 }
 
-void TestDatacoreMessages::writtenForm()
-{
-    const QJsonObject written = DatacoreValidStatusMessage(2, 10).toJson();
-    QCOMPARE(QJsonDocument(written).toJson(QJsonDocument::Compact),
-             QByteArray("{\"DatacoreValidStatusMessage\":{},\"MessageBase\":{\"identifier\":10,\"type\":2}}"));
-}
-
 void TestDatacoreMessages::parseMixedArray()
 {
     LogCapture capture;
@@ -158,13 +150,16 @@ void TestDatacoreMessages::parseMixedArray()
                           "Unsupported message type: ExtraMessageBaseOtherMessage"}));
 }
 
-void TestDatacoreMessages::equalsIgnoresClass()
+void TestDatacoreMessages::writtenFormAndEquality()
 {
-    const DatacoreValidStatusMessage valid(2, 5);
-    QVERIFY(valid.equals(DatacoreActiveStatusMessage(2, 5)));
-    QVERIFY(valid.equals(DatacoreJsonMessage(2, 5)));
-    QVERIFY(!valid.equals(DatacoreValidStatusMessage(1, 5)));
-    QVERIFY(!valid.equals(DatacoreValidStatusMessage(2, 6)));
+    const DatacoreValidStatusMessage valid(2, 10);
+    QCOMPARE(QJsonDocument(valid.toJson()).toJson(QJsonDocument::Compact),
+             QByteArray("{\"DatacoreValidStatusMessage\":{},\"MessageBase\":{\"identifier\":10,\"type\":2}}"));
+    // Equal in type and identifier, whatever the class.
+    QVERIFY(valid.equals(DatacoreActiveStatusMessage(2, 10)));
+    QVERIFY(valid.equals(DatacoreJsonMessage(2, 10)));
+    QVERIFY(!valid.equals(DatacoreValidStatusMessage(1, 10)));
+    QVERIFY(!valid.equals(DatacoreValidStatusMessage(2, 11)));
 }
 
 QTEST_GUILESS_MAIN(TestDatacoreMessages)
