@@ -52,7 +52,6 @@ class TestClientDatacore : public QObject
     Q_OBJECT
 
 private slots:
-    void metaObject();
     void queuedInvocationByName();
     void syncWithServer_data();
     void syncWithServer();
@@ -63,35 +62,6 @@ private slots:
     void joinValidationMessages_data();
     void joinValidationMessages();
 };
-
-void TestClientDatacore::metaObject()
-{
-    const QMetaObject& meta = ClientDatacore::staticMetaObject;
-    QCOMPARE(meta.className(), "ClientDatacore");
-    const QStringList expected{
-        "datacoreUpdated(QStringList,QStringList,bool)", "clientDatacoreHasUpdateForServer(int,ClientDatacore*)",
-        "datacoreOutOfSyncWithServer()", "datacoreInSyncWithServer()", "lostPackets(int)",
-        "setDataString(QString)", "setDataStringList(QStringList)", "setDataBool(bool)",
-        "setDataBoolList(QList<bool>)", "setDataInt(int)", "setDataIntList(QList<int>)", "setDataUint(uint)",
-        "setDataUintList(QList<uint>)", "setDataInt16(int16_t)", "setDataInt32(int32_t)", "setDataInt64(int64_t)",
-        "setDataInt16List(QList<int16_t>)", "setDataInt32List(QList<int32_t>)", "setDataInt64List(QList<int64_t>)",
-        "setDataUint16(uint16_t)", "setDataUint32(uint32_t)", "setDataUint64(uint64_t)",
-        "setDataUint16List(QList<uint16_t>)", "setDataUint32List(QList<uint32_t>)",
-        "setDataUint64List(QList<uint64_t>)", "setDataFloat(float)", "setDataDouble(double)",
-        "setDataDoubleList(QList<double>)", "setDataPoint(QPoint)", "setDataSize(QSize)",
-        "populateConnectedGuiElements()"};
-    QStringList signatures;
-    for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
-        const QMetaMethod method = meta.method(i);
-        QCOMPARE(method.methodType(), signatures.size() < 5 ? QMetaMethod::Signal : QMetaMethod::Slot);
-        signatures.append(QString::fromLatin1(method.methodSignature()));
-    }
-    QCOMPARE(signatures, expected);
-
-    ClientDatacore datacore(QStringLiteral("ClientDatacore"), NAME, nullptr, PATH);
-    QCOMPARE(datacore.qt_metacast("DatacoreBase"), static_cast<void*>(static_cast<DatacoreBase*>(&datacore)));
-    QCOMPARE(datacore.qt_metacast("ClientDatacore"), static_cast<void*>(&datacore));
-}
 
 void TestClientDatacore::queuedInvocationByName()
 {
@@ -148,44 +118,36 @@ void TestClientDatacore::syncWithServer()
 {
     QFETCH(QStringList, steps);
     QFETCH(QList<int>, identifiers);
-    QFETCH(QList<int>, lost);
-    QFETCH(int, inSync);
-    QFETCH(QString, results);
-    QFETCH(QStringList, data);
-    QFETCH(QList<int>, outstandingAfter);
-    QFETCH(int, updates);
 
     ClientDatacore datacore(QStringLiteral("ClientDatacore"), NAME, nullptr, PATH);
     QSignalSpy sent(&datacore, &ClientDatacore::clientDatacoreHasUpdateForServer);
     QSignalSpy outOfSync(&datacore, &ClientDatacore::datacoreOutOfSyncWithServer);
-    QSignalSpy inSyncSpy(&datacore, &ClientDatacore::datacoreInSyncWithServer);
-    QSignalSpy lostSpy(&datacore, &ClientDatacore::lostPackets);
+    QSignalSpy inSync(&datacore, &ClientDatacore::datacoreInSyncWithServer);
+    QSignalSpy lost(&datacore, &ClientDatacore::lostPackets);
     QSignalSpy updated(&datacore, &ClientDatacore::datacoreUpdated);
     QString applied;
     for (const QString& step : steps) {
         const QStringList words = step.split(QLatin1Char(' '));
         const QJsonObject json = serverJson(words.last());
-        bool result = false;
-        if (words.first() == "set") {
+        if (words.first() == "set")
             datacore.setDataString(words.last());
-            continue;
-        }
-        if (words.first() == "answer")
-            result = datacore.applyDatacorePacket(DatacorePacket(CLIENT, words.at(1).toInt(), json, PATH), true);
+        else if (words.first() == "answer")
+            applied += datacore.applyDatacorePacket(DatacorePacket(CLIENT, words.at(1).toInt(), json, PATH), true)
+                ? '1' : '0';
         else
-            result = datacore.applyDatacorePacket(DatacorePacket(json, PATH), words.first() == "own-without-id");
-        applied += result ? '1' : '0';
+            applied += datacore.applyDatacorePacket(DatacorePacket(json, PATH), words.first() == "own-without-id")
+                ? '1' : '0';
     }
     QCOMPARE(firstArguments(sent), identifiers);
     for (const QList<QVariant>& arguments : sent)
         QCOMPARE(arguments.at(1).value<ClientDatacore*>(), &datacore);
     QCOMPARE(outOfSync.count(), identifiers.size());
-    QCOMPARE(firstArguments(lostSpy), lost);
-    QCOMPARE(inSyncSpy.count(), inSync);
-    QCOMPARE(applied, results);
-    QCOMPARE(datacore.data(), data);
-    QCOMPARE(datacore.outstandingPacketIds(), outstandingAfter);
-    QCOMPARE(updated.count(), updates);
+    QTEST(firstArguments(lost), "lost");
+    QTEST(inSync.count(), "inSync");
+    QTEST(applied, "results");
+    QTEST(datacore.data(), "data");
+    QTEST(datacore.outstandingPacketIds(), "outstandingAfter");
+    QTEST(updated.count(), "updates");
     QCOMPARE(datacore.changeState(), DatacoreChangeState::NoChange);
 }
 
@@ -197,48 +159,36 @@ void TestClientDatacore::setterTexts_data()
     const auto row = [](const char* name, Setter setter, const QStringList& stored) {
         QTest::newRow(name) << setter << stored;
     };
+    // One row per setter, at the end of its type's range; the conversions behind them are shared.
     row("string kept as it is", [](auto& d) { d.setDataString(" A b "); }, {" A b "});
-    row("empty string is one item", [](auto& d) { d.setDataString(""); }, {""});
     row("string list", [](auto& d) { d.setDataStringList({"x", "", "y"}); }, {"x", "", "y"});
-    row("bool false", [](auto& d) { d.setDataBool(false); }, {"false"});
-    row("bool list", [](auto& d) { d.setDataBoolList({true, false, true}); }, {"true", "false", "true"});
-    row("int negative", [](auto& d) { d.setDataInt(-42); }, {"-42"});
-    row("int list extremes", [](auto& d) { d.setDataIntList({INT_MIN, 0, INT_MAX}); },
-        {"-2147483648", "0", "2147483647"});
-    row("uint maximum", [](auto& d) { d.setDataUint(UINT_MAX); }, {"4294967295"});
-    row("uint list", [](auto& d) { d.setDataUintList({7u, 4294967295u}); }, {"7", "4294967295"});
-    row("int16 minimum", [](auto& d) { d.setDataInt16(INT16_MIN); }, {"-32768"});
-    row("int32 minimum", [](auto& d) { d.setDataInt32(INT32_MIN); }, {"-2147483648"});
-    row("int64 minimum", [](auto& d) { d.setDataInt64(INT64_MIN); }, {"-9223372036854775808"});
-    row("int64 maximum", [](auto& d) { d.setDataInt64(INT64_MAX); }, {"9223372036854775807"});
+    row("bool", [](auto& d) { d.setDataBool(false); }, {"false"});
+    row("bool list", [](auto& d) { d.setDataBoolList({true, false}); }, {"true", "false"});
+    row("int", [](auto& d) { d.setDataInt(INT_MIN); }, {"-2147483648"});
+    row("int list", [](auto& d) { d.setDataIntList({-1, INT_MAX}); }, {"-1", "2147483647"});
+    row("uint", [](auto& d) { d.setDataUint(UINT_MAX); }, {"4294967295"});
+    row("uint list", [](auto& d) { d.setDataUintList({7u, UINT_MAX}); }, {"7", "4294967295"});
+    row("int16", [](auto& d) { d.setDataInt16(INT16_MIN); }, {"-32768"});
+    row("int32", [](auto& d) { d.setDataInt32(INT32_MIN); }, {"-2147483648"});
+    row("int64", [](auto& d) { d.setDataInt64(INT64_MIN); }, {"-9223372036854775808"});
     row("int16 list", [](auto& d) { d.setDataInt16List({-1, INT16_MAX}); }, {"-1", "32767"});
-    row("int32 list", [](auto& d) { d.setDataInt32List({-5, 5}); }, {"-5", "5"});
-    row("int64 list extremes", [](auto& d) { d.setDataInt64List({INT64_MIN, INT64_MAX}); },
-        {"-9223372036854775808", "9223372036854775807"});
-    row("uint16 maximum", [](auto& d) { d.setDataUint16(UINT16_MAX); }, {"65535"});
-    row("uint32 maximum", [](auto& d) { d.setDataUint32(UINT32_MAX); }, {"4294967295"});
-    row("uint64 maximum", [](auto& d) { d.setDataUint64(UINT64_MAX); }, {"18446744073709551615"});
+    row("int32 list", [](auto& d) { d.setDataInt32List({INT32_MIN, 5}); }, {"-2147483648", "5"});
+    row("int64 list", [](auto& d) { d.setDataInt64List({-5, INT64_MAX}); }, {"-5", "9223372036854775807"});
+    row("empty list", [](auto& d) { d.setDataInt64List({}); }, {});
+    row("uint16", [](auto& d) { d.setDataUint16(UINT16_MAX); }, {"65535"});
+    row("uint32", [](auto& d) { d.setDataUint32(UINT32_MAX); }, {"4294967295"});
+    row("uint64", [](auto& d) { d.setDataUint64(UINT64_MAX); }, {"18446744073709551615"});
     row("uint16 list", [](auto& d) { d.setDataUint16List({0, 65535}); }, {"0", "65535"});
     row("uint32 list", [](auto& d) { d.setDataUint32List({1, UINT32_MAX}); }, {"1", "4294967295"});
     row("uint64 list", [](auto& d) { d.setDataUint64List({UINT64_MAX}); }, {"18446744073709551615"});
-    row("float one tenth keeps the float's binary value", [](auto& d) { d.setDataFloat(0.1f); },
-        {"0.10000000149011611938"});
-    row("double one tenth", [](auto& d) { d.setDataDouble(0.1); }, {"0.10000000000000000555"});
-    row("double negative", [](auto& d) { d.setDataDouble(-2.5); }, {"-2.5"});
-    row("double large uses exponent", [](auto& d) { d.setDataDouble(1e300); }, {"1.0000000000000000525e+300"});
-    row("double small uses exponent", [](auto& d) { d.setDataDouble(1e-7); }, {"9.9999999999999995475e-08"});
-    row("double 2^53 in fixed notation", [](auto& d) { d.setDataDouble(9007199254740992.0); }, {"9007199254740992"});
-    row("double NaN", [](auto& d) { d.setDataDouble(std::nan("")); }, {"nan"});
-    row("float infinities", [](auto& d) { d.setDataFloat(-HUGE_VALF); }, {"-inf"});
-    row("double list, inf", [](auto& d) { d.setDataDoubleList({HUGE_VAL, 0.25, -0.25}); }, {"inf", "0.25", "-0.25"});
+    row("float keeps the float's binary value", [](auto& d) { d.setDataFloat(0.1f); }, {"0.10000000149011611938"});
+    row("double", [](auto& d) { d.setDataDouble(-2.5); }, {"-2.5"});
+    row("double list: 20 digits, exponent only where shorter",
+        [](auto& d) { d.setDataDoubleList({0.1, 1e300, 1e-7, 9007199254740992.0, -HUGE_VAL, std::nan("")}); },
+        {"0.10000000000000000555", "1.0000000000000000525e+300", "9.9999999999999995475e-08", "9007199254740992",
+         "-inf", "nan"});
     row("point", [](auto& d) { d.setDataPoint(QPoint(10, -20)); }, {"10,-20"});
-    row("default size", [](auto& d) { d.setDataSize(QSize()); }, {"-1,-1"});
-    row("size", [](auto& d) { d.setDataSize(QSize(1920, 1080)); }, {"1920,1080"});
-    row("empty string list", [](auto& d) { d.setDataStringList({}); }, {});
-    row("empty bool list", [](auto& d) { d.setDataBoolList({}); }, {});
-    row("empty int64 list", [](auto& d) { d.setDataInt64List({}); }, {});
-    row("empty uint16 list", [](auto& d) { d.setDataUint16List({}); }, {});
-    row("empty double list", [](auto& d) { d.setDataDoubleList({}); }, {});
+    row("size", [](auto& d) { d.setDataSize(QSize()); }, {"-1,-1"});
 }
 
 void TestClientDatacore::setterTexts()

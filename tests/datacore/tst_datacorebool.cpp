@@ -1,6 +1,5 @@
 #include "datacorebool.h"
 
-#include <QJsonDocument>
 #include <QtTest>
 
 #include <deque>
@@ -33,7 +32,6 @@ private slots:
     void validity_data();
     void validity();
     void constructors();
-    void jsonNullThenTrue();
     void settersOnlyPropagateChanges();
 };
 
@@ -90,20 +88,6 @@ void TestDatacoreBool::constructors()
     empty.initialise();
     QCOMPARE(reasonCodes(empty), QList<int>{221});
     QVERIFY(parent.childDatacores().isEmpty());
-}
-
-void TestDatacoreBool::jsonNullThenTrue()
-{
-    DatacoreBool datacore(QStringLiteral("flag"), nullptr, true);
-    std::list<DatacoreJsonMessage> messages;
-    QVERIFY(datacore.deserialise(QString(), QJsonDocument::fromJson(R"({"flag":{"data":null}})").object(), true,
-                                 messages));
-    QCOMPARE(reasonCodes(datacore), QList<int>{221});
-    QVERIFY(datacore.deserialise(QString(), QJsonDocument::fromJson(R"({"flag":{"data":"true"}})").object(), true,
-                                 messages));
-    QVERIFY(datacore.isValid());
-    QVERIFY(datacore.value());
-    QVERIFY(messages.empty());
 }
 
 void TestDatacoreBool::settersOnlyPropagateChanges()

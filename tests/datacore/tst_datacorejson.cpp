@@ -1,15 +1,11 @@
 #include "datacorebase.h"
 #include "logcapture.h"
+#include "testframes.h"
 
 #include <QJsonDocument>
 #include <QtTest>
 
 namespace {
-
-QJsonObject json(const QByteArray& text)
-{
-    return QJsonDocument::fromJson(text).object();
-}
 
 QByteArray text(const QJsonObject& object)
 {

@@ -1,4 +1,6 @@
 #include "datacorebase.h"
+#include "datacorependingchanges.h"
+#include "testframes.h"
 
 #include <QJsonDocument>
 #include <QtTest>
@@ -8,11 +10,6 @@
 #include <vector>
 
 namespace {
-
-QJsonObject json(const QByteArray& text)
-{
-    return QJsonDocument::fromJson(text).object();
-}
 
 // Records its recalculations and hooks as "calc <name>", "valid <name>" and
 // "changed <name>" in a log shared by the tree; invalid ones give reason 27.
@@ -57,9 +54,9 @@ private slots:
     void deserialiseFlushesOnce();
     void changeStates_data();
     void changeStates();
-    void pendingChangesTravelToRootOnce();
     void manyPendingChanges_data();
     void manyPendingChanges();
+    void pendingListCounts();
     void initialiseWalksChildrenFirst();
     void teardownInAnyOrder();
 };
@@ -85,6 +82,15 @@ void TestDatacorePropagation::deserialiseFlushesOnce()
     QVERIFY(root.deserialise(QString(), json(R"({"root":{"data":["a","b"],"x":{"data":"w"}}})"), false, messages));
     QCOMPARE(root.count("calc"), 1);
     QCOMPARE(x.count("calc"), 0);
+
+    // A local change recalculates every ancestor, but runs only its own hook.
+    log.clear();
+    root.resetChangeStateRecursive();
+    for (int i = 0; i < 3; ++i)
+        x.setDataString(QString::number(i));
+    QCOMPARE(root.count("calc"), 3);
+    QCOMPARE(root.count("changed"), 0);
+    QCOMPARE(x.count("changed"), 3);
 }
 
 void TestDatacorePropagation::changeStates_data()
@@ -122,31 +128,6 @@ void TestDatacorePropagation::changeStates()
         QVERIFY(datacore.deserialise(QString(), json("{\"d\":{\"data\":" + serverData + "}}"), true, messages));
     QTEST(datacore.changeState(), "state");
     QTEST(datacore.count("changed"), "changedHooks");
-}
-
-void TestDatacorePropagation::pendingChangesTravelToRootOnce()
-{
-    QStringList log;
-    CountingDatacore root(QStringLiteral("root"), nullptr, &log);
-    CountingDatacore mid(QStringLiteral("mid"), &root, &log);
-    auto first = std::make_unique<CountingDatacore>(QStringLiteral("first"), &mid, &log);
-    CountingDatacore second(QStringLiteral("second"), &mid, &log);
-    root.resetChangeStateRecursive();
-
-    for (int i = 0; i < 100; ++i) {
-        first->setDataString(QString::number(i));
-        second.setDataString(QString::number(i));
-    }
-    QCOMPARE(root.pendingChanges(), (std::vector<DatacoreBase*>{first.get(), &second}));
-    QVERIFY(mid.pendingChanges().empty());
-    QVERIFY(second.pendingChanges().empty());
-    QCOMPARE(root.count("calc"), 200);
-    QCOMPARE(root.count("changed"), 0);
-    QCOMPARE(first->count("changed"), 100);
-
-    first.reset();
-    QCOMPARE(root.pendingChanges(), std::vector<DatacoreBase*>{&second});
-    QCOMPARE(mid.childDatacores(), QList<DatacoreBase*>{&second});
 }
 
 void TestDatacorePropagation::manyPendingChanges_data()
@@ -198,9 +179,35 @@ void TestDatacorePropagation::manyPendingChanges()
     }
     QCOMPARE(root.pendingChanges(), expected);
     QVERIFY(mid->pendingChanges().empty());
+    QCOMPARE(mid->childDatacores().size(), children);
 
     mid.reset();
     QCOMPARE(root.pendingChanges(), std::vector<DatacoreBase*>{&sibling});
+}
+
+void TestDatacorePropagation::pendingListCounts()
+{
+    // A datacore's ancestors decide by these counts how to leave their lists.
+    std::vector<std::unique_ptr<DatacoreBase>> datacores;
+    for (int i = 0; i < 12; ++i)
+        datacores.push_back(std::make_unique<DatacoreBase>(QString::number(i), nullptr));
+    DatacorePendingChanges list;
+    DatacorePendingChanges target;
+    QCOMPARE(list.size(), size_t(0));
+    list.append(datacores[0].get());
+    list.append(datacores[0].get());
+    QCOMPARE(list.size(), size_t(1));
+    for (const auto& datacore : datacores)
+        list.append(datacore.get());
+    list.remove(datacores[5].get());
+    list.remove(datacores[5].get());
+    QCOMPARE(list.size(), size_t(11));
+    target.append(datacores[7].get());
+    list.moveTo(target);
+    QVERIFY(list.empty());
+    QCOMPARE(list.size(), size_t(0));
+    QCOMPARE(target.size(), size_t(11));
+    QCOMPARE(target.entries().at(1), datacores[0].get());
 }
 
 void TestDatacorePropagation::initialiseWalksChildrenFirst()

@@ -59,7 +59,6 @@ void TestRawDataPacket::readHeader_data()
     QTest::newRow("last valid id 0x1029") << QByteArray::fromHex("1029000000000000") << 0x1029 << 0u << 0x1029u;
     QTest::newRow("0x102A is invalid") << QByteArray::fromHex("102A000000000000") << 0 << 0u << 0u;
     QTest::newRow("0x100F is invalid") << QByteArray::fromHex("100F000000000000") << 0 << 0u << 0u;
-    QTest::newRow("type word 1 is invalid") << QByteArray::fromHex("0001000000000000") << 0 << 0u << 0u;
     QTest::newRow("sub-type 1 of 0x1010 is key 0x11010") << QByteArray::fromHex("1010000100000002ABCD") << 0x1010
                                                          << 2u << 0x11010u;
     QTest::newRow("one byte short is incomplete") << QByteArray::fromHex("10100000000000040A0B0C") << 1 << 4u << 1u;

@@ -1,5 +1,4 @@
-#include "examplepackets.h"
-
+#include "aespresencedatapacket.h"
 #include "ancillarystatusdatapacket.h"
 #include "audiochannelstatusdatapacket.h"
 #include "captions608bytepairsrawdatapacket.h"
@@ -8,43 +7,36 @@
 #include "loudnessenginerawdatapacket.h"
 #include "measurementpacketfactory.h"
 #include "metersdata.h"
+#include "pithistogrampacket.h"
+#include "ptpmedialatencypacket.h"
 #include "rawsdijitterspectrumdatapacket.h"
 #include "rawsdisamplegridpacket.h"
 #include "refvsptppacket.h"
+#include "scte104rawdatapacket.h"
+#include "st337dolbydetectdata.h"
 #include "teletextrawdatapacket.h"
+#include "testframes.h"
+#include "videoip2110_21datapacket.h"
 
 #include <QtTest>
 
-#include <algorithm>
+#include <typeinfo>
 
+// Both of one class, with the same values, by that class's own comparison.
+using Equal = bool (*)(const RawDataPacket& a, const RawDataPacket& b);
 Q_DECLARE_METATYPE(std::shared_ptr<RawDataPacket>)
+Q_DECLARE_METATYPE(Equal)
 
 namespace {
-
-// The type-id table of the framework, written out independently of the classes.
-const struct
-{
-    quint16 typeId;
-    const char* className;
-    quint16 subType;
-} TYPE_TABLE[] = {
-    {0x1011, "EyeVerticalHistogramData", 0}, {0x1012, "EyeHorizontalHistogramData", 0},
-    {0x1013, "PpmMetersData", 0}, {0x1014, "PeakHoldMetersData", 0}, {0x1015, "PhaseMetersData", 0},
-    {0x1016, "InstantPeakDbMetersData", 0}, {0x1017, "InstantPeakLinearMetersData", 0},
-    {0x1018, "ST337DolbyDetectData", 0}, {0x1019, "RawSdiSampleGridPacket", 0},
-    {0x101A, "RawSdiJitterSpectrumDataPacket", 0}, {0x101B, "JitterVerticalHistogramData", 0},
-    {0x101C, "VideoPitHistogramPacket", 0}, {0x101D, "AudioPitHistogramPacket", 1},
-    {0x101E, "AncPitHistogramPacket", 3}, {0x101F, "AncillaryStatusDataPacket", 0},
-    {0x1020, "AudioChannelStatusDataPacket", 0}, {0x1021, "AesPresenceDataPacket", 0},
-    {0x1022, "TeletextRawDataPacket", 0}, {0x1023, "EyeWindowedVerticalHistogramData", 0},
-    {0x1024, "VideoIp2110_21DataPacket", 0}, {0x1025, "PtpMediaLatencyPacket", 0},
-    {0x1026, "Captions608bytePairsRawDataPacket", 0}, {0x1027, "RefVsPtpPacket", 0},
-    {0x1028, "SCTE104RawDataPacket", 0}, {0x1029, "LoudnessEngineRawDataPacket", 0},
-};
 
 QByteArray hex(const char* text)
 {
     return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
+}
+
+QByteArray zeros(int count)
+{
+    return QByteArray(count, '\0');
 }
 
 QString logPrefix(quint16 typeId)
@@ -52,11 +44,38 @@ QString logPrefix(quint16 typeId)
     return QStringLiteral("Packet type 0x%1:").arg(typeId, 4, 16, QLatin1Char('0'));
 }
 
+std::shared_ptr<RawDataPacket> decode(const QByteArray& frame)
+{
+    return createMeasurementPacket(frame, readHeader(frame));
+}
+
 template <typename T, typename... Args>
-std::shared_ptr<RawDataPacket> packet(Args&&... args)
+std::shared_ptr<T> packet(Args&&... args)
 {
     return std::make_shared<T>(std::forward<Args>(args)...);
 }
+
+template <typename T>
+bool sameValues(const RawDataPacket& a, const RawDataPacket& b)
+{
+    return typeid(a) == typeid(T) && typeid(b) == typeid(T) && static_cast<const T&>(a) == static_cast<const T&>(b);
+}
+
+constexpr qint64 LONG = 0x0102030405060708LL;
+
+PitHistogramPacket::Values pitValues()
+{
+    PitHistogramPacket::Values values{1, -2, LONG, {3, 4, 5, 6}, {true, false}, {}, 9, {false, 0xC0A80001},
+        {true, 0}, {10, 11, 12}, {false, 0xEF010203}, {13, -14}, -15};
+    values.bins.front() = 7;
+    values.bins.back() = -8;
+    return values;
+}
+
+const QByteArray PIT_PAYLOAD = hex("00000001 fffffffe 0102030405060708 00000003 00000004 00000005 00000006 01 00"
+                                   "00000007")
+    + zeros(62 * 4)
+    + hex("fffffff8 00000009 00c0a80001 0100000000 0000000a 0000000b 0000000c 00ef010203 0000000d fffffff2 fff1");
 
 } // namespace
 
@@ -65,143 +84,172 @@ class tst_MeasurementPackets : public QObject
     Q_OBJECT
 
 private slots:
-    void roundTripThroughFactory_data();
-    void roundTripThroughFactory();
-    void idsOutsideTheFamily_data();
+    void wireBytes_data();
+    void wireBytes();
     void idsOutsideTheFamily();
-    void goldenPayload_data();
-    void goldenPayload();
     void decodeDamagedPayload_data();
     void decodeDamagedPayload();
     void captionCharactersLoseParity();
-    void truncatedPayload_data();
-    void truncatedPayload();
-
-private:
-    const QVector<ExamplePacket> m_examples = examplePackets();
 };
 
-void tst_MeasurementPackets::roundTripThroughFactory_data()
+// One row per class, its type id and payload written out by hand from the
+// layouts, with a distinct value in every field so that a swapped, dropped or
+// narrowed field shows.
+void tst_MeasurementPackets::wireBytes_data()
 {
-    QTest::addColumn<int>("example");
-    QTest::addColumn<quint16>("typeId");
-    QTest::addColumn<quint16>("subType");
+    QTest::addColumn<std::shared_ptr<RawDataPacket>>("packet");
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<Equal>("equal");
 
-    QCOMPARE(int(sizeof TYPE_TABLE / sizeof TYPE_TABLE[0]), 0x1029 - 0x1011 + 1);
-    QCOMPARE(m_examples.size(), int(sizeof TYPE_TABLE / sizeof TYPE_TABLE[0]));
-    for (const auto& entry : TYPE_TABLE) {
-        const auto found = std::find_if(m_examples.begin(), m_examples.end(),
-            [&entry](const ExamplePacket& example) { return qstrcmp(example.className, entry.className) == 0; });
-        QVERIFY2(found != m_examples.end(), entry.className);
-        QTest::newRow(QByteArray(entry.className) + " 0x" + QByteArray::number(entry.typeId, 16))
-            << int(found - m_examples.begin()) << entry.typeId << entry.subType;
-    }
+    const auto row = [](const char* name, auto packet, quint16 type, quint16 subType, const QByteArray& payload) {
+        using T = typename decltype(packet)::element_type;
+        QTest::newRow(name) << std::shared_ptr<RawDataPacket>(packet) << rawFrame(type, subType, payload)
+                            << Equal(&sameValues<T>);
+    };
+    using Bins = QVector<qint32>;
+    using Floats = QVector<MeterReading<float>>;
+    row("eye vertical", packet<EyeVerticalHistogramData>(Bins{1, -2, 0x01020304}), 0x1011, 0,
+        hex("00000003 00000001 fffffffe 01020304"));
+    row("eye horizontal, no bins", packet<EyeHorizontalHistogramData>(Bins()), 0x1012, 0, hex("00000000"));
+    row("jitter vertical", packet<JitterVerticalHistogramData>(Bins{-7}), 0x101B, 0, hex("00000001 fffffff9"));
+    row("eye windowed", packet<EyeWindowedVerticalHistogramData>(Bins{5}), 0x1023, 0, hex("00000001 00000005"));
+    // Words go out c, a, b; the channel widens to 32 bits and a float value travels as a double.
+    row("PPM meters", packet<PpmMetersData>(Floats{{-1, 2, 3, 4, 0.5f}}, 1, 2, 3), 0x1013, 0,
+        hex("00000003 00000001 00000002 00000001 ffffffff 00000002 00000003 00000004 3fe0000000000000"));
+    row("peak hold meters", packet<PeakHoldMetersData>(Floats(), 4, 5, 6), 0x1014, 0,
+        hex("00000006 00000004 00000005 00000000"));
+    row("phase meters", packet<PhaseMetersData>(Floats(), 7, 8, 9), 0x1015, 0, hex("00000009 00000007 00000008 00000000"));
+    row("instant peak dB meters", packet<InstantPeakDbMetersData>(Floats{{1, 0, 0, 0, -2.0f}}, 0, 0, 0), 0x1016, 0,
+        hex("00000000 00000000 00000000 00000001 00000001 00000000 00000000 00000000 c000000000000000"));
+    row("instant peak linear meters",
+        packet<InstantPeakLinearMetersData>(QVector<MeterReading<int>>{{5, 6, 7, 8, -2}}, 1, 2, 3), 0x1017, 0,
+        hex("00000003 00000001 00000002 00000001 00000005 00000006 00000007 00000008 fffffffe"));
+    row("ST 337 detection",
+        packet<ST337DolbyDetectData>(QVector<ST337DolbyDetectData::Detection>{{0x0102, 0x03040506, 0x0708090A, -1,
+                                         0x0B, -2, 0x0C0D, -3, 0x11, 0x12, 0x13, 0x14}},
+            QVector<ST337DolbyDetectData::Group>{{0x2122, 0x2324, -1, 0x2526}}, 1, 2, 3),
+        0x1018, 0,
+        hex("00000003 00000001 00000002 00000001 0102 03040506 0708090a ffffffff 0b fe 0c0d fffd 11 12 13 14"
+            "00000001 2122 2324 ffff 2526"));
+    row("sample grid",
+        packet<RawSdiSampleGridPacket>(QVector<RawSdiSampleGridPacket::Row>{
+            {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, {0x3AC}, {0x40, -1}}}),
+        0x1019, 0,
+        hex("00000001 00000001 00000002 00000003 00000004 00000005 00000006 00000007 00000008 00000009 0000000a"
+            "0000000b 0000000c 0000000d 00000001 000003ac 00000002 00000040 ffffffff"));
+    row("jitter spectrum",
+        packet<RawSdiJitterSpectrumDataPacket>(
+            RawSdiJitterSpectrumDataPacket::Values{{0.5}, {}, {-2.0, 1.0}, 7, true, 0x01020304}),
+        0x101A, 0,
+        hex("00000001 3fe0000000000000 00000000 00000002 c000000000000000 3ff0000000000000 00000007 01 01020304"));
+    row("video PIT", packet<VideoPitHistogramPacket>(pitValues()), 0x101C, 0, PIT_PAYLOAD);
+    row("audio PIT", packet<AudioPitHistogramPacket>(pitValues()), 0x101D, 1, PIT_PAYLOAD);
+    row("ancillary PIT", packet<AncPitHistogramPacket>(pitValues()), 0x101E, 3, PIT_PAYLOAD);
+
+    // Type-1 records go out before type-2 ones; an absent block is a false,
+    // a present one a true and its 32 bytes.
+    AncillaryStatusDataPacket::Records records;
+    records.push_back(std::make_unique<AncPacketStatusType2>(0x02, -1));
+    records.back()->setBlock(3, AncPacketStatus::Block{7, 8, -9, 10, 11, LONG});
+    records.push_back(std::make_unique<AncPacketStatusType1>(0x41, 0x01020304));
+    records.back()->setBlock(1, AncPacketStatus::Block{1, 2, 3, 4, 5, 6});
+    row("ancillary status", packet<AncillaryStatusDataPacket>(qint8(1), qint8(-2), std::move(records)), 0x101F, 0,
+        hex("01 fe 0001 0001 41 01020304 00 01 00000001 00000002 0000000000000003 00000004 00000005 0000000000000006"
+            "02 ffffffff 00 00 00 01 00000007 00000008 fffffffffffffff7 0000000a 0000000b 0102030405060708"));
+
+    AudioChannelStatusDataPacket::Values channels{1, 2, {{1, 2, 3, 4, {0x01020304, 0, 0, 0, 0, 0xFF}, 7, 12, 13}}, true};
+    row("channel status, word 11 written as 0", packet<AudioChannelStatusDataPacket>(channels), 0x1020, 0,
+        hex("00000001 00000002 00000001 00000001 00000002 00000003 00000004 01020304 00000000 00000000 00000000"
+            "00000000 000000ff 00000000 0000000c 0000000d 01"));
+    row("AES presence", packet<AesPresenceDataPacket>(1, 2, 3), 0x1021, 0, hex("00000003 00000001 00000002"));
+
+    TeletextRawDataPacket::Line line{0x0115, true, {}};
+    line.packet.fill(0xA5);
+    line.packet.back() = 0x5A;
+    row("teletext", packet<TeletextRawDataPacket>(QVector<TeletextRawDataPacket::Line>{line}), 0x1022, 0,
+        hex("01 0115 01") + QByteArray(41, char(0xA5)) + hex("5a"));
+    row("ST 2110-21",
+        packet<VideoIp2110_21DataPacket>(VideoIp2110_21DataPacket::Values{
+            {1, 2, 3, 4, 5, -6}, {0.5, -2.0, 1.0, 0.25}, {0x0102, -1}, 0x01020304}),
+        0x1024, 0,
+        hex("00000001 00000002 00000003 00000004 00000005 fffffffa 3fe0000000000000 c000000000000000"
+            "3ff0000000000000 3fd0000000000000 0102 ffff 01020304"));
+
+    PtpMediaLatencyPacket::Values latency{
+        LONG, {1, 2, 3, 4, 5, -6}, -1, 0x0A0B, 0x0C, -2, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17, 0x18, {}};
+    latency.field15.front() = 0x21;
+    latency.field15.back() = -1;
+    row("PTP media latency", packet<PtpMediaLatencyPacket>(latency), 0x1025, 0,
+        hex("0102030405060708 00000001 00000002 00000003 00000004 00000005 fffffffa ffffffffffffffff 0a0b 0c fe"
+            "0000000000000011 0000000000000012 00000013 00000014 0000000000000015 00000016 00000017"
+            "0000000000000018 00000021")
+            + zeros(14 * 4) + hex("ffffffff"));
+
+    using Pair = Captions608bytePairsRawDataPacket::BytePair;
+    row("caption pairs as received, flag in bit 0",
+        packet<Captions608bytePairsRawDataPacket>(QVector<Pair>{Pair(0x94, 0x2C, true), Pair(0x41, 0xC2, false)}),
+        0x1026, 0, hex("942c01 41c200"));
+    row("reference against PTP", packet<RefVsPtpPacket>(RefVsPtpPacket::Values{1, -1, 2}), 0x1027, 0,
+        hex("0000000000000001 ffffffff 00000002"));
+    row("SCTE-104",
+        packet<SCTE104RawDataPacket>(SCTE104RawDataPacket::Values{
+            {0x0101, 0x0202, 0x0303, 0x0404, 0x0505, 0x0606, 0x0707, 0x0808, 0x0909, 0x0A0A, 0x0B0B}, -2,
+            {0x0C0C, 0x0D0D, 0x0E0E, 0x0F0F, 0x1010, 0x1111, -1}}),
+        0x1028, 0,
+        hex("0101 0202 0303 0404 0505 0606 0707 0808 0909 0a0a 0b0b fffffffe 0c0c 0d0d 0e0e 0f0f 1010 1111 ffff"));
+    row("loudness: bools and signed char take one byte",
+        packet<LoudnessEngineRawDataPacket>(
+            LoudnessEngineRawDataPacket::Values{LONG, -2, {1, 2, 3, -4}, {true, false, false, false, true}, -1, 2}),
+        0x1029, 0, hex("0102030405060708 fffffffffffffffe 0001 0002 0003 fffc 0100000001 ff 0002"));
 }
 
-void tst_MeasurementPackets::roundTripThroughFactory()
+void tst_MeasurementPackets::wireBytes()
 {
-    QFETCH(int, example);
-    QFETCH(quint16, typeId);
-    QFETCH(quint16, subType);
-    const ExamplePacket& original = m_examples.at(example);
+    QFETCH(std::shared_ptr<RawDataPacket>, packet);
+    QFETCH(QByteArray, frame);
+    QFETCH(Equal, equal);
 
-    const QByteArray payload = original.packet->payloadBytes();
-    QCOMPARE(payload.size(), original.payloadSize);
-    const QByteArray header = headerBytes(*original.packet, payload);
-    QCOMPARE(header.toHex(), QString::asprintf("%04x%04x%08x", typeId, subType, unsigned(payload.size())).toLatin1());
-
+    QCOMPARE(frameOf(*packet).toHex(), frame.toHex());
     LogCapture capture;
-    const QByteArray frame = header + payload;
-    const std::shared_ptr<RawDataPacket> decoded = createMeasurementPacket(frame, readHeader(frame));
+    const std::shared_ptr<RawDataPacket> decoded = decode(frame);
     QVERIFY(decoded);
-    QVERIFY(original.sameValues(*decoded, *original.packet));
-    QCOMPARE(decoded->packetType(), typeId);
-    QCOMPARE(decoded->packetSubType(), subType);
-    QCOMPARE(decoded->payloadBytes(), payload);
+    QCOMPARE(frameOf(*decoded).toHex(), frame.toHex());
+    // Not against packet: a field held but written as 0 makes that one differ.
+    QVERIFY(equal(*decoded, *decode(frame)));
     QCOMPARE(capture.messages(), QStringList());
-}
 
-void tst_MeasurementPackets::idsOutsideTheFamily_data()
-{
-    QTest::addColumn<quint16>("typeId");
-    QTest::newRow("JSON packets are not measurements") << quint16(0x1010);
-    QTest::newRow("just below the range") << quint16(0x100F);
-    QTest::newRow("just above the range") << quint16(0x102A);
-    QTest::newRow("invalid header marker") << RawDataPacketHeader::INVALID;
-    QTest::newRow("incomplete header marker") << RawDataPacketHeader::INCOMPLETE;
+    // Cut anywhere, a payload still decodes, reports where it stopped, and
+    // what it kept writes a payload that reads back whole. Captions have no
+    // count: a cut leaves whole pairs and an ignored remainder.
+    const quint16 type = packet->packetType();
+    const int expectedLines = type == Captions608bytePairsRawDataPacket::TYPE_ID ? 0 : 1;
+    const QByteArray payload = frame.mid(RawDataPacketHeader::SIZE);
+    for (int length = 0; length < payload.size(); ++length) {
+        capture.clear();
+        const std::shared_ptr<RawDataPacket> truncated = decode(rawFrame(type, 0, payload.left(length)));
+        QVERIFY(truncated);
+        QVERIFY2(capture.countStartingWith(logPrefix(type)) == expectedLines, qPrintable(QString::number(length)));
+        QCOMPARE(capture.messages().size(), expectedLines);
+        capture.clear();
+        const QByteArray kept = truncated->payloadBytes();
+        const std::shared_ptr<RawDataPacket> again = decode(rawFrame(type, 0, kept));
+        QCOMPARE(again->payloadBytes().toHex(), kept.toHex());
+        QVERIFY(equal(*again, *truncated));
+        QCOMPARE(equal(*truncated, *decoded), kept == payload);
+        QCOMPARE(capture.messages(), QStringList());
+    }
 }
 
 void tst_MeasurementPackets::idsOutsideTheFamily()
 {
-    QFETCH(quint16, typeId);
-    RawDataPacketHeader header;
-    header.packetType = typeId;
-    header.payloadLength = 4;
-    QVERIFY(!createMeasurementPacket(frameOf(typeId, hex("00000000")), header));
-}
-
-void tst_MeasurementPackets::goldenPayload_data()
-{
-    QTest::addColumn<std::shared_ptr<RawDataPacket>>("packet");
-    QTest::addColumn<QByteArray>("payload");
-
-    QTest::newRow("float meter: words c,a,b; channel widened; value as double")
-        << packet<PpmMetersData>(QVector<MeterReading<float>>{{-1, 2, 3, 4, 0.5f}}, 1, 2, 3)
-        << hex("00000003 00000001 00000002 00000001 ffffffff 00000002 00000003 00000004 3fe0000000000000");
-    QTest::newRow("int meter: value as qint32")
-        << packet<InstantPeakLinearMetersData>(QVector<MeterReading<int>>{{5, 0, 0, 0, -2}}, 0, 0, 0)
-        << hex("00000000 00000000 00000000 00000001 00000005 00000000 00000000 00000000 fffffffe");
-    QTest::newRow("eye histogram without bins is a zero count")
-        << packet<EyeHorizontalHistogramData>(QVector<qint32>()) << hex("00000000");
-    using Pair = Captions608bytePairsRawDataPacket::BytePair;
-    QTest::newRow("caption pairs as received, flag in bit 0")
-        << packet<Captions608bytePairsRawDataPacket>(QVector<Pair>{Pair(0x94, 0x2C, true), Pair(0x41, 0xC2, false)})
-        << hex("942c01 41c200");
-
-    AudioChannelStatusDataPacket::Values channels{1, 2, {{}}, true};
-    channels.channels[0].statusValid = 1;
-    channels.channels[0].channelStatus = {0x01020304, 0, 0, 0, 0, 0xFF};
-    channels.channels[0].field11 = 7;
-    channels.channels[0].field13 = 13;
-    QTest::newRow("channel record of 52 bytes, word 11 written as 0")
-        << packet<AudioChannelStatusDataPacket>(channels)
-        << hex("00000001 00000002 00000001 00000001 00000000 00000000 00000000 01020304 00000000 00000000"
-               "00000000 00000000 000000ff 00000000 00000000 0000000d 01");
-
-    AncillaryStatusDataPacket::Records records;
-    records.push_back(std::make_unique<AncPacketStatusType1>(0x41, 0));
-    records.back()->setBlock(1, AncPacketStatus::Block{1, 2, 3, 4, 5, 6});
-    QTest::newRow("ancillary status: absent block is a false, present one a true and 32 bytes")
-        << packet<AncillaryStatusDataPacket>(qint8(1), qint8(2), std::move(records))
-        << hex("01 02 0001 0000 41 00000000 00 01 00000001 00000002 0000000000000003 00000004 00000005"
-               "0000000000000006");
-    AncillaryStatusDataPacket::Records mixed;
-    mixed.push_back(std::make_unique<AncPacketStatusType2>(0x02, 0));
-    mixed.push_back(std::make_unique<AncPacketStatusType1>(0x01, 0));
-    QTest::newRow("ancillary status: type-1 records go out before type-2 ones")
-        << packet<AncillaryStatusDataPacket>(qint8(0), qint8(0), std::move(mixed))
-        << hex("00 00 0001 0001 01 00000000 0000 02 00000000 00000000");
-
-    TeletextRawDataPacket::Line line;
-    line.lineNumber = 0x0115;
-    line.secondField = true;
-    line.packet.fill(0xA5);
-    QTest::newRow("teletext: count byte, line number, flags, 42 packet bytes")
-        << packet<TeletextRawDataPacket>(QVector<TeletextRawDataPacket::Line>{line})
-        << hex("01 0115 01") + QByteArray(42, char(0xA5));
-    QTest::newRow("reference against PTP") << packet<RefVsPtpPacket>(RefVsPtpPacket::Values{1, -1, 2})
-                                           << hex("0000000000000001 ffffffff 00000002");
-    QTest::newRow("loudness: bools and signed char take one byte")
-        << packet<LoudnessEngineRawDataPacket>(
-               LoudnessEngineRawDataPacket::Values{0, 0, {}, {true, false, false, false, true}, -1, 2})
-        << hex("0000000000000000 0000000000000000 0000000000000000 0100000001 ff 0002");
-}
-
-void tst_MeasurementPackets::goldenPayload()
-{
-    QFETCH(std::shared_ptr<RawDataPacket>, packet);
-    QFETCH(QByteArray, payload);
-    QCOMPARE(packet->payloadBytes().toHex(), payload.toHex());
+    // JSON packets, the ids either side of the range, and the header markers.
+    for (quint16 type : {quint16(0x1010), quint16(0x100F), quint16(0x102A), RawDataPacketHeader::INVALID,
+             RawDataPacketHeader::INCOMPLETE}) {
+        RawDataPacketHeader header;
+        header.packetType = type;
+        header.payloadLength = 4;
+        QVERIFY(!createMeasurementPacket(rawFrame(type, 0, zeros(4)), header));
+    }
 }
 
 void tst_MeasurementPackets::decodeDamagedPayload_data()
@@ -213,7 +261,7 @@ void tst_MeasurementPackets::decodeDamagedPayload_data()
     auto row = [](const char* name, const QByteArray& payload, std::shared_ptr<RawDataPacket> expected,
                   int logLines = 1) { QTest::newRow(name) << payload << expected << logLines; };
     using Bins = QVector<qint32>;
-    using FloatReadings = QVector<MeterReading<float>>;
+    using Floats = QVector<MeterReading<float>>;
     row("caption payload of 7 bytes gives two pairs and no line", hex("942c01 c142fe 99"),
         packet<Captions608bytePairsRawDataPacket>(
             QVector<Captions608bytePairsRawDataPacket::BytePair>{{0x94, 0x2C, true}, {0xC1, 0x42, false}}), 0);
@@ -225,23 +273,19 @@ void tst_MeasurementPackets::decodeDamagedPayload_data()
         packet<EyeVerticalHistogramData>(Bins{9}), 0);
     row("meter: largest count with one reading",
         hex("00000003 00000001 00000002 7fffffff 00000001 00000002 00000003 00000004 3ff0000000000000"),
-        packet<PpmMetersData>(FloatReadings{{1, 2, 3, 4, 1.0f}}, 1, 2, 3));
-    row("meter: header words without a count", hex("00000003 00000001 00000002"),
-        packet<PhaseMetersData>(FloatReadings(), 1, 2, 3));
+        packet<PpmMetersData>(Floats{{1, 2, 3, 4, 1.0f}}, 1, 2, 3));
     row("meter: double beyond the float range becomes infinity",
         hex("00000000 00000000 00000000 00000001 00000000 00000000 00000000 00000000 7fefffffffffffff"),
-        packet<PpmMetersData>(FloatReadings{{0, 0, 0, 0, std::numeric_limits<float>::infinity()}}, 0, 0, 0), 0);
-    row("sample grid: run count beyond the payload drops the row",
-        hex("00000001") + QByteArray(52, '\0') + hex("7fffffff"),
+        packet<PpmMetersData>(Floats{{0, 0, 0, 0, std::numeric_limits<float>::infinity()}}, 0, 0, 0), 0);
+    row("sample grid: run count beyond the payload drops the row", hex("00000001") + zeros(52) + hex("7fffffff"),
         packet<RawSdiSampleGridPacket>(QVector<RawSdiSampleGridPacket::Row>()));
     row("spectrum: huge first count keeps the one double", hex("10000000 3ff0000000000000"),
         packet<RawSdiJitterSpectrumDataPacket>(RawSdiJitterSpectrumDataPacket::Values{{1.0}, {}, {}, 0, false, 0}));
     row("ancillary status: negative type-1 count keeps the header bytes", hex("05 06 ffff 0000"),
         packet<AncillaryStatusDataPacket>(qint8(5), qint8(6), AncillaryStatusDataPacket::Records()));
-    row("teletext: count of 3 with one line", hex("03 0007 00") + QByteArray(42, '\0'),
+    row("teletext: count of 3 with one line", hex("03 0007 00") + zeros(42),
         packet<TeletextRawDataPacket>(QVector<TeletextRawDataPacket::Line>{{7, false, {}}}));
-    row("channel status: count of 2 with one record",
-        hex("00000000 00000000 00000002") + QByteArray(52, '\0') + hex("01"),
+    row("channel status: count of 2 with one record", hex("00000000 00000000 00000002") + zeros(52) + hex("01"),
         packet<AudioChannelStatusDataPacket>(AudioChannelStatusDataPacket::Values{0, 0, {{}}, false}));
 }
 
@@ -252,7 +296,7 @@ void tst_MeasurementPackets::decodeDamagedPayload()
     QFETCH(int, logLines);
 
     LogCapture capture;
-    const std::shared_ptr<RawDataPacket> decoded = decodePayload(expected->packetType(), payload);
+    const std::shared_ptr<RawDataPacket> decoded = decode(rawFrame(expected->packetType(), 0, payload));
     QVERIFY(decoded);
     QCOMPARE(decoded->payloadBytes().toHex(), expected->payloadBytes().toHex());
     QCOMPARE(capture.countStartingWith(logPrefix(expected->packetType())), logLines);
@@ -261,50 +305,14 @@ void tst_MeasurementPackets::decodeDamagedPayload()
 
 void tst_MeasurementPackets::captionCharactersLoseParity()
 {
-    const std::shared_ptr<RawDataPacket> decoded = decodePayload(0x1026, hex("942c01 c1c2fe"));
+    const std::shared_ptr<RawDataPacket> decoded = decode(rawFrame(0x1026, 0, hex("942c01 c1c2fe")));
     QStringList pairs; // as received, then without parity, then the flag
     for (const auto& pair : static_cast<const Captions608bytePairsRawDataPacket&>(*decoded).pairs())
         pairs << QString::asprintf("%02x%02x %02x%02x %d", pair.first, pair.second, pair.firstData, pair.secondData,
                                    pair.flag);
     QCOMPARE(pairs, (QStringList{"942c 142c 1", "c1c2 4142 0"}));
-}
-
-void tst_MeasurementPackets::truncatedPayload_data()
-{
-    QTest::addColumn<int>("example");
-    QTest::addColumn<int>("length");
-
-    for (int i = 0; i < m_examples.size(); ++i) {
-        const ExamplePacket& example = m_examples.at(i);
-        for (int length = 0; length < example.payloadSize; ++length)
-            QTest::newRow(qPrintable(QStringLiteral("%1, %2 of %3 bytes")
-                                         .arg(QLatin1String(example.className))
-                                         .arg(length)
-                                         .arg(example.payloadSize)))
-                << i << length;
-    }
-}
-
-void tst_MeasurementPackets::truncatedPayload()
-{
-    QFETCH(int, example);
-    QFETCH(int, length);
-    const ExamplePacket& original = m_examples.at(example);
-    // Captions have no count: a cut after any byte leaves whole pairs and an ignored remainder.
-    const bool captions = original.typeId == Captions608bytePairsRawDataPacket::TYPE_ID;
-
-    LogCapture capture;
-    const std::shared_ptr<RawDataPacket> truncated
-        = decodePayload(original.typeId, original.packet->payloadBytes().left(length));
-    QVERIFY(truncated);
-    QCOMPARE(capture.countStartingWith(logPrefix(original.typeId)), captions ? 0 : 1);
-    QCOMPARE(capture.messages().size(), captions ? 0 : 1);
-
-    // Whatever a packet kept, it writes a payload it reads back whole.
-    capture.clear();
-    const std::shared_ptr<RawDataPacket> again = decodePayload(original.typeId, truncated->payloadBytes());
-    QVERIFY(original.sameValues(*again, *truncated));
-    QCOMPARE(capture.messages(), QStringList());
+    using Pair = Captions608bytePairsRawDataPacket::BytePair;
+    QVERIFY(!(Pair(0x94, 0x2C, true) == Pair(0x94, 0x2C, false)));
 }
 
 QTEST_GUILESS_MAIN(tst_MeasurementPackets)
