@@ -4,6 +4,8 @@
 
 #include <QtTest>
 
+#include <csignal>
+#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace Brevane;
@@ -51,6 +53,7 @@ private slots:
     void erase_data();
     void erase();
     void eraseShowsGeometry();
+    void eraseFailure();
     void copyOntoFlashOffTheEraseBoundary();
     void copyToFile_data();
     void copyToFile();
@@ -114,6 +117,30 @@ void TestFlashOperations::eraseShowsGeometry()
     OutputCapture missing(STDERR_FILENO);
     QCOMPARE(eraseFlash(root.path("/dev/mtd9").toUtf8(), 0, BLOCK), int(FLASH_CANNOT_OPEN));
     QCOMPARE(missing.text(), "Could not open mtd device at " + root.path("/dev/mtd9").toUtf8() + " for erasure\n");
+}
+
+// A file size limit of one block makes the stand-in's second block refuse the erase.
+void TestFlashOperations::eraseFailure()
+{
+    FlashRoot root;
+    root.write("/tmp/in", pattern(2 * BLOCK));
+    rlimit saved;
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit limited = saved;
+    limited.rlim_cur = BLOCK;
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    OutputCapture errors(STDERR_FILENO);
+    ::setrlimit(RLIMIT_FSIZE, &limited);
+    const int whole = eraseFlash(root.flashPath(), 0, FLASH_SIZE_ALL);
+    const int copied = copyToFlash(root.path("/tmp/in").toUtf8(), root.flashPath(), 2 * BLOCK, 0);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    QCOMPARE(whole, int(FLASH_FAILED));
+    QCOMPARE(copied, int(FLASH_ERASE_FAILED));
+    QCOMPARE(errors.text(), "No size given, erasing entire partition\nErase in progress: ...\b\b\b033\n"
+                            "ERASE IOCTL failed\nFailure to erase whole partition of flash\n"
+                            "Erase in progress (2 sectors from offset 0x00000000): ...\n\b\b\b050\n"
+                            "ERASE IOCTL failed\nWrite failed, could not erase device " + root.flashPath() + " first\n");
 }
 
 void TestFlashOperations::copyOntoFlashOffTheEraseBoundary()

@@ -56,6 +56,7 @@ void TestPlatformAbstraction::hardwareId_data()
     QTest::newRow("mezzanine 5 bits") << 1 << 0x16;
     QTest::newRow("front panel 7 bits") << 2 << 0x5A;
     QTest::newRow("identity 3 not offered") << 3 << -1;
+    QTest::newRow("one past the last identity") << 4 << -1;
     QTest::newRow("negative identity") << -1 << -1;
 }
 
@@ -69,9 +70,13 @@ void TestPlatformAbstraction::hardwareId()
     root.setGpioLines({502, 501, 500, 499, 498, 497, 496}, 0x5A);
     root.setGpioLines({113, 116, 115, 114}, 0x9);
 
+    OutputCapture errors(STDERR_FILENO);
     Brevane::VqPlatformAbstraction platform;
     QCOMPARE(platform.hardwareId(which), expected);
     QCOMPARE(platform.isHardwareIdValid(which), expected >= 0);
+    QCOMPARE(Brevane::readHardwareIdentity(which), which == 3 ? 0x9 : expected);
+    // An identity out of range must not reach for any line.
+    QCOMPARE(errors.text(), QByteArray());
 }
 
 void TestPlatformAbstraction::identityCachedAfterFirstGoodRead()

@@ -257,7 +257,7 @@ void TestSfpConfigFileHandler::boardChoice_data()
         << "rel_b" << 4 << 13 << "No matching board data or config, falling back to internal defaults - ID: 4";
     QTest::newRow("mezzanine when no board is given") << "rel_b" << -2 << 3
                                                       << "Using configuration for board ID: 6";
-    QTest::newRow("board 20 unknown") << "rel_b" << 20 << 13 << "BoardId 20 unknown, using 15 for defaults";
+    QTest::newRow("board 17 unknown") << "rel_b" << 17 << 13 << "BoardId 17 unknown, using 15 for defaults";
     QTest::newRow("board 16 has its own key") << "rel_b" << 16 << 3 << "Using configuration for board ID: 16";
 }
 

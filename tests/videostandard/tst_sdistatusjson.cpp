@@ -114,6 +114,7 @@ void TestSdiStatusJson::laneFieldKeys()
     QCOMPARE(object, expected);
     QCOMPARE(object.size(), Lane::PROPERTY_COUNT + 1);
 
+    QVERIFY(lane != Lane());
     Lane readBack;
     readBack.read(QJsonObject{{key, marked}});
     QCOMPARE(readBack, lane);
