@@ -331,7 +331,8 @@ void TestSfpConfigFileHandler::load()
     QVERIFY(handler.load(directory));
     QCOMPARE(handler.supportedSfps().size(), modules);
     for (const QString& message : messages)
-        QVERIFY2(capture.count(QString(message).replace("%1", directory).replace("%2", file)) == 1, qPrintable(capture.messages().join('\n')));
+        QVERIFY2(capture.count(QString(message).replace("%1", directory).replace("%2", file)) == 1,
+                 qPrintable(capture.messages().join('\n')));
     QCOMPARE(capture.count(QStringLiteral("Using default supported SFPs list from resources file")), modules == 5);
     QCOMPARE(QDir(directory).entryList(QDir::Files), QStringList{handler.fileName()});
     if (modules != 5)
