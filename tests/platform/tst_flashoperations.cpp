@@ -137,7 +137,8 @@ void TestFlashOperations::eraseFailure()
     QCOMPARE(errors.text(), "No size given, erasing entire partition\nErase in progress: ...\b\b\b033\n"
                             "ERASE IOCTL failed\nFailure to erase whole partition of flash\n"
                             "Erase in progress (2 sectors from offset 0x00000000): ...\n\b\b\b050\n"
-                            "ERASE IOCTL failed\nWrite failed, could not erase device " + root.flashPath() + " first\n");
+                            "ERASE IOCTL failed\nWrite failed, could not erase device "
+                                + root.flashPath() + " first\n");
 }
 
 void TestFlashOperations::copyOntoFlashOffTheEraseBoundary()

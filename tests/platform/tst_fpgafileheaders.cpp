@@ -154,11 +154,12 @@ void TestFpgaFileHeaders::bitFileResults()
 void TestFpgaFileHeaders::bitFileTruncatedAnywhere()
 {
     const BitFile file;
+    // Bytes of each part: a field has its key, two length bytes and a NUL.
     const std::pair<int, BitFileError> parts[] = {{2, BIT_FILE_BAD_FIRST_LENGTH}, {9, BIT_FILE_NO_PREAMBLE},
         {2, BIT_FILE_BAD_SECOND_LENGTH}, {1, BIT_FILE_NO_DESIGN_KEY}, {file.design.size() + 3, BIT_FILE_SHORT_DESIGN},
         {1, BIT_FILE_NO_DEVICE_KEY}, {file.device.size() + 3, BIT_FILE_SHORT_DEVICE}, {1, BIT_FILE_NO_DATE_KEY},
-        {file.date.size() + 3, BIT_FILE_SHORT_DATE}, {1, BIT_FILE_NO_TIME_KEY}, {file.time.size() + 3, BIT_FILE_SHORT_TIME},
-        {1, BIT_FILE_NO_DATA_KEY}, {4, BIT_FILE_SHORT_DATA_LENGTH}};
+        {file.date.size() + 3, BIT_FILE_SHORT_DATE}, {1, BIT_FILE_NO_TIME_KEY},
+        {file.time.size() + 3, BIT_FILE_SHORT_TIME}, {1, BIT_FILE_NO_DATA_KEY}, {4, BIT_FILE_SHORT_DATA_LENGTH}};
     int size = 0;
     for (const auto& part : parts) {
         for (const int end = size + part.first; size < end; ++size) {

@@ -243,7 +243,6 @@ void TestPlatformAbstraction::partitionMap_data()
     const char* const noParts = "Failed to get mtp parts\n";
     row("example", MTD_HEADING + "mtd0: 00040000 00010000 \"u-boot\"\n", {"u-boot mtd0 262144 65536"});
     row("heading only", MTD_HEADING, {}, noParts);
-    row("nothing", QByteArray(), {}, noParts);
     row("heading never parsed", "mtd9: 00000001 00000001 \"heading\"\nmtd1: 00020000 00001000 \"env\"\n",
         {"env mtd1 131072 4096"});
     row("short line skipped", MTD_HEADING + "mtd0: 00040000 \"u-boot\"\nmtd1: 10 20 \"b\"\n", {"b mtd1 16 32"},
