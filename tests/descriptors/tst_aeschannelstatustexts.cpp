@@ -5,12 +5,12 @@
 
 #include <QtTest>
 
-#include <initializer_list>
+#include <vector>
 #include <utility>
 
 namespace {
 
-using ByteValues = std::initializer_list<std::pair<int, int>>;
+using ByteValues = std::vector<std::pair<int, int>>;
 
 constexpr int PRO = 0x01;
 const QString MICRO = QString::fromUtf8("50/15 µs");
@@ -46,11 +46,15 @@ QStringList allTexts(const QByteArray& bytes, int statusValid = 1, int crccError
         texts.localSampleAddress, texts.timeOfDay, texts.reliability};
 }
 
-void row(const QByteArray& name, const QByteArray& field, ByteValues values, const QString& expected,
-    int statusValid = 1, int crccError = 0)
+// The block's bytes and flags and the text one field must get.
+struct Row
 {
-    QTest::newRow(field + ": " + name) << statusBytes(values) << statusValid << crccError << field << expected;
-}
+    QByteArray field;
+    ByteValues values;
+    QString expected;
+    int statusValid = 1;
+    int crccError = 0;
+};
 
 } // namespace
 
@@ -87,99 +91,53 @@ void tst_AesChannelStatusTexts::field_data()
     QTest::addColumn<QByteArray>("field");
     QTest::addColumn<QString>("expected");
 
-    row("pro, error wins over an invalid block", "crcc", {{0, PRO}}, "CRCC Bad", 0, 1);
-    row("pro, error with a valid block", "crcc", {{0, PRO}}, "CRCC Bad", 1, -1);
-    row("pro, no block", "crcc", {{0, PRO}}, "Invalid", 2, 0);
-    row("consumer, no block", "crcc", {}, "Invalid", 0, 0);
-    row("consumer ignores the CRCC flag", "crcc", {}, "No CRC", 1, 1);
-    row("pro", "audioMode", {{0, PRO | 0x02}}, "Non-PCM");
-    row("consumer", "audioMode", {{0, 0x02}}, "Non-PCM");
-
-    const std::pair<int, const char*> proEmphasis[] = {{0, "Unknown"}, {4, "None"}, {28, "ITU-T J.17"}, {8, "?"},
-        {16, "?"}, {20, "?"}, {24, "?"}};
-    for (const auto& entry : proEmphasis)
-        row("pro " + QByteArray::number(entry.first), "emphasis", {{0, PRO | entry.first}}, entry.second);
-    row("pro 12", "emphasis", {{0, PRO | 12}}, MICRO);
-    row("consumer 8", "emphasis", {{0, 8}}, MICRO);
-    row("consumer 16", "emphasis", {{0, 16}}, "?");
-    row("consumer 40", "emphasis", {{0, 40}}, "?");
-    row("pro unlocked", "lock", {{0, PRO | 0x20}}, "Unlocked");
-    row("consumer", "lock", {{0, 0x20}}, "N/A");
-
-    const std::pair<int, const char*> proBase[] = {{64, "44.1"}, {128, "48"}, {192, "32"}};
-    const std::pair<int, const char*> proBaseScaled[] = {{64, "44.0559"}, {128, "47.952"}, {192, "31.968"}};
-    for (const auto& entry : proBase)
-        row("pro byte 0 " + QByteArray::number(entry.first), "samplingFrequency", {{0, PRO | entry.first}},
-            entry.second);
-    for (const auto& entry : proBaseScaled)
-        row("pro byte 0 " + QByteArray::number(entry.first) + " / 1.001", "samplingFrequency",
-            {{0, PRO | entry.first}, {4, 0x80}}, entry.second);
-    row("pro byte 0 wins over byte 4", "samplingFrequency", {{0, PRO | 128}, {4, 16}}, "48");
-    const std::tuple<int, const char*, const char*> proExtended[] = {{8, "24", "23.976"}, {16, "96", "95.9041"},
-        {24, "192", "191.808"}, {72, "22.05", "22.028"}, {80, "88.2", "88.1119"}, {88, "176.4", "176.224"},
-        {0, "Unspecified", "Unspecified"}, {32, "Unspecified", "Unspecified"}, {124, "Unspecified", "Unspecified"}};
-    for (const auto& entry : proExtended) {
-        const int code = std::get<0>(entry);
-        row("pro byte 4 " + QByteArray::number(code), "samplingFrequency", {{0, PRO}, {4, code | 0x03}},
-            std::get<1>(entry));
-        row("pro byte 4 " + QByteArray::number(code) + " / 1.001", "samplingFrequency", {{0, PRO}, {4, code | 0x80}},
-            std::get<2>(entry));
+    // Each table at its ends, one unassigned code and the bits outside its mask.
+    const Row rows[] = {{"crcc", {{0, PRO}}, "CRCC Bad", 0, 1}, {"crcc", {{0, PRO}}, "CRCC Bad", 1, -1},
+        {"crcc", {{0, PRO}}, "Invalid", 2, 0}, {"crcc", {}, "Invalid", 0, 0}, {"crcc", {}, "No CRC", 1, 1},
+        {"audioMode", {{0, PRO | 0x02}}, "Non-PCM"}, {"audioMode", {{0, 0x02}}, "Non-PCM"},
+        {"emphasis", {{0, PRO | 4}}, "None"}, {"emphasis", {{0, PRO | 12}}, MICRO},
+        {"emphasis", {{0, PRO | 28}}, "ITU-T J.17"}, {"emphasis", {{0, PRO | 8}}, "?"},
+        {"emphasis", {{0, 8}}, MICRO}, {"emphasis", {{0, 16}}, "?"}, {"emphasis", {{0, 40}}, "?"},
+        {"lock", {{0, PRO | 0x20}}, "Unlocked"}, {"lock", {{0, 0x20}}, "N/A"},
+        {"samplingFrequency", {{0, PRO | 64}}, "44.1"}, {"samplingFrequency", {{0, PRO | 192}}, "32"},
+        {"samplingFrequency", {{0, PRO | 128}, {4, 0x80}}, "47.952"},
+        {"samplingFrequency", {{0, PRO | 128}, {4, 16}}, "48"},
+        {"samplingFrequency", {{0, PRO}, {4, 8 | 0x03}}, "24"},
+        {"samplingFrequency", {{0, PRO}, {4, 88}}, "176.4"},
+        {"samplingFrequency", {{0, PRO}, {4, 88 | 0x80}}, "176.224"},
+        {"samplingFrequency", {{0, PRO}, {4, 32}}, "Unspecified"},
+        {"samplingFrequency", {{0, PRO}, {4, 124}}, "Unspecified"},
+        {"samplingFrequency", {{3, 2}}, "48"}, {"samplingFrequency", {{3, 3}}, "32"},
+        {"samplingFrequency", {{3, 1}}, "?"}, {"samplingFrequency", {{3, 15}}, "?"},
+        {"samplingFrequency", {{3, 0xF0}}, "44.1"},
+        {"channelMode", {{0, PRO}, {1, 8}}, "2 Channel"}, {"channelMode", {{0, PRO}, {1, 1}}, "1 Ch 2xFs"},
+        {"channelMode", {{0, PRO}, {1, 15}}, "Multichannel"}, {"channelMode", {{0, PRO}, {1, 3}}, "?"},
+        {"channelMode", {{0, PRO}, {1, 0xF5}}, "?"}, {"channelMode", {{0, 0x3E}}, "Mode 0"},
+        {"channelMode", {{0, 64}}, "?"}, {"channelMode", {{0, 128}}, "?"},
+        {"wordLength", {{0, PRO}, {2, 6 | 40}}, "User"}, {"wordLength", {{0, PRO}, {2, 1}}, "?"},
+        {"wordLength", {{0, PRO}, {2, 7}}, "?"}, {"wordLength", {{0, PRO}, {2, 4}}, "Default (24)/24"},
+        {"wordLength", {{0, PRO}, {2, 4 | 40}}, "24/24"}, {"wordLength", {{0, PRO}, {2, 2 | 40 | 192}}, "20/20"},
+        {"wordLength", {{0, PRO}, {2, 4 | 8}}, "20/24"}, {"wordLength", {{0, PRO}, {2, 2 | 8}}, "16/20"},
+        {"wordLength", {{0, PRO}, {2, 4 | 24}}, "?"}, {"wordLength", {{4, 1}}, "Default (24)/24"},
+        {"wordLength", {{4, 1 | 10}}, "24/24"}, {"wordLength", {{4, 2 | 0xF0}}, "16/20"},
+        {"wordLength", {{4, 6}}, "?"},
+        {"alignmentLevel", {{0, PRO}, {2, 64 | 0x3F}}, "-18.06"}, {"alignmentLevel", {{0, PRO}, {2, 128}}, "-20"},
+        {"alignmentLevel", {{0, PRO}, {2, 192}}, "?"}, {"alignmentLevel", {{2, 64}}, "N/A"},
+        {"channelOrigin", {{0, PRO}, {6, 'A'}, {7, 'B'}, {8, 'C'}, {9, 'D'}, {10, 'X'}}, "ABCD"},
+        {"channelDestination", {{0, PRO}, {9, 'D'}, {10, 0xC4}, {11, 'b'}, {12, '1'}, {13, ' '}},
+            QString::fromUtf8("Äb1 ")},
+        {"localSampleAddress", {{0, PRO}, {14, 0x01}, {15, 0xAB}, {16, 0xFE}, {17, 0x0C}}, "01ABFE0C"},
+        {"timeOfDay", {{0, PRO}, {18, 0x01}, {19, 0x02}, {20, 0x0A}, {21, 0xFF}}, "01:02:0A:FF"},
+        {"timeOfDay", {{18, 0x01}}, ""},
+        {"reliability", {{0, PRO}, {22, 0x0F}}, "All Ok"}, {"reliability", {{0, PRO}, {22, 0xF0}}, "All Bad"},
+        {"reliability", {{0, PRO}, {22, 0x10}}, "Ch,Sa,Ti - Ok"},
+        {"reliability", {{0, PRO}, {22, 0x80}}, "Si,Ch,Sa - Ok"},
+        {"reliability", {{0, PRO}, {22, 0xA0}}, "Si,Sa - Ok"}};
+    int index = 0;
+    for (const Row& row : rows) {
+        QTest::newRow(row.field + ' ' + QByteArray::number(index++))
+            << statusBytes(row.values) << row.statusValid << row.crccError << row.field << row.expected;
     }
-    const std::pair<int, const char*> consumerFrequency[] = {
-        {0, "44.1"}, {2, "48"}, {3, "32"}, {1, "?"}, {4, "?"}, {15, "?"}, {0xF0, "44.1"}};
-    for (const auto& entry : consumerFrequency)
-        row("consumer byte 3 " + QByteArray::number(entry.first), "samplingFrequency", {{3, entry.first}},
-            entry.second);
-
-    const std::pair<int, const char*> proChannelMode[] = {{0, "Unknown"}, {8, "2 Channel"}, {4, "1 Channel"},
-        {12, "Pri-Sec"}, {2, "Stereo"}, {14, "1 Ch 2xFs"}, {1, "1 Ch 2xFs"}, {9, "1 Ch 2xFs"}, {15, "Multichannel"},
-        {3, "?"}, {0xF5, "?"}};
-    for (const auto& entry : proChannelMode)
-        row("pro " + QByteArray::number(entry.first), "channelMode", {{0, PRO}, {1, entry.first}}, entry.second);
-    row("consumer mode 0", "channelMode", {{0, 0x3E}}, "Mode 0");
-    row("consumer 64", "channelMode", {{0, 64}}, "?");
-    row("consumer 128", "channelMode", {{0, 128}}, "?");
-
-    row("pro user defined", "wordLength", {{0, PRO}, {2, 6 | 40}}, "User");
-    for (const int reserved : {1, 3, 5, 7})
-        row("pro reserved maximum " + QByteArray::number(reserved), "wordLength", {{0, PRO}, {2, reserved}}, "?");
-    const std::tuple<int, const char*, const char*> proLengths[] = {{0, "Default (24)/24", "Default (20)/20"},
-        {40, "24/24", "20/20"}, {32, "23/24", "19/20"}, {16, "22/24", "18/20"}, {48, "21/24", "17/20"},
-        {8, "20/24", "16/20"}, {24, "?", "?"}, {56, "?", "?"}};
-    for (const auto& entry : proLengths) {
-        const int code = std::get<0>(entry);
-        row("pro 24-bit code " + QByteArray::number(code), "wordLength", {{0, PRO}, {2, 4 | code}}, std::get<1>(entry));
-        row("pro 20-bit code " + QByteArray::number(code), "wordLength", {{0, PRO}, {2, 2 | code | 192}},
-            std::get<2>(entry));
-    }
-    const std::tuple<int, const char*, const char*> consumerLengths[] = {{0, "Default (24)/24", "Default (20)/20"},
-        {10, "24/24", "20/20"}, {8, "23/24", "19/20"}, {4, "22/24", "18/20"}, {12, "21/24", "17/20"},
-        {2, "20/24", "16/20"}, {6, "?", "?"}, {14, "?", "?"}};
-    for (const auto& entry : consumerLengths) {
-        const int code = std::get<0>(entry);
-        row("consumer 24-bit code " + QByteArray::number(code), "wordLength", {{4, 1 | code}}, std::get<1>(entry));
-        row("consumer 20-bit code " + QByteArray::number(code), "wordLength", {{4, code | 0xF0}}, std::get<2>(entry));
-    }
-
-    const std::pair<int, const char*> alignment[] = {{0, "Unknown"}, {64, "-18.06"}, {128, "-20"}, {192, "?"}};
-    for (const auto& entry : alignment)
-        row("pro " + QByteArray::number(entry.first), "alignmentLevel", {{0, PRO}, {2, entry.first | 0x3F}},
-            entry.second);
-    row("consumer", "alignmentLevel", {{2, 64}}, "N/A");
-
-    row("pro letters", "channelOrigin", {{0, PRO}, {6, 'A'}, {7, 'B'}, {8, 'C'}, {9, 'D'}, {10, 'X'}}, "ABCD");
-    row("pro Latin-1", "channelDestination", {{0, PRO}, {9, 'D'}, {10, 0xC4}, {11, 'b'}, {12, '1'}, {13, ' '}},
-        QString::fromUtf8("Äb1 "));
-    row("pro", "localSampleAddress", {{0, PRO}, {14, 0x01}, {15, 0xAB}, {16, 0xFE}, {17, 0x0C}}, "01ABFE0C");
-    row("pro", "timeOfDay", {{0, PRO}, {18, 0x01}, {19, 0x02}, {20, 0x0A}, {21, 0xFF}}, "01:02:0A:FF");
-    row("consumer has none", "timeOfDay", {{18, 0x01}}, "");
-
-    const std::pair<int, const char*> reliability[] = {{0x00, "All Ok"}, {0x0F, "All Ok"}, {0xF0, "All Bad"},
-        {0x10, "Ch,Sa,Ti - Ok"}, {0x20, "Si,Sa,Ti - Ok"}, {0x40, "Si,Ch,Ti - Ok"}, {0x80, "Si,Ch,Sa - Ok"},
-        {0xA0, "Si,Sa - Ok"}, {0x70, "Ti - Ok"}, {0xE0, "Si - Ok"}};
-    for (const auto& entry : reliability)
-        row("pro byte 22 " + QByteArray::number(entry.first, 16), "reliability", {{0, PRO}, {22, entry.first}},
-            entry.second);
 }
 
 void tst_AesChannelStatusTexts::field()

@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include <initializer_list>
+#include <utility>
 
 using namespace Brevane::IpTypes;
 
@@ -17,17 +18,11 @@ using Converter = QString (*)(quint32);
 
 const quint32 LARGEST_CODE = 0xFFFFFFFFu;
 
-struct Expectation
+void addRows(const char* name, Converter converter, std::initializer_list<std::pair<quint32, const char*>> rows)
 {
-    quint32 code;
-    const char* text;
-};
-
-void addRows(const char* name, Converter converter, std::initializer_list<Expectation> rows)
-{
-    for (const Expectation& row : rows) {
-        const QByteArray tag = QByteArray(name) + '(' + QByteArray::number(row.code) + ") " + row.text;
-        QTest::newRow(tag.constData()) << converter << row.code << QString::fromUtf8(row.text);
+    for (const auto& row : rows) {
+        const QByteArray tag = QByteArray(name) + '(' + QByteArray::number(row.first) + ") " + row.second;
+        QTest::newRow(tag.constData()) << converter << row.first << QString::fromUtf8(row.second);
     }
 }
 
@@ -59,45 +54,31 @@ void TestIpTypes::converterTexts_data()
     QTest::addColumn<quint32>("code");
     QTest::addColumn<QString>("text");
 
-    addRows("flowModeText", flowModeText, {{0, "Multicast (M/M)"}, {1, "SMPTE Mixed (M/U)"}, {2, "Unicast (U/U)"},
-        {3, "Unknown"}, {LARGEST_CODE, "Unknown"}});
+    // First and last entry of each table and the first code past it; the PTP
+    // accuracy ranges at both ends.
+    addRows("flowModeText", flowModeText, {{0, "Multicast (M/M)"}, {2, "Unicast (U/U)"}, {3, "Unknown"}});
     addRows("flowModeKey", flowModeKey, {{0, "multicast"}, {1, "hybrid"}, {2, "unicast"}, {3, "Unknown"}});
-
-    addRows("ptpClockAccuracyText", ptpClockAccuracyText, {{0, "Reserved"}, {31, "Reserved"}, {32, "< 25 ns"},
-        {33, "< 100 ns"}, {34, "< 250 ns"}, {35, "< 1 " MICRO_SIGN "s"}, {36, "< 2.5 " MICRO_SIGN "s"},
-        {37, "< 10 " MICRO_SIGN "s"}, {38, "< 25 " MICRO_SIGN "s"}, {39, "< 100 " MICRO_SIGN "s"},
-        {40, "< 250 " MICRO_SIGN "s"}, {41, "< 1ms"}, {42, "< 2.5 ms"}, {43, "< 10 ms"}, {44, "< 25 ms"},
-        {45, "< 100 ms"}, {46, "< 250 ms"}, {47, "< 1 s"}, {48, "< 10 s"}, {49, "> 10 s"}, {50, "Reserved"},
-        {127, "Reserved"}, {128, "Use alternate PTP Profile"}, {200, "Use alternate PTP Profile"},
-        {253, "Use alternate PTP Profile"}, {254, "Unknown"}, {255, "Reserved"}, {256, "Reserved"},
+    addRows("ptpClockAccuracyText", ptpClockAccuracyText, {{31, "Reserved"}, {32, "< 25 ns"},
+        {35, "< 1 " MICRO_SIGN "s"}, {41, "< 1ms"}, {49, "> 10 s"}, {50, "Reserved"}, {127, "Reserved"},
+        {128, "Use alternate PTP Profile"}, {253, "Use alternate PTP Profile"}, {254, "Unknown"}, {255, "Reserved"},
         {LARGEST_CODE, "Reserved"}});
-    addRows("ptpPortStateText", ptpPortStateText, {{0, "No PTP"}, {1, "Initializing"}, {2, "Faulty"}, {3, "Disabled"},
-        {4, "Listening"}, {5, "Pre Lead"}, {6, "Lead"}, {7, "Passive"}, {8, "Uncalibrated"}, {9, "Follow"},
-        {10, "Unknown"}, {11, "Follow"}, {12, "Error"}});
-    addRows("ptpLockStateKey", ptpLockStateKey, {{0, "Notlocked"}, {1, "InHoldover"},
-        {2, "FrequencyLockedButNotPhaseLocked"}, {3, "FrequencyAndPhaseLocked"}, {4, "Error"}});
-    addRows("ptpLockStateText", ptpLockStateText, {{0, "Not locked"}, {1, "In Holdover"},
-        {2, "Frequency Locked, But Not Phase Locked"}, {3, "Frequency And Phase Locked"}, {4, "Error"}});
-
-    addRows("txFlowStandardText", txFlowStandardText, {{0, "2110-10"}, {1, "2110-20"}, {2, "2110-30"}, {3, "2110-40"},
+    addRows("ptpPortStateText", ptpPortStateText, {{0, "No PTP"}, {9, "Follow"}, {10, "Unknown"}, {11, "Follow"},
+        {12, "Error"}});
+    addRows("ptpLockStateKey", ptpLockStateKey, {{0, "Notlocked"}, {3, "FrequencyAndPhaseLocked"}, {4, "Error"}});
+    addRows("ptpLockStateText", ptpLockStateText, {{0, "Not locked"}, {3, "Frequency And Phase Locked"},
         {4, "Error"}});
-    addRows("rxFlowStandardText", rxFlowStandardText, {{0, "2022-6"}, {1, "2110-20"}, {2, "2110-30"}, {3, "2110-31"},
-        {4, "2110-40"}, {5, "Other IP"}, {6, "Error"}});
-    addRows("packetTimeText", packetTimeText, {{0, "125 " GREEK_MU "s"}, {1, "250 " GREEK_MU "s"},
-        {2, "330 " GREEK_MU "s"}, {3, "1 ms"}, {4, "4 ms"}, {5, "Error"}, {254, "Error"}, {255, "Invalid"},
-        {256, "Error"}, {LARGEST_CODE, "Error"}});
-
-    addRows("receiverClassText", receiverClassText, {{0, "Class A"}, {1, "Class B"}, {2, "Class C"}, {3, "Class D"},
-        {4, "Error"}});
+    addRows("txFlowStandardText", txFlowStandardText, {{0, "2110-10"}, {3, "2110-40"}, {4, "Error"}});
+    addRows("rxFlowStandardText", rxFlowStandardText, {{0, "2022-6"}, {5, "Other IP"}, {6, "Error"}});
+    addRows("packetTimeText", packetTimeText, {{0, "125 " GREEK_MU "s"}, {4, "4 ms"}, {5, "Error"},
+        {254, "Error"}, {255, "Invalid"}, {256, "Error"}});
+    addRows("receiverClassText", receiverClassText, {{0, "Class A"}, {3, "Class D"}, {4, "Error"}});
     addRows("interfaceTypeText", interfaceTypeText, {{0, "SFP"}, {1, "SFP"}, {2, "Error"}});
-    addRows("sourceFilterModeText", sourceFilterModeText, {{0, "Any"}, {1, "OnlyInclude"}, {2, "Exclude"},
-        {3, "Error"}});
+    addRows("sourceFilterModeText", sourceFilterModeText, {{0, "Any"}, {2, "Exclude"}, {3, "Error"}});
     addRows("selectionModeText", selectionModeText, {{0, "Manual"}, {1, "Auto"}, {2, "Error"}});
     addRows("senderTypeText", senderTypeText, {{0, "Gapped"}, {1, "Linear"}, {2, "Error"}});
     addRows("packingModeText", packingModeText, {{0, "BPM"}, {1, "GPM"}, {2, "Error"}});
     addRows("flowRoleText", flowRoleText, {{0, "Monitor"}, {1, "Generator"}, {2, "Error"}});
-    addRows("audioSourceText", audioSourceText, {{0, "Monitored Audio"}, {1, "Metered Audio"}, {2, "Generator"},
-        {3, "Error"}});
+    addRows("audioSourceText", audioSourceText, {{0, "Monitored Audio"}, {2, "Generator"}, {3, "Error"}});
     addRows("lossOfSignalActionText", lossOfSignalActionText, {{0, "Black Screen"}, {1, "Freeze Last Frame"},
         {2, "?"}});
 }
@@ -148,19 +129,15 @@ void TestIpTypes::destinationAddress_data()
     QTest::newRow("first of local block") << "224.0.0.0" << 24 << false << LOCAL_BLOCK;
     QTest::newRow("last of local block, also broadcast") << "224.0.0.255" << 24 << false << LOCAL_BLOCK;
     QTest::newRow("first of internetwork block") << "224.0.1.0" << 24 << false << INTERNETWORK_BLOCK;
-    QTest::newRow("last of internetwork block, also broadcast")
-        << "224.0.1.255" << 24 << false << INTERNETWORK_BLOCK;
+    QTest::newRow("last of internetwork block, also broadcast") << "224.0.1.255" << 24 << false << INTERNETWORK_BLOCK;
     QTest::newRow("just past the control blocks") << "224.0.2.0" << 24 << true << QString();
     QTest::newRow("just before the control blocks") << "223.255.255.254" << 24 << true << QString();
     QTest::newRow("subnet broadcast /24") << "192.168.1.255" << 24 << false << BROADCAST;
     QTest::newRow("limited broadcast /0") << "255.255.255.255" << 0 << false << BROADCAST;
-    QTest::newRow("limited broadcast /32") << "255.255.255.255" << 32 << false << BROADCAST;
     QTest::newRow("/32 refuses every address") << "239.1.2.3" << 32 << false << BROADCAST;
-    QTest::newRow("/16 needs all host bits") << "192.168.1.255" << 16 << true << QString();
     QTest::newRow("/0 top bit clear") << "127.255.255.255" << 0 << true << QString();
     QTest::newRow("/1 top bit is network") << "127.255.255.255" << 1 << false << BROADCAST;
     QTest::newRow("/31 odd address") << "10.0.0.1" << 31 << false << BROADCAST;
-    QTest::newRow("/31 even address") << "10.0.0.0" << 31 << true << QString();
     QTest::newRow("negative length taken as /0") << "192.168.1.255" << -1 << true << QString();
     QTest::newRow("length 33 taken as /32") << "192.168.1.1" << 33 << false << BROADCAST;
     QTest::newRow("zero address, no reason") << "0.0.0.0" << 24 << false << QString();

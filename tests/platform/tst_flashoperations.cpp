@@ -4,6 +4,8 @@
 
 #include <QtTest>
 
+#include <csignal>
+#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace Brevane;
@@ -51,12 +53,10 @@ private slots:
     void erase_data();
     void erase();
     void eraseShowsGeometry();
+    void eraseFailure();
     void copyOntoFlashOffTheEraseBoundary();
-    void copyToFile_data();
-    void copyToFile();
-    void copyFailures_data();
-    void copyFailures();
-    void quietDisplay();
+    void copy_data();
+    void copy();
 };
 
 void TestFlashOperations::erase_data()
@@ -116,6 +116,31 @@ void TestFlashOperations::eraseShowsGeometry()
     QCOMPARE(missing.text(), "Could not open mtd device at " + root.path("/dev/mtd9").toUtf8() + " for erasure\n");
 }
 
+// A file size limit of one block makes the stand-in's second block refuse the erase.
+void TestFlashOperations::eraseFailure()
+{
+    FlashRoot root;
+    root.write("/tmp/in", pattern(2 * BLOCK));
+    rlimit saved;
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit limited = saved;
+    limited.rlim_cur = BLOCK;
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    OutputCapture errors(STDERR_FILENO);
+    ::setrlimit(RLIMIT_FSIZE, &limited);
+    const int whole = eraseFlash(root.flashPath(), 0, FLASH_SIZE_ALL);
+    const int copied = copyToFlash(root.path("/tmp/in").toUtf8(), root.flashPath(), 2 * BLOCK, 0);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    QCOMPARE(whole, int(FLASH_FAILED));
+    QCOMPARE(copied, int(FLASH_ERASE_FAILED));
+    QCOMPARE(errors.text(), "No size given, erasing entire partition\nErase in progress: ...\b\b\b033\n"
+                            "ERASE IOCTL failed\nFailure to erase whole partition of flash\n"
+                            "Erase in progress (2 sectors from offset 0x00000000): ...\n\b\b\b050\n"
+                            "ERASE IOCTL failed\nWrite failed, could not erase device "
+                                + root.flashPath() + " first\n");
+}
+
 void TestFlashOperations::copyOntoFlashOffTheEraseBoundary()
 {
     FlashRoot root;
@@ -135,87 +160,64 @@ void TestFlashOperations::copyOntoFlashOffTheEraseBoundary()
                                 + source + " to " + root.flashPath() + "\n");
 }
 
-void TestFlashOperations::copyToFile_data()
+// Quietly, so that only the error messages appear.
+void TestFlashOperations::copy_data()
 {
     QTest::addColumn<int>("sourceSize");
-    QTest::addColumn<qlonglong>("size"); // -1: not given
-    QTest::addColumn<bool>("existing");
-    QTest::addColumn<QString>("destination");
-    const QString out = QStringLiteral("/tmp/out.bin");
-    QTest::newRow("new file, part of the source") << 100000 << 5000ll << false << out;
-    QTest::newRow("new file, whole source") << 200000 << -1ll << false << out;
-    QTest::newRow("existing longer file is truncated") << 3000 << -1ll << true << out;
-    QTest::newRow("empty source") << 0 << -1ll << false << out;
-    QTest::newRow("file named like a partition, outside /dev, larger than it")
-        << 200000 << -1ll << true << QStringLiteral("/backup/mtd3");
-}
-
-void TestFlashOperations::copyToFile()
-{
-    QFETCH(int, sourceSize);
-    QFETCH(qlonglong, size);
-    QFETCH(bool, existing);
-    QFETCH(QString, destination);
-    FlashRoot root;
-    root.write("/tmp/in.bin", pattern(sourceSize));
-    if (existing)
-        root.write(destination, QByteArray(sourceSize * 2, 'x'));
-    setFlashDisplayFlags(0);
-    QCOMPARE(copyToFlash(root.path("/tmp/in.bin").toUtf8(), root.path(destination).toUtf8(),
-                         size < 0 ? FLASH_SIZE_ALL : size_t(size), FLASH_COPY_VERIFY),
-             int(FLASH_OK));
-    QVERIFY(root.read(destination) == pattern(size < 0 ? sourceSize : int(size)));
-    if (!existing)
-        QCOMPARE(QFile(root.path(destination)).permissions() & 0x0777, QFile::Permissions(0x0644));
-}
-
-void TestFlashOperations::copyFailures_data()
-{
     QTest::addColumn<QString>("source");
     QTest::addColumn<QString>("destination");
-    QTest::addColumn<qlonglong>("size");
+    QTest::addColumn<qlonglong>("size"); // -1: not given
     QTest::addColumn<int>("result");
     QTest::addColumn<QString>("messages"); // %S: source, %D: destination
 
-    QTest::newRow("missing source") << "/tmp/none" << "/tmp/out" << 10ll << int(FLASH_CANNOT_OPEN)
+    const QString in = QStringLiteral("/tmp/in"), out = QStringLiteral("/tmp/out");
+    QTest::newRow("new file, part of the source") << 100000 << in << out << 5000ll << 0 << "";
+    QTest::newRow("new file, whole source") << 200000 << in << out << -1ll << 0 << "";
+    QTest::newRow("existing longer file is truncated") << 3000 << in << "/tmp/long" << -1ll << 0 << "";
+    QTest::newRow("empty source") << 0 << in << out << -1ll << 0 << "";
+    QTest::newRow("file named like a partition, outside /dev, larger than it")
+        << 200000 << in << "/backup/mtd3" << -1ll << 0 << "";
+    QTest::newRow("onto flash") << 10 << in << "/dev/mtd3" << 10ll << 0 << "";
+    QTest::newRow("missing source") << 1000 << "/tmp/none" << out << 10ll << int(FLASH_CANNOT_OPEN)
                                     << "Could not open %S\nReason: Invalid source\n";
-    QTest::newRow("directory as source") << "/tmp" << "/tmp/out" << 10ll << int(FLASH_CANNOT_OPEN)
+    QTest::newRow("directory as source") << 1000 << "/tmp" << out << 10ll << int(FLASH_CANNOT_OPEN)
                                          << "Could not open %S\nReason: Invalid source\n";
-    QTest::newRow("directory as destination") << "/tmp/in" << "/tmp" << 10ll << int(FLASH_BAD_DESTINATION)
+    QTest::newRow("directory as destination") << 1000 << in << "/tmp" << 10ll << int(FLASH_BAD_DESTINATION)
                                               << "Could not open %D\nReason: Invalid destination\n";
-    QTest::newRow("more than the partition") << "/tmp/in" << "/dev/mtd3" << qlonglong(BLOCKS * BLOCK + 1)
+    QTest::newRow("more than the partition") << 1000 << in << "/dev/mtd3" << qlonglong(BLOCKS * BLOCK + 1)
         << int(FLASH_TOO_LARGE) << "Size requested is 196609 bytes but mtd is only 196608 bytes\n";
-    QTest::newRow("source shorter than the size") << "/tmp/in" << "/tmp/out" << 1001ll << int(FLASH_READ_FAILED)
-        << "Could not read from %S\n";
+    QTest::newRow("source shorter than the size") << 1000 << in << out << 1001ll << int(FLASH_READ_FAILED)
+                                                  << "Could not read from %S\n";
 }
 
-void TestFlashOperations::copyFailures()
+void TestFlashOperations::copy()
 {
+    QFETCH(int, sourceSize);
     QFETCH(QString, source);
     QFETCH(QString, destination);
     QFETCH(qlonglong, size);
     QFETCH(int, result);
     QFETCH(QString, messages);
     FlashRoot root;
-    root.write("/tmp/in", pattern(1000));
+    root.write("/tmp/in", pattern(sourceSize));
+    root.write("/tmp/long", QByteArray(sourceSize * 2, 'x'));
+    root.write("/backup/mtd3", QByteArray(sourceSize * 2, 'x'));
     setFlashDisplayFlags(0);
     OutputCapture errors(STDERR_FILENO);
-    QCOMPARE(copyToFlash(root.path(source).toUtf8(), root.path(destination).toUtf8(), size_t(size), 0), result);
-    messages.replace("%S", root.path(source)).replace("%D", root.path(destination));
-    QCOMPARE(QString::fromUtf8(errors.text()), messages);
-    QVERIFY(root.flash() == QByteArray(BLOCKS * BLOCK, '\0'));
-}
-
-void TestFlashOperations::quietDisplay()
-{
-    FlashRoot root;
-    root.write("/tmp/in", pattern(10));
-    setFlashDisplayFlags(0);
-    OutputCapture errors(STDERR_FILENO);
-    QCOMPARE(eraseFlash(root.flashPath(), 0, FLASH_SIZE_ALL), 0);
-    QCOMPARE(copyToFlash(root.path("/tmp/in").toUtf8(), root.flashPath(), 10, 0), 0);
-    QCOMPARE(errors.text(), QByteArray());
-    QVERIFY(root.flash() == pattern(10) + QByteArray(BLOCK - 10, '\xFF') + QByteArray(2 * BLOCK, '\xFF'));
+    QCOMPARE(copyToFlash(root.path(source).toUtf8(), root.path(destination).toUtf8(),
+                         size < 0 ? FLASH_SIZE_ALL : size_t(size), FLASH_COPY_VERIFY),
+             result);
+    QCOMPARE(QString::fromUtf8(errors.text()),
+             messages.replace("%S", root.path(source)).replace("%D", root.path(destination)));
+    const QByteArray copied = pattern(size < 0 ? sourceSize : int(size));
+    if (result != FLASH_OK)
+        QVERIFY(root.flash() == QByteArray(BLOCKS * BLOCK, '\0'));
+    else if (destination == "/dev/mtd3")
+        QVERIFY(root.flash() == copied + QByteArray(BLOCK - copied.size(), '\xFF') + QByteArray(2 * BLOCK, '\0'));
+    else
+        QVERIFY(root.read(destination) == copied);
+    if (destination == "/tmp/out" && result == FLASH_OK)
+        QCOMPARE(QFile(root.path(destination)).permissions() & 0x0777, QFile::Permissions(0x0644));
 }
 
 QTEST_GUILESS_MAIN(TestFlashOperations)

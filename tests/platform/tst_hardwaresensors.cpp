@@ -1,6 +1,6 @@
+#include "childrun.h"
 #include "hardwaresensors.h"
 #include "logcapture.h"
-#include "programlauncher.h"
 #include "sensortable.h"
 
 #include <QtTest>
@@ -8,8 +8,6 @@
 #include <sys/mount.h>
 
 namespace {
-
-const char NAMESPACE_CHILD[] = "VQ_SENSORS_IN_PRIVATE_NAMESPACE";
 
 bool writeFile(const QString& path, const QByteArray& content)
 {
@@ -115,7 +113,7 @@ void TestHardwareSensors::outOfRangeCount()
 // cannot redirect; a child in a private mount namespace gets a fake of both.
 void TestHardwareSensors::realLibrary()
 {
-    if (qEnvironmentVariableIsSet(NAMESPACE_CHILD)) {
+    if (ChildRun::mode() == "namespace") {
         if (::mount("none", "/sys/class", "tmpfs", 0, nullptr) != 0
             || ::mount("none", "/etc/sensors.d", "tmpfs", 0, nullptr) != 0)
             QSKIP(qPrintable(QStringLiteral("cannot mount a tmpfs in the namespace: %1").arg(qt_error_string(errno))));
@@ -165,22 +163,12 @@ void TestHardwareSensors::realLibrary()
 
     if (QProcess::execute(QStringLiteral("unshare"), {QStringLiteral("-m"), QStringLiteral("true")}) != 0)
         QSKIP("this machine allows no private mount namespace (unshare -m), so libsensors cannot get a fake hwmon tree");
-    QProcess child;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(NAMESPACE_CHILD, QStringLiteral("1"));
-    child.setProcessEnvironment(environment);
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(QStringLiteral("unshare"),
-                QStringList{QStringLiteral("-m"), QStringLiteral("--propagation"), QStringLiteral("private")}
-                    + ProgramLauncher::command(QCoreApplication::applicationFilePath(), {QStringLiteral("realLibrary")}));
-    QVERIFY(child.waitForFinished(60000));
-    const QString output = QString::fromUtf8(child.readAll());
-    const int skipped = output.indexOf(QLatin1String("SKIP   :"));
-    if (skipped >= 0)
-        QSKIP(qPrintable(output.mid(skipped)));
-    if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
-        qWarning().noquote() << output;
-    QCOMPARE(child.exitCode(), 0);
+    const ChildRun::Result child = ChildRun::run("namespace", {QStringLiteral("realLibrary")},
+                                                 {"unshare", "-m", "--propagation", "private"});
+    const QString output = QString::fromUtf8(child.output + child.errors);
+    if (output.contains(QLatin1String("SKIP   :")))
+        QSKIP(qPrintable(output.mid(output.indexOf(QLatin1String("SKIP   :")))));
+    QVERIFY2(child.exitStatus == QProcess::NormalExit && child.exitCode == 0, qPrintable(output));
     QVERIFY(output.contains(QLatin1String("PASS   : TestHardwareSensors::realLibrary()")));
 }
 

@@ -1,8 +1,8 @@
+#include "childrun.h"
 #include "fakeroot.h"
 #include "gpio.h"
 #include "mtdpartitions.h"
 #include "outputcapture.h"
-#include "programlauncher.h"
 #include "serialnumber.h"
 #include "vqplatformabstraction.h"
 #include "watchdog.h"
@@ -13,9 +13,6 @@
 #include <unistd.h>
 
 namespace {
-
-// Set in the copy of this test that makes the call which ends the process.
-const char MISUSE_CHILD[] = "VQ_WATCHDOG_MISUSE_CHILD";
 
 const QByteArray MTD_HEADING = "dev:    size   erasesize  name\n";
 
@@ -29,8 +26,6 @@ private slots:
     void hardwareId_data();
     void hardwareId();
     void identityCachedAfterFirstGoodRead();
-    void boardClass_data();
-    void boardClass();
     void pwmOutputs_data();
     void pwmOutputs();
     void pwmExportFailure();
@@ -50,37 +45,47 @@ private slots:
 
 void TestPlatformAbstraction::hardwareId_data()
 {
+    QTest::addColumn<int>("mainBoard"); // -1: its lines missing
     QTest::addColumn<int>("which");
     QTest::addColumn<int>("expected");
-    QTest::newRow("main board 65 from 1,0,0,0,0,0,1") << 0 << 65;
-    QTest::newRow("mezzanine 5 bits") << 1 << 0x16;
-    QTest::newRow("front panel 7 bits") << 2 << 0x5A;
-    QTest::newRow("identity 3 not offered") << 3 << -1;
-    QTest::newRow("negative identity") << -1 << -1;
+    QTest::addColumn<int>("boardClass");
+    QTest::newRow("main board 65 from 1,0,0,0,0,0,1") << 65 << 0 << 65 << 1;
+    QTest::newRow("main board 63 is the small class") << 63 << 0 << 63 << 0;
+    QTest::newRow("main board unreadable") << -1 << 0 << -1 << 2;
+    QTest::newRow("mezzanine 5 bits") << 64 << 1 << 0x16 << 1;
+    QTest::newRow("front panel 7 bits") << 64 << 2 << 0x5A << 1;
+    QTest::newRow("identity 3 not offered") << 64 << 3 << -1 << 1;
+    QTest::newRow("one past the last identity") << 64 << 4 << -1 << 1;
+    QTest::newRow("negative identity") << 64 << -1 << -1 << 1;
 }
 
 void TestPlatformAbstraction::hardwareId()
 {
+    QFETCH(int, mainBoard);
     QFETCH(int, which);
     QFETCH(int, expected);
+    QFETCH(int, boardClass);
     FakeRoot root;
-    root.setMainBoard(65);
+    if (mainBoard >= 0)
+        root.setMainBoard(unsigned(mainBoard));
     root.setGpioLines({508, 507, 506, 505, 504}, 0x16);
     root.setGpioLines({502, 501, 500, 499, 498, 497, 496}, 0x5A);
-    root.setGpioLines({113, 116, 115, 114}, 0x9);
+    root.setGpioLines({113, 116, 115, 114}, 0xB);
 
+    OutputCapture errors(STDERR_FILENO);
     Brevane::VqPlatformAbstraction platform;
     QCOMPARE(platform.hardwareId(which), expected);
     QCOMPARE(platform.isHardwareIdValid(which), expected >= 0);
+    QCOMPARE(Brevane::readHardwareIdentity(which), which == 3 ? 0xB : expected);
+    QCOMPARE(Brevane::readBoardClass(), boardClass);
+    // An identity out of range must not reach for any line.
+    QCOMPARE(errors.text().isEmpty(), mainBoard >= 0);
 }
 
 void TestPlatformAbstraction::identityCachedAfterFirstGoodRead()
 {
     FakeRoot root;
     root.setMainBoard(65);
-    root.setGpioLines({113, 116, 115, 114}, 0x9);
-    QCOMPARE(Brevane::readHardwareIdentity(3), 0x9); // 113 is the top bit, then 116, 115, 114
-
     Brevane::VqPlatformAbstraction platform;
     QCOMPARE(platform.hardwareId(0), 65);
     root.setMainBoard(3);
@@ -95,26 +100,6 @@ void TestPlatformAbstraction::identityCachedAfterFirstGoodRead()
     }
     root.setGpioLines({508, 507, 506, 505, 504}, 0x11);
     QCOMPARE(platform.hardwareId(1), 0x11);
-}
-
-void TestPlatformAbstraction::boardClass_data()
-{
-    QTest::addColumn<int>("mainBoard");
-    QTest::addColumn<int>("expected");
-    QTest::newRow("63 is the small class") << 63 << 0;
-    QTest::newRow("64 is the large class") << 64 << 1;
-    QTest::newRow("unreadable") << -1 << 2;
-}
-
-void TestPlatformAbstraction::boardClass()
-{
-    QFETCH(int, mainBoard);
-    QFETCH(int, expected);
-    FakeRoot root;
-    if (mainBoard >= 0)
-        root.setMainBoard(unsigned(mainBoard));
-    OutputCapture errors(STDERR_FILENO);
-    QCOMPARE(Brevane::readBoardClass(), expected);
 }
 
 void TestPlatformAbstraction::pwmOutputs_data()
@@ -166,32 +151,30 @@ void TestPlatformAbstraction::pwmExportFailure()
 
 void TestPlatformAbstraction::fpgaVersion_data()
 {
-    QTest::addColumn<bool>("driverPresent");
-    QTest::addColumn<QByteArray>("driverText");
+    QTest::addColumn<QByteArray>("driverText"); // null: no driver
     QTest::addColumn<int>("reads");
     QTest::addColumn<QList<quint32>>("expected"); // design id, major, minor, patch, build
 
     const QList<quint32> untouched{90, 91, 92, 93, 94};
     const QByteArray twice = "fpga_version: 1.2.3+4\nfpga_design_id: 5\nfpga_version: 6.7.8+9\nfpga_design_id: 10\n";
-    QTest::newRow("both lines") << true << QByteArray("fpga_version: 1.2.3+45\nfpga_design_id: 7\n") << 1
+    QTest::newRow("both lines") << QByteArray("fpga_version: 1.2.3+45\nfpga_design_id: 7\n") << 1
                                 << QList<quint32>{7, 1, 2, 3, 45};
-    QTest::newRow("driver missing") << false << QByteArray() << 1 << untouched;
-    QTest::newRow("empty file") << true << QByteArray() << 1 << untouched;
-    QTest::newRow("version cut short") << true << QByteArray("fpga_version: 4.5\nfpga_design_id: 8\n") << 1
+    QTest::newRow("driver missing") << QByteArray() << 1 << untouched;
+    QTest::newRow("empty file") << QByteArray("") << 1 << untouched;
+    QTest::newRow("version cut short") << QByteArray("fpga_version: 4.5\nfpga_design_id: 8\n") << 1
                                        << QList<quint32>{8, 4, 5, 93, 94};
-    QTest::newRow("lines swapped") << true << QByteArray("fpga_design_id: 7\nfpga_version: 1.2.3+45\n") << 1
+    QTest::newRow("lines swapped") << QByteArray("fpga_design_id: 7\nfpga_version: 1.2.3+45\n") << 1
                                    << untouched;
-    QTest::newRow("second read goes on from the first") << true << twice << 2 << QList<quint32>{10, 6, 7, 8, 9};
+    QTest::newRow("second read goes on from the first") << twice << 2 << QList<quint32>{10, 6, 7, 8, 9};
 }
 
 void TestPlatformAbstraction::fpgaVersion()
 {
-    QFETCH(bool, driverPresent);
     QFETCH(QByteArray, driverText);
     QFETCH(int, reads);
     QFETCH(QList<quint32>, expected);
     FakeRoot root;
-    if (driverPresent)
+    if (!driverText.isNull())
         root.write("/proc/brev_pcie", driverText);
 
     Brevane::VqPlatformAbstraction platform;
@@ -227,7 +210,7 @@ void TestPlatformAbstraction::watchdogMisuseEndsProcess()
 {
     QFETCH(int, call);
     QFETCH(QByteArray, message);
-    if (qEnvironmentVariableIsSet(MISUSE_CHILD)) {
+    if (ChildRun::mode() == "misuse") {
         FakeRoot root;
         Brevane::VqPlatformAbstraction platform;
         if (call == 0)
@@ -238,21 +221,14 @@ void TestPlatformAbstraction::watchdogMisuseEndsProcess()
             platform.closeWatchdog();
         QFAIL("the process went on");
     }
-
-    QProcess child;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(MISUSE_CHILD, QStringLiteral("1"));
     // Ending the process inside a test function strands the test library's
     // own allocations; they are no leak of ours.
-    environment.insert(QStringLiteral("ASAN_OPTIONS"),
-                       environment.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":detect_leaks=0"));
-    child.setProcessEnvironment(environment);
-    ProgramLauncher::start(child, QCoreApplication::applicationFilePath(),
-                           {QStringLiteral("watchdogMisuseEndsProcess:%1").arg(QTest::currentDataTag())});
-    QVERIFY(child.waitForFinished(60000));
-    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(child.exitCode(), 1);
-    QCOMPARE(child.readAllStandardError(), message);
+    const QString asan = "ASAN_OPTIONS=" + QString::fromLocal8Bit(qgetenv("ASAN_OPTIONS")) + ":detect_leaks=0";
+    const ChildRun::Result child = ChildRun::run(
+        "misuse", {QStringLiteral("watchdogMisuseEndsProcess:%1").arg(QTest::currentDataTag())}, {}, {asan});
+    QCOMPARE(child.exitStatus, QProcess::NormalExit);
+    QCOMPARE(child.exitCode, 1);
+    QCOMPARE(child.errors, message);
 }
 
 void TestPlatformAbstraction::partitionMap_data()
@@ -267,7 +243,6 @@ void TestPlatformAbstraction::partitionMap_data()
     const char* const noParts = "Failed to get mtp parts\n";
     row("example", MTD_HEADING + "mtd0: 00040000 00010000 \"u-boot\"\n", {"u-boot mtd0 262144 65536"});
     row("heading only", MTD_HEADING, {}, noParts);
-    row("nothing", QByteArray(), {}, noParts);
     row("heading never parsed", "mtd9: 00000001 00000001 \"heading\"\nmtd1: 00020000 00001000 \"env\"\n",
         {"env mtd1 131072 4096"});
     row("short line skipped", MTD_HEADING + "mtd0: 00040000 \"u-boot\"\nmtd1: 10 20 \"b\"\n", {"b mtd1 16 32"},

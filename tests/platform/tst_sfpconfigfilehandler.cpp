@@ -7,7 +7,6 @@
 
 #include <QtTest>
 
-#include <algorithm>
 #include <climits>
 #include <pwd.h>
 #include <unistd.h>
@@ -62,23 +61,20 @@ QJsonObject withSdiConfig(const QString& key, const QJsonValue& value)
     return with("SDIConfig", changed(sdiModule().value("SDIConfig").toObject(), key, value));
 }
 
+// Swing, pre-cursor, post-cursor and reclocker codes, lane by lane.
 QList<int> flatten(const SfpBoardSettings& settings)
 {
     QList<int> values;
-    for (const auto* group : {&settings.voltageSwing, &settings.preCursor, &settings.postCursor, &settings.reclocker}) {
-        for (qint32 lane : *group)
-            values << lane;
-    }
+    for (const auto* group : {&settings.voltageSwing, &settings.preCursor, &settings.postCursor, &settings.reclocker})
+        values << group[0][0] << group[0][1] << group[0][2] << group[0][3];
     return values;
 }
 
 QJsonObject codes(const QJsonValue& swing, const QJsonValue& pre, const QJsonValue& post,
                   const QJsonValue& reclocker = QJsonArray{1, 2, 3, 4})
 {
-    QJsonObject settings{{"VoltageSwingCode", swing}, {"PreCursorCode", pre}, {"PostCursorCode", post}};
-    if (!reclocker.isUndefined())
-        settings.insert("ReclockerSettings", reclocker);
-    return settings;
+    return {{"VoltageSwingCode", swing}, {"PreCursorCode", pre}, {"PostCursorCode", post},
+            {"ReclockerSettings", reclocker}};
 }
 
 QByteArray contents(const QString& path)
@@ -96,7 +92,6 @@ class TestSfpConfigFileHandler : public QObject
 private slots:
     void parseMessages_data();
     void parseMessages();
-    void badModuleDoesNotStopTheOthers();
     void moduleFields();
     void laneCodes_data();
     void laneCodes();
@@ -104,10 +99,8 @@ private slots:
     void boardChoice();
     void builtInTables_data();
     void builtInTables();
-    void missingDirectoryCreatedThenRead();
-    void unusableFileFallsBack_data();
-    void unusableFileFallsBack();
-    void largeMainBoardUsesItsOwnFile();
+    void load_data();
+    void load();
 };
 
 void TestSfpConfigFileHandler::parseMessages_data()
@@ -121,10 +114,7 @@ void TestSfpConfigFileHandler::parseMessages_data()
     };
     const QJsonValue none = QJsonValue::Undefined;
     row("not JSON", "{configRevision", "Invalid JSON file for supported sfps");
-    row("array at the top", "[1]", "Invalid JSON file for supported sfps");
     row("no revision", R"({"supportedSfps": []})", "Invalid JSON file: does not contain config revision");
-    row("revision as text", R"({"configRevision": "2", "supportedSfps": []})",
-        "Invalid JSON file: does not contain config revision");
     row("no module list", R"({"configRevision": 2})", "Invalid JSON file: does not contain supported sfps");
     row("module list not an array", R"({"configRevision": 2, "supportedSfps": {}})",
         "Invalid JSON file: does not contain supported sfps array");
@@ -170,33 +160,26 @@ void TestSfpConfigFileHandler::parseMessages()
     QVERIFY2(capture.count(message) == 1, qPrintable(capture.messages().join('\n')));
 }
 
-void TestSfpConfigFileHandler::badModuleDoesNotStopTheOthers()
-{
-    LogCapture capture;
-    SfpConfigFileHandler handler(version(10));
-    QVERIFY(handler.parse(fileWith(QJsonArray{sdiModule(), "junk", with("Boards", 1), with("PartNumber", "LM-3G")})));
-    QCOMPARE(handler.supportedSfps().size(), 2);
-    QCOMPARE(handler.supportedSfps().at(1).partNumber, QStringLiteral("LM-3G"));
-    QCOMPARE(capture.count(spdlog::level::info, QStringLiteral("Adding support for SFP: LUMENAR(LM-3G)")), 1);
-}
-
+// A bad module is skipped without stopping the ones after it.
 void TestSfpConfigFileHandler::moduleFields()
 {
-    const QJsonObject module = with("ExcludeBoards", QJsonArray{0, 7});
     const QJsonObject unknownRate =
         changed(changed(with("Rate", "40G"), "SDI", "1G"), "SDIConfig", QJsonValue::Undefined);
+    LogCapture capture;
     SfpConfigFileHandler handler(version(10));
-    QVERIFY(handler.parse(fileWith(QJsonArray{module, unknownRate})));
+    QVERIFY(handler.parse(fileWith(QJsonArray{with("ExcludeBoards", QJsonArray{0, 7}), "junk", with("Boards", 1),
+                                              unknownRate})));
+    QCOMPARE(handler.supportedSfps().size(), 2);
     const SupportedSfp& sdi = handler.supportedSfps().at(0);
-    QCOMPARE(sdi.vendor + "|" + sdi.oui + "|" + sdi.partNumber + "|" + sdi.revision,
-             QStringLiteral("LUMENAR|00-1C-7E|LM-12G|A"));
+    QCOMPARE(QStringList({sdi.vendor, sdi.oui, sdi.partNumber, sdi.revision, sdi.sdiConfig.io}),
+             QStringList({"LUMENAR", "00-1C-7E", "LM-12G", "A", "rel_a"}));
     QVERIFY(sdi.rate == SfpRate::Rate12G && sdi.kind == SfpKind::Sdi && sdi.hasSdiConfig);
-    QCOMPARE(sdi.sdiConfig.io, QStringLiteral("rel_a"));
     QVERIFY(sdi.sdiConfig.msa && sdi.sdiConfig.hasConnectorTypeOverride);
     QCOMPARE(sdi.sdiConfig.connectorTypeOverride, 34);
     QVERIFY(!sdi.isSupportedOn(7) && sdi.isSupportedOn(3));
     const SupportedSfp& ethernet = handler.supportedSfps().at(1);
     QVERIFY(ethernet.kind == SfpKind::Ethernet1G && ethernet.rate == SfpRate::Rate1G && !ethernet.hasSdiConfig);
+    QCOMPARE(capture.countStartingWith(QStringLiteral("Adding support for SFP: ")), 2);
 }
 
 void TestSfpConfigFileHandler::laneCodes_data()
@@ -219,12 +202,10 @@ void TestSfpConfigFileHandler::laneCodes_data()
         << QList<int>{1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 9, 0, 0, 0};
     invalid("three swing codes", codes(QJsonArray{1, 2, 3}, 1, 1), "invalid count of voltage swing codes");
     invalid("swing code as text", codes("12", 1, 1), "does not contain valid voltage swing code");
-    invalid("swing code missing", codes(QJsonValue::Undefined, 1, 1), "does not contain valid voltage swing code");
     invalid("five precursor codes", codes(1, QJsonArray{1, 2, 3, 4, 5}, 1), "invalid count of precursor codes");
     invalid("precursor lane as text", codes(1, QJsonArray{1, 2, "3", 4}, 1), "does not contain valid precursor code");
     invalid("empty postcursor array", codes(1, 1, QJsonArray{}), "invalid count of postcursor codes");
     invalid("postcursor as boolean", codes(1, 1, true), "does not contain valid post cursor code");
-    invalid("reclocker missing", codes(1, 1, 1, QJsonValue::Undefined), "does not contain valid reclocker settings array");
     invalid("reclocker as number", codes(1, 1, 1, 5), "does not contain valid reclocker settings array");
 }
 
@@ -257,7 +238,7 @@ void TestSfpConfigFileHandler::boardChoice_data()
         << "rel_b" << 4 << 13 << "No matching board data or config, falling back to internal defaults - ID: 4";
     QTest::newRow("mezzanine when no board is given") << "rel_b" << -2 << 3
                                                       << "Using configuration for board ID: 6";
-    QTest::newRow("board 20 unknown") << "rel_b" << 20 << 13 << "BoardId 20 unknown, using 15 for defaults";
+    QTest::newRow("board 17 unknown") << "rel_b" << 17 << 13 << "BoardId 17 unknown, using 15 for defaults";
     QTest::newRow("board 16 has its own key") << "rel_b" << 16 << 3 << "Using configuration for board ID: 16";
 }
 
@@ -291,15 +272,12 @@ void TestSfpConfigFileHandler::builtInTables_data()
     const QList<int> vqLate{13, 13, 13, 13, 0, 10, 0, 10, 0, 20, 0, 20, 0, 0, 0, 0};
     const QList<int> vqlFirst{15, 15, 15, 15, 0, 10, 0, 10, 0, 25, 0, 25, 0, 0, 0, 0};
     const QList<int> vqlOther{15, 15, 15, 15, 0, 10, 0, 10, 0, 20, 0, 20, 0, 0, 0, 0};
-    QTest::newRow("small main board, board 0") << 10 << 0 << vqEarly;
     QTest::newRow("small main board, board 9") << 10 << 9 << vqEarly;
     QTest::newRow("small main board, board 10") << 10 << 10 << vqLate;
-    QTest::newRow("small main board, board 15") << 10 << 15 << vqLate;
     QTest::newRow("small main board, board 16 uses 15") << 10 << 16 << vqLate;
     QTest::newRow("small main board, board -1 uses 0") << 10 << -1 << vqEarly;
     QTest::newRow("main board 70, board 0") << 70 << 0 << vqlFirst;
     QTest::newRow("main board 70, board 1") << 70 << 1 << vqlOther;
-    QTest::newRow("main board 70, board 15") << 70 << 15 << vqlOther;
 }
 
 void TestSfpConfigFileHandler::builtInTables()
@@ -310,89 +288,62 @@ void TestSfpConfigFileHandler::builtInTables()
     QCOMPARE(flatten(SfpConfigFileHandler(version(unsigned(mainBoard))).builtInSettings(board)), row);
 }
 
-void TestSfpConfigFileHandler::missingDirectoryCreatedThenRead()
+void TestSfpConfigFileHandler::load_data()
 {
-    QTemporaryDir temporary;
-    const QString directory = temporary.path() + "/etc/vq/sfp";
-    const QString file = directory + "/supportedSfpConfig.json";
-    {
-        LogCapture capture;
-        SfpConfigFileHandler handler(version(10));
-        QVERIFY(handler.load(directory));
-        QCOMPARE(handler.supportedSfps().size(), 5);
-        const QString missing = QStringLiteral("Directory %1 could not be found. Attempting to create it.");
-        QCOMPARE(capture.count(spdlog::level::info, missing.arg(directory)), 1);
-        QCOMPARE(capture.count(QStringLiteral("Successfully created directory %1.").arg(directory)), 1);
-        QCOMPARE(capture.count(QStringLiteral("Using default supported SFPs list from resources file")), 1);
-        QCOMPARE(capture.count(QStringLiteral("Created file %1").arg(file)), 1);
-        const struct passwd* owner = ::getpwnam(SfpConfigFileHandler::FILE_OWNER);
-        if (owner)
-            QCOMPARE(QFileInfo(file).ownerId(), uint(owner->pw_uid));
-        else
-            QCOMPARE(capture.count(QStringLiteral("Failed to change supported SFPs file ownership. Error code: %1")
-                                       .arg(ENOENT)),
-                     1);
-    }
-    QCOMPARE(contents(file), contents(":/supportedSfpConfig.json"));
+    QTest::addColumn<int>("mainBoard");
+    QTest::addColumn<QByteArray>("content"); // null: not even the folder
+    QTest::addColumn<int>("modules"); // 5: the built-in list, which is then written out
+    QTest::addColumn<QStringList>("messages"); // %1: the folder, %2: the file
 
-    LogCapture capture;
-    SfpConfigFileHandler handler(version(10));
-    QVERIFY(handler.load(directory));
-    QCOMPARE(handler.supportedSfps().size(), 5);
-    QCOMPARE(capture.count(QStringLiteral("Found supported SFPs JSON file")), 1);
-    QCOMPARE(capture.count(QStringLiteral("Using default supported SFPs list from resources file")), 0);
-}
-
-void TestSfpConfigFileHandler::unusableFileFallsBack_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QStringList>("messages");
     const QString fallback =
         QStringLiteral("Could not create list of supported SFPs from data in file. Using default list instead.");
-    QTest::newRow("no revision") << QByteArray(R"({"supportedSfps": []})")
+    const QStringList created{"Directory %1 could not be found. Attempting to create it.",
+        "Successfully created directory %1.", "Created file %2"};
+    QTest::newRow("folder created") << 10 << QByteArray() << 5 << created;
+    QTest::newRow("large main board's own file") << 70 << QByteArray() << 5 << created;
+    QTest::newRow("file read") << 10 << fileWith(sdiModule()) << 1 << QStringList{"Found supported SFPs JSON file"};
+    QTest::newRow("no revision") << 10 << QByteArray(R"({"supportedSfps": []})") << 5
                                  << QStringList{"Invalid JSON file: does not contain config revision", fallback};
-    QTest::newRow("empty file") << QByteArray() << QStringList{"No data read from supported SFPs file"};
-    QTest::newRow("no usable module") << fileWith(QJsonArray{1})
+    QTest::newRow("empty file") << 10 << QByteArray("") << 5 << QStringList{"No data read from supported SFPs file"};
+    QTest::newRow("no usable module") << 10 << fileWith(QJsonArray{1}) << 5
                                       << QStringList{"Invalid JSON file: No valid SFP objects found", fallback};
 }
 
-void TestSfpConfigFileHandler::unusableFileFallsBack()
+void TestSfpConfigFileHandler::load()
 {
+    QFETCH(int, mainBoard);
     QFETCH(QByteArray, content);
+    QFETCH(int, modules);
     QFETCH(QStringList, messages);
-    QTemporaryDir directory;
-    QFile file(directory.path() + "/" "supportedSfpConfig.json");
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
-    file.close();
+    QTemporaryDir temporary;
+    const QString directory = temporary.path() + "/etc/vq/sfp";
+    SfpConfigFileHandler handler(version(unsigned(mainBoard)));
+    const QString file = directory + '/' + handler.fileName();
+    QCOMPARE(handler.fileName(), mainBoard > 63 ? QStringLiteral("supportedSfpConfigVqL.json")
+                                                : QStringLiteral("supportedSfpConfig.json"));
+    if (!content.isNull()) {
+        QVERIFY(QDir().mkpath(directory));
+        QFile written(file);
+        QVERIFY(written.open(QIODevice::WriteOnly) && written.write(content) == content.size());
+    }
 
     LogCapture capture;
-    SfpConfigFileHandler handler(version(10));
-    QVERIFY(handler.load(directory.path()));
-    QCOMPARE(handler.supportedSfps().size(), 5);
+    QVERIFY(handler.load(directory));
+    QCOMPARE(handler.supportedSfps().size(), modules);
     for (const QString& message : messages)
-        QVERIFY2(capture.count(message) == 1, qPrintable(message));
-    QCOMPARE(capture.count(QStringLiteral("Using default supported SFPs list from resources file")), 1);
-    QCOMPARE(contents(file.fileName()), contents(":/supportedSfpConfig.json"));
-}
-
-void TestSfpConfigFileHandler::largeMainBoardUsesItsOwnFile()
-{
-    QTemporaryDir directory;
-    SfpConfigFileHandler handler(version(70));
-    QCOMPARE(handler.fileName(), QStringLiteral("supportedSfpConfigVqL.json"));
-    LogCapture capture;
-    QVERIFY(handler.load(directory.path()));
-    QVERIFY(QFileInfo::exists(directory.path() + "/" "supportedSfpConfigVqL.json"));
-    QVERIFY(!QFileInfo::exists(directory.path() + "/" "supportedSfpConfig.json"));
-
-    // A module without settings of its own falls back on the large board's table.
-    const auto sfp = std::find_if(handler.supportedSfps().begin(), handler.supportedSfps().end(),
-                                  [](const SupportedSfp& module) { return module.partNumber == "OVX-10G-SR"; });
-    QVERIFY(sfp != handler.supportedSfps().end());
-    SfpBoardSettings settings;
-    QVERIFY(handler.boardSettings(*sfp, 0, &settings));
-    QCOMPARE(flatten(settings), (QList<int>{15, 15, 15, 15, 0, 10, 0, 10, 0, 25, 0, 25, 0, 0, 0, 0}));
+        QVERIFY2(capture.count(QString(message).replace("%1", directory).replace("%2", file)) == 1,
+                 qPrintable(capture.messages().join('\n')));
+    QCOMPARE(capture.count(QStringLiteral("Using default supported SFPs list from resources file")), modules == 5);
+    QCOMPARE(QDir(directory).entryList(QDir::Files), QStringList{handler.fileName()});
+    if (modules != 5)
+        return;
+    QCOMPARE(contents(file), contents(":/" + handler.fileName()));
+    const struct passwd* owner = ::getpwnam(SfpConfigFileHandler::FILE_OWNER);
+    if (owner)
+        QCOMPARE(QFileInfo(file).ownerId(), uint(owner->pw_uid));
+    else
+        QCOMPARE(capture.count(QStringLiteral("Failed to change supported SFPs file ownership. Error code: %1")
+                                   .arg(ENOENT)), 1);
 }
 
 QTEST_GUILESS_MAIN(TestSfpConfigFileHandler)

@@ -114,6 +114,7 @@ void TestSdiStatusJson::laneFieldKeys()
     QCOMPARE(object, expected);
     QCOMPARE(object.size(), Lane::PROPERTY_COUNT + 1);
 
+    QVERIFY(lane != Lane());
     Lane readBack;
     readBack.read(QJsonObject{{key, marked}});
     QCOMPARE(readBack, lane);
@@ -127,7 +128,6 @@ void TestSdiStatusJson::laneReadIsLenient_data()
     QTest::newRow("number under a text key") << QByteArray(R"({"TotalHorizontalPixels": 2200})");
     QTest::newRow("string under a flag key") << QByteArray(R"({"IsStableFlag": "true"})");
     QTest::newRow("number under a flag key") << QByteArray(R"({"IsLevelBFlag": 1})");
-    QTest::newRow("nulls") << QByteArray(R"({"ActiveHorizontalPixels": null, "IsProgressiveFlag": null})");
     QTest::newRow("keys differing in case") << QByteArray(R"({"isStableFlag": true, "totalHorizontalPixels": "1"})");
 }
 
@@ -149,13 +149,10 @@ void TestSdiStatusJson::measuredGeometry_data()
     auto row = [](const char* name, const LaneGeometry& geometry, const QStringList& counts) {
         QTest::newRow(name) << geometry << counts;
     };
-    row("1080p level A", {2200, 1125, 0, 1920, 1080, 0, true, false}, {"2200", "1125", "", "1920", "1080", ""});
     row("1080i fills field 2", {2200, 563, 562, 1920, 540, 540, false, false},
         {"2200", "563", "562", "1920", "540", "540"});
     row("level B marks horizontal counts only", {2200, 1125, 0, 1920, 1080, 0, true, true},
         {"2200 (B mux)", "1125", "", "1920 (B mux)", "1080", ""});
-    row("interlaced level B", {2640, 563, 562, 1920, 540, 540, false, true},
-        {"2640 (B mux)", "563", "562", "1920 (B mux)", "540", "540"});
     row("progressive drops measured field 2", {2200, 1125, 7, 1920, 1080, 7, true, false},
         {"2200", "1125", "", "1920", "1080", ""});
     row("largest count has no sign", {4294967295u, 0, 2, 4294967295u, 3, 4294967295u, false, false},
@@ -185,26 +182,16 @@ void TestSdiStatusJson::inputWritesLanesInOrder()
     input.lanes = {filledLane("a"), Lane(), filledLane("c")};
     QJsonObject object{{"Other", true}};
     input.write(object);
-
-    QCOMPARE(object.size(), 2);
-    QCOMPARE(object.value("Other"), QJsonValue(true));
-    const QJsonArray array = object.value("LaneStatusArray").toArray();
-    QCOMPARE(array.size(), input.lanes.size());
-    for (int i = 0; i < array.size(); ++i) {
-        QJsonObject expected;
-        input.lanes.at(i).write(expected);
-        QCOMPARE(array.at(i).toObject(), expected);
-    }
+    QCOMPARE(object.keys(), (QStringList{"LaneStatusArray", "Other"}));
+    QCOMPARE(object.value("LaneStatusArray").toArray().at(2).toObject().value("TotalHorizontalPixels"),
+             QJsonValue("c0"));
 
     InputStatusJsonData readBack;
     readBack.read(throughText(object));
     QCOMPARE(readBack, input);
-    QCOMPARE(input.name(), QStringLiteral("InputStatusData"));
-    QCOMPARE(Lane().name(), QStringLiteral("LaneStatusData"));
-
-    QJsonObject withoutLanes;
-    InputStatusJsonData().write(withoutLanes);
-    QCOMPARE(withoutLanes, parse(R"({"LaneStatusArray": []})"));
+    QCOMPARE(input.name() + Lane().name(), QStringLiteral("InputStatusDataLaneStatusData"));
+    InputStatusJsonData().write(object);
+    QCOMPARE(object.value("LaneStatusArray"), QJsonValue(QJsonArray()));
 }
 
 void TestSdiStatusJson::inputRead_data()
@@ -212,9 +199,7 @@ void TestSdiStatusJson::inputRead_data()
     QTest::addColumn<QByteArray>("json");
     QTest::addColumn<QStringList>("counts");
 
-    QTest::newRow("missing key") << QByteArray("{}") << QStringList();
     QTest::newRow("object instead of array") << QByteArray(R"({"LaneStatusArray": {}})") << QStringList();
-    QTest::newRow("empty array") << QByteArray(R"({"LaneStatusArray": []})") << QStringList();
     QTest::newRow("lanes in array order")
         << QByteArray(R"({"LaneStatusArray": [{"TotalHorizontalPixels": "2"}, {"TotalHorizontalPixels": "1"}]})")
         << QStringList{"2", "1"};
