@@ -122,6 +122,8 @@ void TestClientDatacoreRegistry::createDatacores_data()
         << QStringList{"r", "r/", "r/a", "r/a/"} << QStringList{"r", "r/a"}
         << QStringList{noDelimiter("r"), "Cannot create datacore with incomplete path: r/",
                        "Cannot create datacore with incomplete path: r/a/"};
+    QTest::newRow("nameless root and its child") << QStringList{"", "/x"} << QStringList{"", "/x"}
+                                                 << QStringList{noDelimiter("")};
     QTest::newRow("repeated path keeps one") << QStringList{"r/a", "r/b", "r/a"} << QStringList{"r/a", "r/b"}
                                              << QStringList{twoCores("r/a")};
 }
