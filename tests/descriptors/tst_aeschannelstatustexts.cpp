@@ -164,7 +164,11 @@ void tst_AesChannelStatusTexts::inputFromReceivedRecord()
     const auto packet = std::static_pointer_cast<AudioChannelStatusDataPacket>(
         createMeasurementPacket(QByteArray(RawDataPacketHeader::SIZE, '\0') + payload, header));
 
-    const AesChannelStatusInput input = AesChannelStatusInput::fromRecord(packet->values().channels.value(0));
+    AesChannelStatusInput input = AesChannelStatusInput::fromRecord(packet->values().channels.value(0));
+    // Bytes outside the status block are neither read nor written.
+    input.setByte(-1, 0xFF);
+    input.setByte(AesChannelStatusInput::STATUS_BYTES, 0xFF);
+    QCOMPARE(input.byte(AesChannelStatusInput::STATUS_BYTES), quint8(0));
     QCOMPARE(input.statusValid, 1);
     QCOMPARE(input.crccError, 5);
     for (int n = 0; n < AesChannelStatusInput::STATUS_BYTES; ++n)
