@@ -25,8 +25,8 @@ const QString ENABLE_PATH = QStringLiteral("configCoreRouter/generator/enable");
 // No periodic traffic: values stay as the tree describes them.
 const QStringList QUIET = {"--status-rate", "0", "--event-rate", "0", "--preset-rate", "0", "--measurement-rate", "0"};
 
-enum Status { Ok = 0, Differences = 1, Usage = 2, NoConnection = 3, ConnectionLost = 4, TimedOut = 5, UnknownPath = 6,
-              ValueRefused = 7, NotConfirmed = 8, OtherValueStored = 9, FrameTooLarge = 10 };
+enum Status { Ok = 0, Differences = 1, Usage = 2, TimedOut = 5, UnknownPath = 6, ValueRefused = 7, OtherValueStored = 9,
+              FrameTooLarge = 10 };
 
 struct ToolRun
 {
@@ -167,7 +167,6 @@ void TestDatacoreTool::commands_data()
     row("host and port from the environment", {"get", HOST_NAME_PATH}, Ok, {hostName}, "", {}, QUIET,
         {"VQ_HOST=localhost", "VQ_PORT=%PORT%"});
     row("set, confirmed", {"set", IGMP_PATH, "2"}, Ok, {IGMP_PATH + R"( = "2")"}, "");
-    row("set the value already held", {"set", HOST_NAME_PATH, "vq-unit-01"}, Ok, {hostName}, "");
     row("set a list of values", {"set", CHANNELS_PATH, "false", "true", "true", "false"}, Ok,
         {CHANNELS_PATH + R"( = ["false","true","true","false"])"}, "");
     row("set a value starting with a dash", {"set", "configCoreRouter/generator/audioTone/levelDbfs", "-20"}, Ok,
@@ -183,14 +182,10 @@ void TestDatacoreTool::commands_data()
         {IGMP_PATH + R"( = "2")"}, R"(stored "2" for )" + IGMP_PATH + ", not the value asked for");
     row("set fewer items", {"set", CHANNELS_PATH, "true"}, Usage, none, "holds 4 item(s), the new value 1");
     row("set a router", {"set", "configCoreRouter", "x"}, Usage, none, "not a leaf");
-    row("set an inner datacore", {"set", "configCoreRouter/systemController", "x"}, Usage, none, "not a leaf");
     row("a frame too large for the client", {"get", HOST_NAME_PATH}, FrameTooLarge, {hostName},
         "larger than the client takes", {}, QUIET + QStringList{"--corrupt-length"});
-    row("no connection", {"set", IGMP_PATH, "2"}, NoConnection, none, "cannot connect to 127.0.0.1:", {}, {});
     row("time-out before the tree", {"-t", "1", "list"}, TimedOut, none, "within 1 s", {},
         {"--pause-before-tree", "5000"});
-    row("connection lost before the tree", {"get", HOST_NAME_PATH}, ConnectionLost, none, "lost", {},
-        {"--pause-before-tree", "5000", "--drop-after", "1"});
 }
 
 void TestDatacoreTool::commands()
@@ -203,10 +198,7 @@ void TestDatacoreTool::commands()
     QFETCH(QStringList, lines);
     QFETCH(QString, errorPart);
 
-    if (status == NoConnection)
-        m_port = freePort();
-    else
-        QVERIFY(startServer(serverArguments));
+    QVERIFY(startServer(serverArguments));
     if (!before.isEmpty())
         runTool(before);
     const ToolRun run = runTool(arguments, environment);
@@ -224,23 +216,19 @@ void TestDatacoreTool::commands()
 void TestDatacoreTool::jsonAndTextDumpsReadBackAlike()
 {
     QVERIFY(startServer());
-    QVERIFY(runTool({"set", IGMP_PATH, "9"}).status == ValueRefused);
+    QCOMPARE(runTool({"set", IGMP_PATH, "9"}).status, int(ValueRefused));
     const ToolRun text = runTool({"dump"});
     const ToolRun json = runTool({"--json", "dump"});
-    QCOMPARE(text.status, int(Ok));
-    QCOMPARE(json.status, int(Ok));
-
+    QVERIFY(text.status == Ok && json.status == Ok);
     DatacoreSnapshot fromText;
     DatacoreSnapshot fromJson;
     QString error;
     QVERIFY2(DatacoreSnapshot::read(text.lines.join('\n').toUtf8(), &fromText, &error), qPrintable(error));
     QVERIFY2(DatacoreSnapshot::read(json.lines.join('\n').toUtf8(), &fromJson, &error), qPrintable(error));
-    QCOMPARE(fromText.values().size(), json.lines.size());
-    QCOMPARE(json.lines.size(), runTool({"list"}).lines.size());
+    QCOMPARE(fromText.values().size(), runTool({"list"}).lines.size());
     QVERIFY(fromText.differencesTo(fromJson).isEmpty());
     const DatacoreValue igmp = fromJson.values().value(IGMP_PATH);
-    QCOMPARE(igmp.data, QStringList{"3"});
-    QCOMPARE(igmp.validationMessages, QStringList{NOT_SUPPORTED});
+    QCOMPARE(igmp.data + igmp.validationMessages, (QStringList{"3", NOT_SUPPORTED}));
 }
 
 void TestDatacoreTool::diffAgainstSavedDump()
@@ -282,16 +270,14 @@ void TestDatacoreTool::watchEndsAfterItsCountOrWhenInterrupted()
     const QList<QByteArray> lines = counted.process.readAllStandardOutput().trimmed().split('\n');
     QCOMPARE(lines.size(), 3);
     // The current values first, marked as such, then the change.
-    QList<QJsonObject> objects;
-    for (const QByteArray& line : lines)
-        objects.append(QJsonDocument::fromJson(line).object());
-    QCOMPARE(objects.at(0).value("path").toString(), HOST_NAME_PATH);
-    QCOMPARE(objects.at(1).value("data").toArray(), QJsonArray{"3"});
-    QVERIFY(objects.at(0).value("initial").toBool() && objects.at(1).value("initial").toBool());
-    QCOMPARE(objects.at(2).value("path").toString(), HOST_NAME_PATH);
-    QCOMPARE(objects.at(2).value("data").toArray(), QJsonArray{"from-another-client"});
-    QCOMPARE(objects.at(2).value("initial"), QJsonValue(false));
-    QDateTime time = QDateTime::fromString(objects.at(2).value("time").toString(), "yyyy-MM-dd'T'HH:mm:ss.zzz'Z'");
+    const auto object = [&](int i) { return QJsonDocument::fromJson(lines.at(i)).object(); };
+    QCOMPARE(object(0).value("path").toString() + object(1).value("data").toArray().at(0).toString(),
+             HOST_NAME_PATH + "3");
+    QVERIFY(object(0).value("initial").toBool() && object(1).value("initial").toBool());
+    QCOMPARE(object(2).value("path").toString(), HOST_NAME_PATH);
+    QCOMPARE(object(2).value("data").toArray(), QJsonArray{"from-another-client"});
+    QCOMPARE(object(2).value("initial"), QJsonValue(false));
+    QDateTime time = QDateTime::fromString(object(2).value("time").toString(), "yyyy-MM-dd'T'HH:mm:ss.zzz'Z'");
     time.setTimeSpec(Qt::UTC);
     QVERIFY2(qAbs(time.secsTo(QDateTime::currentDateTimeUtc())) < 60, lines.at(2).constData());
 

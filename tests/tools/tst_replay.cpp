@@ -19,17 +19,21 @@ bool runSession(const QStringList& serverArguments, ClientSession* session)
 {
     ProcessRunner server(QStringLiteral(VQ_SIMSERVER_PATH));
     ProcessRunner client(QStringLiteral(VQ_DUMMYCLIENT_PATH));
-    // Stopped before its next connection attempt, two seconds after the loss.
+    QElapsedTimer span;
     if (!server.startListening(serverArguments) || !client.start()
-        || !client.waitForMessageStartingWith(DISCONNECTED, 20000))
+        || !client.waitForMessageStartingWith(QString(), 20000))
         return false;
+    span.start();
+    // Stopped before its next connection attempt, two seconds after the loss.
+    if (!client.waitForMessageStartingWith(DISCONNECTED, 20000))
+        return false;
+    session->spanMs = span.elapsed();
     client.stop();
     for (const QString& line : client.lines()) {
         session->messages.append(logMessage(line));
         if (session->messages.last() == DISCONNECTED)
             break;
     }
-    session->spanMs = client.firstSeenMs(DISCONNECTED) - client.firstSeenMs(session->messages.first());
     return true;
 }
 
