@@ -25,23 +25,9 @@ class TestEndToEnd : public QObject
     Q_OBJECT
 
 private slots:
-    void serialNumberAndIgmpVersion();
     void reconnectsToRestartedServer();
     void findsServerStartedLaterAndRunsUntilTerminated();
 };
-
-void TestEndToEnd::serialNumberAndIgmpVersion()
-{
-    ProcessRunner server(SERVER);
-    QVERIFY(server.startListening());
-    ProcessRunner client(CLIENT);
-    QVERIFY(client.start({"--any=argument", "-v"}));
-    QTRY_COMPARE_WITH_TIMEOUT(serialLines(client, "12345"), 1, 10000);
-    QTRY_COMPARE_WITH_TIMEOUT(client.countMessage(QStringLiteral("IGMP max supported version is: 3")), 1, 5000);
-    // Every line the client writes has the exact log line form.
-    for (const QString& line : client.lines())
-        QVERIFY2(!logMessage(line).isNull(), qPrintable(line));
-}
 
 void TestEndToEnd::reconnectsToRestartedServer()
 {
