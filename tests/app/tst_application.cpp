@@ -9,31 +9,31 @@
 
 namespace {
 
+// Throws from its handler of user events: a std::runtime_error, or else an int.
 class ThrowingObject : public QObject
 {
 public:
-    enum class Throw { RuntimeError, Integer };
-    explicit ThrowingObject(Throw what) : m_what(what) {}
+    explicit ThrowingObject(bool runtimeError) : m_runtimeError(runtimeError) {}
 
 protected:
     bool event(QEvent* event) override
     {
         if (event->type() != QEvent::User)
             return QObject::event(event);
-        if (m_what == Throw::RuntimeError)
+        if (m_runtimeError)
             throw std::runtime_error("handler failed");
         throw 42;
     }
 
 private:
-    Throw m_what;
+    bool m_runtimeError;
 };
 
 // Child: an event handler throws something not derived from std::exception.
 int runThrowingChild(int argc, char** argv)
 {
     VqClientCoreApplicationBase application(argc, argv);
-    ThrowingObject object(ThrowingObject::Throw::Integer);
+    ThrowingObject object(false);
     QCoreApplication::postEvent(&object, new QEvent(QEvent::User));
     QTimer::singleShot(2000, [] { QCoreApplication::exit(0); });
     QCoreApplication::exec();
@@ -61,7 +61,7 @@ private slots:
 
 void TestApplication::runtimeErrorDoesNotStopTheLoop()
 {
-    ThrowingObject thrower(ThrowingObject::Throw::RuntimeError);
+    ThrowingObject thrower(true);
     int laterEvents = 0;
     QCoreApplication::postEvent(&thrower, new QEvent(QEvent::User));
     QTimer::singleShot(0, this, [&] { ++laterEvents; });
