@@ -177,6 +177,7 @@ void TestDatacoreTool::commands_data()
         {IGMP_PATH + R"( = "2")"}, R"(stored "2" for )" + IGMP_PATH + ", not the value asked for");
     row("set fewer items", {"set", CHANNELS_PATH, "true"}, Usage, none, "holds 4 item(s), the new value 1");
     row("set a router", {"set", "configCoreRouter", "x"}, Usage, none, "not a leaf");
+    row("set an inner datacore", {"set", "configCoreRouter/systemController", "x"}, Usage, none, "not a leaf");
     row("a frame too large for the client", {"get", HOST_NAME_PATH}, FrameTooLarge, {hostName},
         "larger than the client takes", {}, QUIET + QStringList{"--corrupt-length"});
     row("time-out before the tree", {"-t", "1", "list"}, TimedOut, none, "within 1 s", {},
