@@ -2,7 +2,6 @@
 #include "datacorepacket.h"
 #include "eyehistogramdata.h"
 #include "metersdata.h"
-#include "networkconnection.h"
 #include "pithistogrampacket.h"
 #include "processrunner.h"
 #include "refvsptppacket.h"
@@ -11,7 +10,6 @@
 #include "teletextrawdatapacket.h"
 #include "testframes.h"
 
-#include <QTcpSocket>
 #include <QtEndian>
 #include <QtTest>
 
@@ -27,13 +25,6 @@ const QString LUA_SCRIPT = QStringLiteral(VQ_DISSECTOR_PATH);
 // Present in the output of any row means the dissector broke down.
 const QStringList FAULT_FIELDS{"vq.dissector_fault", "_ws.lua.error", "_ws.malformed.dissector_bug"};
 const QString HOST_NAME_PATH = QStringLiteral("configCoreRouter/systemController/hostName");
-
-// A client's change of the host name, as packet 7.
-QByteArray hostNameChange(const QString& clientId, const char* hostName)
-{
-    const QJsonObject datacore{{"hostName", QJsonObject{{"data", hostName}}}};
-    return frameOf(DatacorePacket(clientId, 7, datacore, HOST_NAME_PATH));
-}
 
 QByteArray jsonText(const QByteArray& text, int prefix = -1)
 {
@@ -100,7 +91,9 @@ struct CraftedStream
 
 std::vector<CraftedStream> craftedStreams()
 {
-    const QByteArray change = hostNameChange(QStringLiteral("213070643350000"), "vq-1");
+    // A client's change of the host name, as packet 7.
+    const QJsonObject hostName{{"hostName", QJsonObject{{"data", "vq-1"}}}};
+    const QByteArray change = frameOf(DatacorePacket(QStringLiteral("213070643350000"), 7, hostName, HOST_NAME_PATH));
     const QStringList changeFields{"vq.json.class=DatacorePacket", "vq.json.path=" + HOST_NAME_PATH,
                                    "vq.json.clientid=213070643350000", "vq.json.packetid=7", "vq.json.datacore=hostName"};
     const QByteArray sync = jsonText(R"({"Class":"ClientServerDatacoreSyncCompletePacket"})");
@@ -322,18 +315,9 @@ void TestDissector::liveSession()
     QVERIFY(client.start());
     QTRY_COMPARE_WITH_TIMEOUT(client.countMessage(QStringLiteral("Unit serial number is: 12345")), 1, 15000);
 
-    // The dummy client sends no changes; a second client does.
-    QTcpSocket changer;
-    changer.connectToHost(QHostAddress::LocalHost, SERVER_PORT);
-    QVERIFY(changer.waitForConnected(5000));
-    const QString changerId = endpointIdentifier(changer.localAddress(), changer.localPort());
-    changer.write(hostNameChange(changerId, "bench-7"));
-    QByteArray received;
-    QTRY_VERIFY_WITH_TIMEOUT((received += changer.readAll()).contains("\"ClientID\":\"" + changerId.toUtf8()), 10000);
     QTRY_VERIFY_WITH_TIMEOUT(client.countMessage(QStringLiteral("QAbstractSocket::RemoteHostClosedError")) == 1,
                              10000);
     client.stop();
-    changer.disconnectFromHost();
     server.stop();
     QTest::qWait(200);
     dumpcap.stop();
@@ -341,9 +325,8 @@ void TestDissector::liveSession()
 
     // The server sends nothing truncated or malformed, only garbage and one corrupt header.
     const QStringList faults = FAULT_FIELDS + QStringList{"vq.truncated", "vq.bad_count", "vq.json.malformed"};
-    const QStringList fields = faults + QStringList{"tcp.stream", "tcp.srcport", "tcp.seq", "tcp.len", "tcp.segment.count",
-        "vq.type", "vq.length", "vq.garbage", "vq.corrupt_header", "vq.json.class", "vq.json.path", "vq.json.clientid",
-        "vq.json.packetid"};
+    const QStringList fields = faults + QStringList{"tcp.stream", "tcp.srcport", "tcp.seq", "tcp.len",
+        "tcp.segment.count", "vq.type", "vq.length", "vq.garbage", "vq.corrupt_header", "vq.json.class", "vq.json.path"};
     const QVector<QStringList> frames = dissect(captureFile, fields);
     QVERIFY(!frames.isEmpty());
     const auto column = [&](const QStringList& frame, const char* field) {
@@ -360,18 +343,12 @@ void TestDissector::liveSession()
     int corruptHeaders = 0;
     int garbageBytes = 0;
     bool treeReassembled = false;
-    bool changeSeen = false;
-    bool echoSeen = false;
     std::set<QString> paths;
     for (const QStringList& frame : frames) {
         for (int i = 0; i < faults.size(); ++i)
             QVERIFY2(frame.value(i).isEmpty(), qPrintable(faults.at(i)));
-        const bool fromServer = column(frame, "tcp.srcport").toUInt() == SERVER_PORT;
-        const QStringList clientIds = occurrences(frame, "vq.json.clientid");
-        if (clientIds.contains(changerId) && occurrences(frame, "vq.json.packetid").contains("7"))
-            (fromServer ? echoSeen : changeSeen) = true;
-        // The first connection is the dummy client's.
-        if (!fromServer || column(frame, "tcp.stream") != QLatin1String("0"))
+        // The server's side of the first connection, the dummy client's.
+        if (column(frame, "tcp.srcport").toUInt() != SERVER_PORT || column(frame, "tcp.stream") != QLatin1String("0"))
             continue;
         // Relative sequence numbers start at 1; the FIN takes one more.
         const qint64 length = column(frame, "tcp.len").toLongLong();
@@ -404,8 +381,6 @@ void TestDissector::liveSession()
     QCOMPARE(corruptHeaders, 1);
     QCOMPARE(int(paths.size()), datacores);
     QVERIFY(treeReassembled);
-    QVERIFY(changeSeen);
-    QVERIFY(echoSeen);
 }
 
 QTEST_GUILESS_MAIN(TestDissector)

@@ -94,9 +94,9 @@ void TestReplay::replays()
         expected = QString::fromUtf8(lines.readAll()).split('\n');
         expected.removeAll(QString());
     }
+    const QStringList pace = paced ? QStringList() : QStringList{"--replay-fast"};
     ClientSession replayed;
-    QVERIFY(runSession(QStringList{"--replay", base + ".vqrec"} + (paced ? QStringList() : QStringList{"--replay-fast"}),
-                       &replayed));
+    QVERIFY(runSession(QStringList{"--replay", base + ".vqrec"} + pace, &replayed));
     QCOMPARE(replayed.messages, expected);
     // The live connection was dropped three seconds after it began.
     QVERIFY2(paced ? replayed.spanMs >= 2500 : replayed.spanMs < 2500, qPrintable(QString::number(replayed.spanMs)));
