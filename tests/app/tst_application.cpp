@@ -1,8 +1,7 @@
+#include "childrun.h"
 #include "dummyclientmain.h"
-#include "programlauncher.h"
 #include "vqclientcoreapplicationbase.h"
 
-#include <QProcess>
 #include <QTimer>
 #include <QtTest>
 
@@ -10,33 +9,31 @@
 
 namespace {
 
-const char CHILD_MODE_VARIABLE[] = "VQ_APPLICATION_TEST_CHILD";
-
+// Throws from its handler of user events: a std::runtime_error, or else an int.
 class ThrowingObject : public QObject
 {
 public:
-    enum class Throw { RuntimeError, Integer };
-    explicit ThrowingObject(Throw what) : m_what(what) {}
+    explicit ThrowingObject(bool runtimeError) : m_runtimeError(runtimeError) {}
 
 protected:
     bool event(QEvent* event) override
     {
         if (event->type() != QEvent::User)
             return QObject::event(event);
-        if (m_what == Throw::RuntimeError)
+        if (m_runtimeError)
             throw std::runtime_error("handler failed");
         throw 42;
     }
 
 private:
-    Throw m_what;
+    bool m_runtimeError;
 };
 
 // Child: an event handler throws something not derived from std::exception.
 int runThrowingChild(int argc, char** argv)
 {
     VqClientCoreApplicationBase application(argc, argv);
-    ThrowingObject object(ThrowingObject::Throw::Integer);
+    ThrowingObject object(false);
     QCoreApplication::postEvent(&object, new QEvent(QEvent::User));
     QTimer::singleShot(2000, [] { QCoreApplication::exit(0); });
     QCoreApplication::exec();
@@ -64,7 +61,7 @@ private slots:
 
 void TestApplication::runtimeErrorDoesNotStopTheLoop()
 {
-    ThrowingObject thrower(ThrowingObject::Throw::RuntimeError);
+    ThrowingObject thrower(true);
     int laterEvents = 0;
     QCoreApplication::postEvent(&thrower, new QEvent(QEvent::User));
     QTimer::singleShot(0, this, [&] { ++laterEvents; });
@@ -77,34 +74,29 @@ void TestApplication::runtimeErrorDoesNotStopTheLoop()
 
 void TestApplication::childProcessEnds_data()
 {
-    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QByteArray>("mode");
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<bool>("crashes");
-    QTest::newRow("an exception not from std::exception ends the process") << "throw" << QStringList() << true;
-    QTest::newRow("entry point, no arguments, returns 0") << "entry" << QStringList() << false;
+    QTest::newRow("an exception not from std::exception ends the process") << QByteArray("throw") << QStringList()
+                                                                           << true;
     QTest::newRow("entry point, assorted options, returns 0")
-        << "entry" << QStringList{"--port=1", "-Dhost=example", "-v", "a=b=c", "=", "plain"} << false;
+        << QByteArray("entry") << QStringList{"--port=1", "-Dhost=example", "-v", "a=b=c", "=", "plain"} << false;
 }
 
 void TestApplication::childProcessEnds()
 {
-    QFETCH(QString, mode);
+    QFETCH(QByteArray, mode);
     QFETCH(QStringList, arguments);
     QFETCH(bool, crashes);
-    QProcess child;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QLatin1String(CHILD_MODE_VARIABLE), mode);
-    child.setProcessEnvironment(environment);
-    ProgramLauncher::start(child, QCoreApplication::applicationFilePath(), arguments);
-    QVERIFY(child.waitForFinished(15000));
-    QCOMPARE(child.exitStatus(), crashes ? QProcess::CrashExit : QProcess::NormalExit);
+    const ChildRun::Result child = ChildRun::run(mode, arguments);
+    QCOMPARE(child.exitStatus, crashes ? QProcess::CrashExit : QProcess::NormalExit);
     if (!crashes)
-        QCOMPARE(child.exitCode(), 0);
+        QCOMPARE(child.exitCode, 0);
 }
 
 int main(int argc, char** argv)
 {
-    const QByteArray mode = qgetenv(CHILD_MODE_VARIABLE);
+    const QByteArray mode = ChildRun::mode();
     if (mode == "throw")
         return runThrowingChild(argc, argv);
     if (mode == "entry")

@@ -1,55 +1,14 @@
-#include "datacorebase.h"
-#include "datacorepacket.h"
-#include "datacorepathradixtreepacket.h"
+#include "fakeserver.h"
 #include "logcapture.h"
 #include "sdiinputratechangeeventpacket.h"
 #include "sequencepackagedlogpacket.h"
 #include "vqdummyclientapplicationbase.h"
 
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QtTest>
-
-#include <memory>
-#include <vector>
 
 namespace {
 
-// The routers with the three datacores the dummy client needs.
-DatacorePathRadixTreePacket treePacket()
-{
-    std::vector<std::unique_ptr<DatacoreBase>> datacores;
-    const auto add = [&](const char* name, DatacoreBase* parent) {
-        datacores.push_back(std::make_unique<DatacoreBase>(QString::fromLatin1(name), parent));
-        return datacores.back().get();
-    };
-    DatacorePathRadixTreePacket packet;
-    DatacoreBase* config = add("configCoreRouter", nullptr);
-    add("brevEth0IgmpMaxVersion", add("systemController", config));
-    packet.setConfigTree(*config);
-    DatacoreBase* status = add("statusCoreRouter", nullptr);
-    add("serialNumber", add("licenseStatus", status));
-    packet.setStatusTree(*status);
-    DatacoreBase* command = add("commandCoreRouter", nullptr);
-    add("executorCommander", command);
-    packet.setCommandTree(*command);
-    packet.setPersistentConfigTree(*add("persistentConfigCoreRouter", nullptr));
-    return packet;
-}
-
-DatacorePacket valuePacket(const QString& path, const QString& value)
-{
-    const QString name = path.section(QLatin1Char('/'), -1);
-    return DatacorePacket(QJsonObject{{name, QJsonObject{{QStringLiteral("data"), value}}}}, path);
-}
-
-void sendSession(QTcpSocket* socket, const QString& serial)
-{
-    writePacket(treePacket(), socket);
-    writePacket(valuePacket(QStringLiteral("statusCoreRouter/licenseStatus/serialNumber"), serial), socket);
-    writePacket(valuePacket(QStringLiteral("configCoreRouter/systemController/brevEth0IgmpMaxVersion"), "2"), socket);
-    socket->flush();
-}
+const QString SERIAL_PATH = QStringLiteral("statusCoreRouter/licenseStatus/serialNumber");
 
 VqDummyClientApplicationBase* application()
 {
@@ -87,37 +46,35 @@ void TestObjectGraph::logPacketsReachBothHandlersBaseFirst()
 
 void TestObjectGraph::connectsAfterRetryPeriodAndRewiresAfterReconnection()
 {
-    QTcpServer server;
-    QVERIFY(server.listen(QHostAddress::LocalHost, 29440));
+    FakeServer server;
+    server.setDatacore(SERIAL_PATH, "111");
+    server.setDatacore(QStringLiteral("configCoreRouter/systemController/brevEth0IgmpMaxVersion"), "2");
+    server.setDatacore(QStringLiteral("commandCoreRouter/executorCommander"), QJsonValue());
+    QVERIFY(server.listen(29440));
     LogCapture capture;
 
     QElapsedTimer sinceInitialise;
     sinceInitialise.start();
     application()->initialise();
-    QTRY_VERIFY_WITH_TIMEOUT(server.hasPendingConnections(), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(server.connectionCount(), 1, 5000);
     QVERIFY2(sinceInitialise.elapsed() >= 1800, "the first attempt must wait for the retry timer");
-
-    std::unique_ptr<QTcpSocket> peer(server.nextPendingConnection());
-    sendSession(peer.get(), QStringLiteral("111"));
     QTRY_COMPARE(capture.count(QStringLiteral("Unit serial number is: 111")), 1);
     QCOMPARE(capture.count(QStringLiteral("IGMP max supported version is: 2")), 1);
 
     // A lost connection clears the mirror; the next tree wires the new datacores again.
-    peer->disconnectFromHost();
+    server.setDatacore(SERIAL_PATH, "222");
+    server.closeAll();
     QTRY_VERIFY(application()->datacoreManager()->registry()->isEmpty());
-    QTRY_VERIFY_WITH_TIMEOUT(server.hasPendingConnections(), 5000);
-    peer.reset(server.nextPendingConnection());
-    sendSession(peer.get(), QStringLiteral("222"));
-    QTRY_COMPARE(capture.count(QStringLiteral("Unit serial number is: 222")), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(capture.count(QStringLiteral("Unit serial number is: 222")), 1, 5000);
     QCOMPARE(capture.count(QStringLiteral("Unit serial number is: 111")), 1);
     QCOMPARE(capture.count(QStringLiteral("IGMP max supported version is: 2")), 2);
 
     // The DummyClient's command reaches the server through the rewired executor.
     emit application()->dummyClient()->executeCommandWithParameters(QStringLiteral("reboot"));
-    QTRY_VERIFY(peer->bytesAvailable() > 0);
-    const QByteArray sent = peer->readAll();
-    QVERIFY(sent.contains("\"Path\":\"commandCoreRouter/executorCommander\""));
-    QVERIFY(sent.contains("\"data\":\"reboot\""));
+    QTRY_VERIFY(!server.received().isEmpty());
+    const QByteArray sent = QJsonDocument(server.received().last()).toJson(QJsonDocument::Compact);
+    QVERIFY2(sent.contains("\"Path\":\"commandCoreRouter/executorCommander\"") && sent.contains("\"data\":\"reboot\""),
+             sent.constData());
 }
 
 int main(int argc, char** argv)

@@ -1,10 +1,9 @@
+#include "childrun.h"
 #include "logcapture.h"
 #include "logging.h"
-#include "programlauncher.h"
 #include "vqlog.h"
 
 #include <QDate>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -17,11 +16,9 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 
 namespace {
 
-const char CHILD_MODE_VARIABLE[] = "VQ_LOGGING_TEST_CHILD";
 const QString LONG_MESSAGE = QStringLiteral("long:") + QString(600, QLatin1Char('x'));
 const QString NON_ASCII = QStringLiteral("Gr\u00fc\u00dfe \u65e5\u672c \u00b5s");
 
@@ -29,8 +26,7 @@ const QString NON_ASCII = QStringLiteral("Gr\u00fc\u00dfe \u65e5\u672c \u00b5s")
 // be observed from outside.
 int runChild(const QByteArray& mode)
 {
-    const bool toStdout = mode == "stdout";
-    initialiseLogging(toStdout, "/home/transfer/log/");
+    initialiseLogging(mode == "stdout", "/home/transfer/log/");
     VqLog::info("Connected");
     VqLog::error("Boom {}", 42);
     VqLog::debug("hidden debug");
@@ -42,13 +38,6 @@ int runChild(const QByteArray& mode)
     return 0;
 }
 
-void setChildMode(QProcess* process, const char* mode)
-{
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QLatin1String(CHILD_MODE_VARIABLE), QLatin1String(mode));
-    process->setProcessEnvironment(environment);
-}
-
 } // namespace
 
 class TestLogging : public QObject
@@ -56,43 +45,24 @@ class TestLogging : public QObject
     Q_OBJECT
 
 private slots:
-    void standardOutputLines_data();
     void standardOutputLines();
     void secondInitialiseChangesNothingAndShutdownEmptiesRegistry();
-    void thresholdDropsDebug();
     void qtArguments_data();
     void qtArguments();
     void systemLog();
 };
 
-void TestLogging::standardOutputLines_data()
-{
-    QTest::addColumn<QByteArray>("mode");
-    QTest::newRow("to standard output") << QByteArray("stdout");
-    QTest::newRow("system log only") << QByteArray("syslog");
-}
-
 void TestLogging::standardOutputLines()
 {
-    QFETCH(QByteArray, mode);
-    QProcess child;
-    setChildMode(&child, mode.constData());
-    ProgramLauncher::start(child, QCoreApplication::applicationFilePath());
-    QVERIFY(child.waitForFinished(10000));
-    QCOMPARE(child.exitCode(), 0);
-    const QByteArray output = child.readAllStandardOutput();
-    if (mode == "syslog") {
-        QCOMPARE(output, QByteArray());
-        return;
-    }
-
-    const QString stderrText = QString::fromUtf8(child.readAllStandardError());
-    const QRegularExpressionMatch tidMatch = QRegularExpression(QStringLiteral("tid=(\\d+)")).match(stderrText);
-    QVERIFY2(tidMatch.hasMatch(), qPrintable(stderrText));
+    QCOMPARE(ChildRun::run("syslog").output, QByteArray());
+    const ChildRun::Result child = ChildRun::run("stdout");
+    QCOMPARE(child.exitCode, 0);
+    const QRegularExpressionMatch tid = QRegularExpression(QStringLiteral("tid=(\\d+)")).match(child.errors);
+    QVERIFY2(tid.hasMatch(), child.errors.constData());
     const QString prefix = QStringLiteral("[%1][tid:%2]")
-                               .arg(QDate::currentDate().toString(QStringLiteral("yy/MM/dd")), tidMatch.captured(1));
+                               .arg(QDate::currentDate().toString(QStringLiteral("yy/MM/dd")), tid.captured(1));
     // Five messages, the debug one not among them, each ended by a line feed.
-    QCOMPARE(QString::fromUtf8(output).split(QLatin1Char('\n')),
+    QCOMPARE(QString::fromUtf8(child.output).split(QLatin1Char('\n')),
              (QStringList{prefix + "[I]> Connected", prefix + "[E]> Boom 42", prefix + "[W]> " + LONG_MESSAGE,
                           prefix + "[I]> " + NON_ASCII, prefix + "[I]> syslog 100% %s", QString()}));
 }
@@ -116,14 +86,6 @@ void TestLogging::secondInitialiseChangesNothingAndShutdownEmptiesRegistry()
     VqLog::info("nobody listens");
 }
 
-void TestLogging::thresholdDropsDebug()
-{
-    LogCapture capture;
-    VqLog::debug("not written");
-    VqLog::info("written");
-    QCOMPARE(capture.messages(), QStringList{QStringLiteral("written")});
-}
-
 void TestLogging::qtArguments_data()
 {
     QTest::addColumn<QString>("message");
@@ -135,7 +97,6 @@ void TestLogging::qtArguments_data()
         return capture.messages().value(0);
     };
     QTest::newRow("QStringList joined without separator") << format(QStringList{"a", "b"}) << QStringLiteral("ab");
-    QTest::newRow("empty QStringList") << format(QStringList()) << QString();
     QTest::newRow("QString as UTF-8") << format(NON_ASCII) << NON_ASCII;
     QTest::newRow("width and alignment apply to QString") << format(QString("ab"), "[{:>4}]") << QString("[  ab]");
     QTest::newRow("null QString") << format(QString()) << QString();
@@ -152,16 +113,12 @@ void TestLogging::systemLog()
 {
     if (QStandardPaths::findExecutable(QStringLiteral("unshare")).isEmpty())
         QSKIP("unshare is not installed: cannot give the child a private /dev/log");
-
     QTemporaryDir directory;
-    QVERIFY(directory.isValid());
     const QByteArray socketPath = QFile::encodeName(directory.path() + QStringLiteral("/log"));
-
     const int fd = ::socket(AF_UNIX, SOCK_DGRAM, 0);
-    QVERIFY(fd >= 0);
     sockaddr_un address {};
     address.sun_family = AF_UNIX;
-    QVERIFY(size_t(socketPath.size()) < sizeof(address.sun_path));
+    QVERIFY(fd >= 0 && size_t(socketPath.size()) < sizeof(address.sun_path));
     std::memcpy(address.sun_path, socketPath.constData(), size_t(socketPath.size()));
     QCOMPARE(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
 
@@ -178,23 +135,15 @@ void TestLogging::systemLog()
         "mount --rbind \"$newdev\" /dev\n"
         "shift 2\n"
         "exec \"$@\"\n");
-    QProcess child;
-    setChildMode(&child, "syslog");
-    child.start(QStringLiteral("unshare"), QStringList{"-m", "sh", "-c", script, "sh", directory.path(), socketPath}
-                                               + ProgramLauncher::command(QCoreApplication::applicationFilePath()));
-    QVERIFY(child.waitForFinished(10000));
-    if (child.exitCode() != 0) {
+    const ChildRun::Result child
+        = ChildRun::run("syslog", {}, {"unshare", "-m", "sh", "-c", script, "sh", directory.path(), socketPath});
+    if (child.exitCode != 0) {
         ::close(fd);
-        QSKIP(qPrintable(QStringLiteral("no private mount namespace here (%1)")
-                             .arg(QString::fromLocal8Bit(child.readAllStandardError()).trimmed())));
+        QSKIP(qPrintable("no private mount namespace here: " + QString::fromLocal8Bit(child.errors).trimmed()));
     }
-
     QStringList datagrams;
-    for (;;) {
-        pollfd descriptor {fd, POLLIN, 0};
-        if (::poll(&descriptor, 1, 500) <= 0)
-            break;
-        char buffer[4096];
+    char buffer[4096];
+    for (pollfd descriptor {fd, POLLIN, 0}; ::poll(&descriptor, 1, 500) > 0;) {
         const ssize_t n = ::recv(fd, buffer, sizeof(buffer), 0);
         if (n <= 0)
             break;
@@ -215,7 +164,7 @@ void TestLogging::systemLog()
 
 int main(int argc, char** argv)
 {
-    const QByteArray mode = qgetenv(CHILD_MODE_VARIABLE);
+    const QByteArray mode = ChildRun::mode();
     if (!mode.isEmpty())
         return runChild(mode);
     QCoreApplication application(argc, argv);

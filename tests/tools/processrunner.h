@@ -1,19 +1,15 @@
 #pragma once
 
-#include <QElapsedTimer>
-#include <QObject>
 #include <QProcess>
 #include <QStringList>
 
-// A program of ours run as a separate process for end-to-end tests: its
-// standard output is collected line by line as it arrives.
-class ProcessRunner : public QObject
+// A program of ours run as a separate process for end-to-end tests, its
+// standard output read as log lines; stopped when the runner goes.
+class ProcessRunner
 {
-    Q_OBJECT
-
 public:
-    explicit ProcessRunner(const QString& program, QObject* parent = nullptr);
-    ~ProcessRunner() override;
+    explicit ProcessRunner(const QString& program);
+    ~ProcessRunner() { stop(); }
 
     bool start(const QStringList& arguments = QStringList());
     // start() for vq_simserver, then waits until it listens.
@@ -22,28 +18,19 @@ public:
     void stop();
     bool isRunning() const { return m_process.state() == QProcess::Running; }
     QProcess& process() { return m_process; }
-    qint64 pid() const { return m_process.processId(); }
 
-    QStringList lines() const { return m_lines; }
+    // Whole lines written so far, as far as the event loop has read them.
+    QStringList lines();
     // Lines whose text after the "]> " of the log prefix equals message.
-    int countMessage(const QString& message) const;
+    int countMessage(const QString& message);
     // Keeps the event loop going until a message starts with prefix; false
     // when the program ends or timeoutMs pass first.
     bool waitForMessageStartingWith(const QString& prefix, int timeoutMs = 10000);
-    // Milliseconds since start() when the message first appeared, or -1.
-    qint64 firstSeenMs(const QString& message) const;
-    // Resident memory in KiB, from /proc.
-    qint64 residentKiB() const;
 
 private:
-    void readLines();
-
     QString m_program;
     QProcess m_process;
-    QByteArray m_partial;
-    QStringList m_lines;
-    QList<qint64> m_lineTimes;
-    QElapsedTimer m_clock;
+    QByteArray m_output;
 };
 
 // Text of a log line after its "[yy/mm/dd][tid:N][L]> " prefix, or a null

@@ -25,8 +25,8 @@ const QString ENABLE_PATH = QStringLiteral("configCoreRouter/generator/enable");
 // No periodic traffic: values stay as the tree describes them.
 const QStringList QUIET = {"--status-rate", "0", "--event-rate", "0", "--preset-rate", "0", "--measurement-rate", "0"};
 
-enum Status { Ok = 0, Differences = 1, Usage = 2, NoConnection = 3, ConnectionLost = 4, TimedOut = 5, UnknownPath = 6,
-              ValueRefused = 7, NotConfirmed = 8, OtherValueStored = 9, FrameTooLarge = 10 };
+enum Status { Ok = 0, Differences = 1, Usage = 2, TimedOut = 5, UnknownPath = 6, ValueRefused = 7, OtherValueStored = 9,
+              FrameTooLarge = 10 };
 
 struct ToolRun
 {
@@ -68,8 +68,7 @@ private slots:
     void cleanup();
     void commands_data();
     void commands();
-    void jsonAndTextDumpsReadBackAlike();
-    void diffAgainstSavedDump();
+    void dumpsReadBackAndDiff();
     void watchEndsAfterItsCountOrWhenInterrupted();
     void serverRefusesBadInput_data();
     void serverRefusesBadInput();
@@ -79,7 +78,7 @@ private:
     bool startServer(const QStringList& arguments = QUIET);
     // "%PORT%" in an argument or a NAME=VALUE of environment stands for the
     // server's port, which is then not given with --port.
-    ToolRun runTool(const QStringList& arguments, const QStringList& environment = {}) const;
+    ToolRun runTool(QStringList arguments, QStringList environment = {}) const;
     // "--port" with the server's port, then arguments: for the server and the tool alike.
     QStringList withPort(const QStringList& arguments) const;
 
@@ -103,26 +102,22 @@ QStringList TestDatacoreTool::withPort(const QStringList& arguments) const
     return QStringList{QStringLiteral("--port"), QString::number(m_port)} + arguments;
 }
 
-ToolRun TestDatacoreTool::runTool(const QStringList& arguments, const QStringList& environment) const
+ToolRun TestDatacoreTool::runTool(QStringList arguments, QStringList environment) const
 {
     const QString port = QString::number(m_port);
-    QStringList line = arguments;
-    line.replaceInStrings(QStringLiteral("%PORT%"), port);
+    if (!(arguments + environment).join(' ').contains(QStringLiteral("%PORT%")))
+        arguments = withPort(arguments);
     QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
-    for (const QString& variable : environment)
-        variables.insert(variable.section('=', 0, 0), variable.section('=', 1).replace("%PORT%", port));
-    const bool portGiven = (arguments + environment).join(' ').contains(QStringLiteral("%PORT%"));
-
+    for (const QString& variable : environment.replaceInStrings(QStringLiteral("%PORT%"), port))
+        variables.insert(variable.section('=', 0, 0), variable.section('=', 1));
     QProcess tool;
     tool.setProcessEnvironment(variables);
-    ProgramLauncher::start(tool, TOOL, portGiven ? line : withPort(line));
+    ProgramLauncher::start(tool, TOOL, arguments.replaceInStrings(QStringLiteral("%PORT%"), port));
     ToolRun run;
     // The server must keep being served meanwhile: it is a process, not this loop.
-    if (!tool.waitForFinished(20000)) {
+    if (!tool.waitForFinished(20000))
         tool.kill();
-        tool.waitForFinished();
-        return run;
-    }
+    tool.waitForFinished();
     run.status = tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
     run.lines = QString::fromUtf8(tool.readAllStandardOutput()).split(QLatin1Char('\n'));
     run.lines.removeAll(QString());
@@ -167,7 +162,6 @@ void TestDatacoreTool::commands_data()
     row("host and port from the environment", {"get", HOST_NAME_PATH}, Ok, {hostName}, "", {}, QUIET,
         {"VQ_HOST=localhost", "VQ_PORT=%PORT%"});
     row("set, confirmed", {"set", IGMP_PATH, "2"}, Ok, {IGMP_PATH + R"( = "2")"}, "");
-    row("set the value already held", {"set", HOST_NAME_PATH, "vq-unit-01"}, Ok, {hostName}, "");
     row("set a list of values", {"set", CHANNELS_PATH, "false", "true", "true", "false"}, Ok,
         {CHANNELS_PATH + R"( = ["false","true","true","false"])"}, "");
     row("set a value starting with a dash", {"set", "configCoreRouter/generator/audioTone/levelDbfs", "-20"}, Ok,
@@ -186,11 +180,8 @@ void TestDatacoreTool::commands_data()
     row("set an inner datacore", {"set", "configCoreRouter/systemController", "x"}, Usage, none, "not a leaf");
     row("a frame too large for the client", {"get", HOST_NAME_PATH}, FrameTooLarge, {hostName},
         "larger than the client takes", {}, QUIET + QStringList{"--corrupt-length"});
-    row("no connection", {"set", IGMP_PATH, "2"}, NoConnection, none, "cannot connect to 127.0.0.1:", {}, {});
     row("time-out before the tree", {"-t", "1", "list"}, TimedOut, none, "within 1 s", {},
         {"--pause-before-tree", "5000"});
-    row("connection lost before the tree", {"get", HOST_NAME_PATH}, ConnectionLost, none, "lost", {},
-        {"--pause-before-tree", "5000", "--drop-after", "1"});
 }
 
 void TestDatacoreTool::commands()
@@ -203,10 +194,7 @@ void TestDatacoreTool::commands()
     QFETCH(QStringList, lines);
     QFETCH(QString, errorPart);
 
-    if (status == NoConnection)
-        m_port = freePort();
-    else
-        QVERIFY(startServer(serverArguments));
+    QVERIFY(startServer(serverArguments));
     if (!before.isEmpty())
         runTool(before);
     const ToolRun run = runTool(arguments, environment);
@@ -221,47 +209,35 @@ void TestDatacoreTool::commands()
     }
 }
 
-void TestDatacoreTool::jsonAndTextDumpsReadBackAlike()
+void TestDatacoreTool::dumpsReadBackAndDiff()
 {
     QVERIFY(startServer());
-    QVERIFY(runTool({"set", IGMP_PATH, "9"}).status == ValueRefused);
+    QCOMPARE(runTool({"set", IGMP_PATH, "9"}).status, int(ValueRefused));
     const ToolRun text = runTool({"dump"});
     const ToolRun json = runTool({"--json", "dump"});
-    QCOMPARE(text.status, int(Ok));
-    QCOMPARE(json.status, int(Ok));
-
+    QVERIFY(text.status == Ok && json.status == Ok);
     DatacoreSnapshot fromText;
     DatacoreSnapshot fromJson;
     QString error;
     QVERIFY2(DatacoreSnapshot::read(text.lines.join('\n').toUtf8(), &fromText, &error), qPrintable(error));
     QVERIFY2(DatacoreSnapshot::read(json.lines.join('\n').toUtf8(), &fromJson, &error), qPrintable(error));
-    QCOMPARE(fromText.values().size(), json.lines.size());
-    QCOMPARE(json.lines.size(), runTool({"list"}).lines.size());
+    QCOMPARE(fromText.values().size(), runTool({"list"}).lines.size());
     QVERIFY(fromText.differencesTo(fromJson).isEmpty());
     const DatacoreValue igmp = fromJson.values().value(IGMP_PATH);
-    QCOMPARE(igmp.data, QStringList{"3"});
-    QCOMPARE(igmp.validationMessages, QStringList{NOT_SUPPORTED});
-}
+    QCOMPARE(igmp.data + igmp.validationMessages, (QStringList{"3", NOT_SUPPORTED}));
 
-void TestDatacoreTool::diffAgainstSavedDump()
-{
-    QVERIFY(startServer());
     QTemporaryDir directory;
-    const QString saved = directory.path() + QStringLiteral("/before.txt");
-    {
-        QFile file(saved);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(runTool({"dump", "configCoreRouter"}).lines.join('\n').toUtf8());
-    }
+    const QString saved = directory.filePath(QStringLiteral("before.txt"));
+    QFile file(saved);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text.lines.join('\n').toUtf8()) > 0);
+    file.close();
     const ToolRun unchanged = runTool({"diff", saved, "configCoreRouter"});
-    QCOMPARE(unchanged.status, int(Ok));
-    QVERIFY(unchanged.lines.isEmpty());
-
+    QVERIFY(unchanged.status == Ok && unchanged.lines.isEmpty());
     QCOMPARE(runTool({"set", HOST_NAME_PATH, "studio-7"}).status, int(Ok));
     const ToolRun changed = runTool({"diff", saved, "configCoreRouter/systemController"});
     QCOMPARE(changed.status, int(Differences));
     QCOMPARE(changed.lines, QStringList{"~ " + HOST_NAME_PATH + R"(: "vq-unit-01" -> "studio-7")"});
-    QCOMPARE(runTool({"diff", directory.path() + QStringLiteral("/missing.txt")}).status, int(Usage));
+    QCOMPARE(runTool({"diff", directory.filePath(QStringLiteral("missing.txt"))}).status, int(Usage));
 }
 
 void TestDatacoreTool::watchEndsAfterItsCountOrWhenInterrupted()
@@ -282,16 +258,14 @@ void TestDatacoreTool::watchEndsAfterItsCountOrWhenInterrupted()
     const QList<QByteArray> lines = counted.process.readAllStandardOutput().trimmed().split('\n');
     QCOMPARE(lines.size(), 3);
     // The current values first, marked as such, then the change.
-    QList<QJsonObject> objects;
-    for (const QByteArray& line : lines)
-        objects.append(QJsonDocument::fromJson(line).object());
-    QCOMPARE(objects.at(0).value("path").toString(), HOST_NAME_PATH);
-    QCOMPARE(objects.at(1).value("data").toArray(), QJsonArray{"3"});
-    QVERIFY(objects.at(0).value("initial").toBool() && objects.at(1).value("initial").toBool());
-    QCOMPARE(objects.at(2).value("path").toString(), HOST_NAME_PATH);
-    QCOMPARE(objects.at(2).value("data").toArray(), QJsonArray{"from-another-client"});
-    QCOMPARE(objects.at(2).value("initial"), QJsonValue(false));
-    QDateTime time = QDateTime::fromString(objects.at(2).value("time").toString(), "yyyy-MM-dd'T'HH:mm:ss.zzz'Z'");
+    const auto object = [&](int i) { return QJsonDocument::fromJson(lines.at(i)).object(); };
+    QCOMPARE(object(0).value("path").toString() + object(1).value("data").toArray().at(0).toString(),
+             HOST_NAME_PATH + "3");
+    QVERIFY(object(0).value("initial").toBool() && object(1).value("initial").toBool());
+    QCOMPARE(object(2).value("path").toString(), HOST_NAME_PATH);
+    QCOMPARE(object(2).value("data").toArray(), QJsonArray{"from-another-client"});
+    QCOMPARE(object(2).value("initial"), QJsonValue(false));
+    QDateTime time = QDateTime::fromString(object(2).value("time").toString(), "yyyy-MM-dd'T'HH:mm:ss.zzz'Z'");
     time.setTimeSpec(Qt::UTC);
     QVERIFY2(qAbs(time.secsTo(QDateTime::currentDateTimeUtc())) < 60, lines.at(2).constData());
 
@@ -364,9 +338,8 @@ void TestDatacoreTool::manualsAndCompletionMatchTheOptions()
         return found;
     };
     const auto read = [](const QString& fileName) {
-        QFile file(fileName);
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).replace(QStringLiteral("\\-"), "-")
-                                              : QString();
+        QFile file(QStringLiteral(VQ_SOURCE_DIR) + fileName);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).replace("\\-", "-") : QString();
     };
     const auto help = [](const QString& program, const QStringList& arguments) {
         QProcess process;
@@ -375,18 +348,17 @@ void TestDatacoreTool::manualsAndCompletionMatchTheOptions()
         return QString::fromUtf8(process.readAllStandardOutput());
     };
 
-    const QString source = QStringLiteral(VQ_SOURCE_DIR);
     const QString toolHelp = help(TOOL, {"--help"});
     const QSet<QString> toolOptions = options(toolHelp);
     QVERIFY(toolOptions.contains("--updates-only"));
-    QCOMPARE(options(read(source + "/tools/man/vq_datacore.1")), toolOptions);
-    const QString completion = read(source + "/tools/datacore/vq_datacore.bash");
+    QCOMPARE(options(read("/tools/man/vq_datacore.1")), toolOptions);
+    const QString completion = read("/tools/datacore/vq_datacore.bash");
     QCOMPARE(options(completion.section("local commands", 0, 0)), toolOptions);
     // --help-all shows the help rather than running anything.
     QCOMPARE(help(TOOL, {"--help-all"}), toolHelp);
     const QString simserverHelp = help(QStringLiteral(VQ_SIMSERVER_PATH), {"--help-all"});
     QVERIFY(simserverHelp.contains("--export-stream"));
-    QCOMPARE(options(read(source + "/tools/man/vq_simserver.1")), options(simserverHelp));
+    QCOMPARE(options(read("/tools/man/vq_simserver.1")), options(simserverHelp));
 
     // Every command has its help, by either way of asking, and the completion offers it.
     for (const QString command : {"list", "dump", "diff", "get", "set", "watch"}) {
