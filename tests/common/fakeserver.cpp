@@ -77,9 +77,10 @@ bool FakeServer::listen(quint16 port)
     return m_listener.listen(QHostAddress::LocalHost, port);
 }
 
-void FakeServer::setDatacore(const QString& path, const QJsonValue& data, const QJsonArray& reasonsForBeingInvalid)
+void FakeServer::setDatacore(const QString& path, const QJsonValue& data, const QJsonArray& reasonsForBeingInvalid,
+                             const QJsonArray& reasonsForBeingInactive)
 {
-    m_datacores.insert(path, Datacore{data, reasonsForBeingInvalid});
+    m_datacores.insert(path, Datacore{data, reasonsForBeingInvalid, reasonsForBeingInactive});
 }
 
 QJsonValue FakeServer::data(const QString& path) const
@@ -238,7 +239,7 @@ void FakeServer::onChange(Session& session, const QJsonObject& packet)
     }
     const DatacorePacket change{SerialisableDataPacket(packet)};
     const QString path = change.path();
-    if (!m_datacores.contains(path))
+    if (!answersChanges || !m_datacores.contains(path))
         return;
     const QJsonObject elements = change.datacore().constBegin().value().toObject();
     m_datacores[path].data = elements.value("data");
@@ -279,7 +280,7 @@ QJsonObject FakeServer::datacoreJson(const QString& path) const
              QJsonObject{{"data", datacore.data},
                          {"class", "DatacoreString"},
                          {"reasonsForBeingInvalid", datacore.reasonsForBeingInvalid},
-                         {"reasonsForBeingInactive", QJsonArray()}}}};
+                         {"reasonsForBeingInactive", datacore.reasonsForBeingInactive}}}};
 }
 
 QJsonObject FakeServer::treePacket() const

@@ -50,10 +50,13 @@ public:
 
     // A datacore served from the next synchronisation on; data is a string,
     // an array of strings or null. The four routers always exist.
-    void setDatacore(const QString& path, const QJsonValue& data, const QJsonArray& reasonsForBeingInvalid = {});
+    void setDatacore(const QString& path, const QJsonValue& data, const QJsonArray& reasonsForBeingInvalid = {},
+                     const QJsonArray& reasonsForBeingInactive = {});
     QJsonValue data(const QString& path) const;
 
     void failNextConnection(Fault fault, Step step);
+    // When false, changes are still received but neither stored nor answered.
+    bool answersChanges = true;
     int connectionCount() const { return m_connectionCount; }
     int faultCount() const { return m_faultCount; }
     int openConnections() const { return int(m_sessions.size()); }
@@ -87,6 +90,7 @@ private:
     {
         QJsonValue data;
         QJsonArray reasonsForBeingInvalid;
+        QJsonArray reasonsForBeingInactive;
     };
 
     QTcpServer m_listener;

@@ -1,3 +1,4 @@
+#include "childrun.h"
 #include "vqclientnetworkmanager.h"
 
 #include <QElapsedTimer>
@@ -5,33 +6,7 @@
 #include <QTcpSocket>
 #include <QtTest>
 
-#include <net/if.h>
-#include <sched.h>
-#include <sys/ioctl.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cstring>
-
 namespace {
-
-// Port 29440 is fixed. Where the machine allows it (root), the test gets a
-// network namespace with a loopback of its own, so that nothing else on the
-// machine listens there; elsewhere the ctest resource lock keeps our tests apart.
-void usePrivateLoopback()
-{
-    if (unshare(CLONE_NEWNET) != 0)
-        return;
-    const int descriptor = socket(AF_INET, SOCK_DGRAM, 0);
-    ifreq request{};
-    std::strncpy(request.ifr_name, "lo", IFNAMSIZ - 1);
-    if (descriptor >= 0 && ioctl(descriptor, SIOCGIFFLAGS, &request) == 0) {
-        request.ifr_flags |= IFF_UP;
-        ioctl(descriptor, SIOCSIFFLAGS, &request);
-    }
-    if (descriptor >= 0)
-        close(descriptor);
-}
 
 // Every signal of a manager, in the order emitted, with its time.
 struct SignalLog
@@ -170,6 +145,7 @@ void TestVqClientNetworkManager::sameAddressOnlyUpdatesTheFlag()
 
 int main(int argc, char** argv)
 {
+    // Port 29440 is fixed: nothing else on the machine may listen there.
     usePrivateLoopback();
     QCoreApplication application(argc, argv);
     TestVqClientNetworkManager test;
