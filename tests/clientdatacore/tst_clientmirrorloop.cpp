@@ -1,11 +1,7 @@
-#include "clientdatacore.h"
-#include "clientdatacoreregistry.h"
+#include "clientmirror.h"
 #include "datacorepacket.h"
 #include "datacorevalidstatusmessage.h"
 #include "fakeserver.h"
-#include "networkconnection.h"
-#include "serialisabledatapacketdistributor.h"
-#include "vqclientdatacoremanager.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -41,20 +37,17 @@ void TestClientMirrorLoop::localChangesAndServerAnswers()
     server.setDatacore(IGMP_PATH, "2");
     server.failNextConnection(FakeServer::Fault::StopReading, FakeServer::Step::OnChange);
     QVERIFY(server.listen());
-    NetworkConnection connection;
-    SerialisableDataPacketDistributor distributor;
-    VqClientDatacoreManager manager(&connection, &distributor);
-    QVERIFY(connection.connectToHost(QHostAddress(QHostAddress::LocalHost), server.port()));
-    QTRY_VERIFY(manager.registry()->lookupDatacore(IGMP_PATH)
-                && manager.registry()->lookupDatacore(IGMP_PATH)->data() == QStringList{"2"});
-    ClientDatacore* igmp = manager.registry()->lookupDatacore(IGMP_PATH);
+    ClientMirror mirror;
+    QVERIFY(mirror.connect(server.port()));
+    QTRY_VERIFY(mirror.datacore(IGMP_PATH) && mirror.datacore(IGMP_PATH)->data() == QStringList{"2"});
+    ClientDatacore* igmp = mirror.datacore(IGMP_PATH);
     QSignalSpy updated(igmp, &ClientDatacore::datacoreUpdated);
     QSignalSpy inSync(igmp, &ClientDatacore::datacoreInSyncWithServer);
 
     // Only the local change goes out; what the server sent is not echoed.
     igmp->setDataUint(3);
     QTRY_COMPARE(server.received().size(), 1);
-    const QString clientId = connection.clientIdentifier();
+    const QString clientId = mirror.connection.clientIdentifier();
     const QJsonObject expected{{"Class", "DatacorePacket"}, {"ClientID", clientId}, {"PacketID", 0},
                                {"Path", IGMP_PATH}, {"Datacore", QJsonObject{{IGMP_NAME, QJsonObject{{"data", "3"}}}}}};
     QCOMPARE(server.received().at(0), expected);

@@ -57,9 +57,7 @@ public:
     void failNextConnection(Fault fault, Step step);
     // When false, changes are still received but neither stored nor answered.
     bool answersChanges = true;
-    int connectionCount() const { return m_connectionCount; }
     int faultCount() const { return m_faultCount; }
-    int openConnections() const { return int(m_sessions.size()); }
     // Every JSON packet received from clients, in order.
     const QList<QJsonObject>& received() const { return m_received; }
 
@@ -69,7 +67,6 @@ public:
 
 signals:
     void faulted();
-    void changeReceived(const QJsonObject& change);
 
 private:
     struct Session;
@@ -100,6 +97,5 @@ private:
     Fault m_nextFault = Fault::Close;
     Step m_nextStep = Step::BeforeTree;
     bool m_faultArmed = false;
-    int m_connectionCount = 0;
     int m_faultCount = 0;
 };

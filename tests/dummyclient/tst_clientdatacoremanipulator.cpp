@@ -1,11 +1,8 @@
-#include "clientdatacore.h"
 #include "clientdatacoremanipulator.h"
+#include "clientmirror.h"
 #include "fakeserver.h"
 #include "logcapture.h"
-#include "networkconnection.h"
-#include "serialisabledatapacketdistributor.h"
 #include "testframes.h"
-#include "vqclientdatacoremanager.h"
 
 #include <QElapsedTimer>
 #include <QSemaphore>
@@ -28,18 +25,6 @@ const QString IN_SYNC_LINE = QStringLiteral("In sync, all good");
 const QString NO_CHANGE_LINE = QStringLiteral("No out of sync, assuming no change");
 const QString NO_SYNC_LINE = QStringLiteral("No sync, bad");
 const QString DELETED_LINE = QStringLiteral("Datacore deleted while waiting for sync");
-
-// The client side that lives on the event-loop thread.
-struct Mirror
-{
-    SerialisableDataPacketDistributor distributor;
-    NetworkConnection connection;
-    std::unique_ptr<VqClientDatacoreManager> manager =
-        std::make_unique<VqClientDatacoreManager>(&connection, &distributor);
-
-    ClientDatacoreRegistry* registry() { return manager->registry(); }
-    ClientDatacore* datacore(const QString& path) { return registry()->lookupDatacore(path); }
-};
 
 // One job on a thread of its own, started outside Qt, with a manipulator made
 // on that thread, as the manipulator's users do.
@@ -118,7 +103,7 @@ private:
     }
 
     std::unique_ptr<FakeServer> m_server;
-    std::unique_ptr<Mirror> m_mirror;
+    std::unique_ptr<ClientMirror> m_mirror;
 };
 
 void TestClientDatacoreManipulator::init()
@@ -130,8 +115,8 @@ void TestClientDatacoreManipulator::init()
                           {json(R"({"MessageBase": {"type": 2, "identifier": 10}, "DatacoreValidStatusMessage": {}})")},
                           {json(R"({"MessageBase": {"type": 1, "identifier": 1}, "DatacoreActiveStatusMessage": {}})")});
     QVERIFY(m_server->listen());
-    m_mirror = std::make_unique<Mirror>();
-    QVERIFY(m_mirror->connection.connectToHost(QStringLiteral("127.0.0.1"), m_server->port()));
+    m_mirror = std::make_unique<ClientMirror>();
+    QVERIFY(m_mirror->connect(m_server->port()));
     QTRY_VERIFY(m_mirror->datacore(ALARM_PATH) && !m_mirror->datacore(ALARM_PATH)->data().isEmpty());
 }
 
