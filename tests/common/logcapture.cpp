@@ -92,7 +92,8 @@ int LogCapture::count(spdlog::level::level_enum level, const QString& text) cons
 int LogCapture::countStartingWith(const QString& prefix) const
 {
     const QStringList all = messages();
-    return int(std::count_if(all.begin(), all.end(), [&prefix](const QString& text) { return text.startsWith(prefix); }));
+    return int(std::count_if(all.begin(), all.end(),
+                             [&prefix](const QString& text) { return text.startsWith(prefix); }));
 }
 
 bool LogCapture::contains(spdlog::level::level_enum level, const QString& text) const

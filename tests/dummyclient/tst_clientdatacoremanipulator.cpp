@@ -111,9 +111,9 @@ void TestClientDatacoreManipulator::init()
     m_server = std::make_unique<FakeServer>();
     m_server->setDatacore(NAME_PATH, "studio");
     m_server->setDatacore(LEVELS_PATH, QJsonArray{"-18", "-20"});
-    m_server->setDatacore(ALARM_PATH, "on",
-                          {json(R"({"MessageBase": {"type": 2, "identifier": 10}, "DatacoreValidStatusMessage": {}})")},
-                          {json(R"({"MessageBase": {"type": 1, "identifier": 1}, "DatacoreActiveStatusMessage": {}})")});
+    m_server->setDatacore(
+        ALARM_PATH, "on", {json(R"({"MessageBase": {"type": 2, "identifier": 10}, "DatacoreValidStatusMessage": {}})")},
+        {json(R"({"MessageBase": {"type": 1, "identifier": 1}, "DatacoreActiveStatusMessage": {}})")});
     QVERIFY(m_server->listen());
     m_mirror = std::make_unique<ClientMirror>();
     QVERIFY(m_mirror->connect(m_server->port()));

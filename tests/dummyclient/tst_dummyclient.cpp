@@ -77,7 +77,8 @@ void TestDummyClient::packetsByClassName()
     distributor.acceptPacket(SerialisableDataPacket(QStringLiteral("ClientPresetCollection")));
     QVERIFY(capture.messages().isEmpty());
     distributor.acceptPacket(SerialisableDataPacket(QStringLiteral("presetInventory")));
-    QCOMPARE(capture.messages(), QStringList{"There are no packet acceptors registered for packets of type presetInventory"});
+    QCOMPARE(capture.messages(),
+             QStringList{"There are no packet acceptors registered for packets of type presetInventory"});
 
     distributor.acceptPacket(SerialisableDataPacket(QStringLiteral("clientServerDatacoreSyncCompletePacket")));
     QVERIFY(!client.isSyncComplete());
