@@ -124,18 +124,16 @@ void TestIncomingFrameBuffer::receiversActDuringDelivery_data()
     QTest::addColumn<QStringList>("nextFeed");
 
     // The acting receiver is registered last, so it is called first.
-    const QByteArray bc = jsonFrame("B") + jsonFrame("C");
-    QTest::newRow("a receiver deletes the next one")
-        << Action::DeleteNextReceiver << QStringList{"acting:A", "acting:B", "acting:C"} << QByteArray()
-        << QStringList();
-    QTest::newRow("a receiver stops the delivery")
-        << Action::StopDelivery << QStringList{"acting:A", "next:A"} << bc
-        << QStringList{"acting:B", "next:B", "acting:C", "next:C"};
-    QTest::newRow("a receiver clears the buffer")
-        << Action::ClearBuffer << QStringList{"acting:A", "next:A"} << QByteArray() << QStringList();
-    QTest::newRow("a receiver feeds the buffer")
-        << Action::FeedBuffer << QStringList{"acting:A", "next:A", "acting:B", "next:B", "acting:C", "next:C"}
-        << jsonFrame("D") << QStringList{"acting:D", "next:D"};
+    const auto row = [](const char* name, Action action, const QStringList& deliveries, const QByteArray& waiting,
+                        const QStringList& nextFeed) {
+        QTest::newRow(name) << action << deliveries << waiting << nextFeed;
+    };
+    const QStringList all{"acting:A", "next:A", "acting:B", "next:B", "acting:C", "next:C"};
+    row("a receiver deletes the next one", Action::DeleteNextReceiver, {"acting:A", "acting:B", "acting:C"}, {}, {});
+    row("a receiver stops the delivery", Action::StopDelivery, all.mid(0, 2), jsonFrame("B") + jsonFrame("C"),
+        all.mid(2));
+    row("a receiver clears the buffer", Action::ClearBuffer, all.mid(0, 2), {}, {});
+    row("a receiver feeds the buffer", Action::FeedBuffer, all, jsonFrame("D"), {"acting:D", "next:D"});
 }
 
 void TestIncomingFrameBuffer::receiversActDuringDelivery()

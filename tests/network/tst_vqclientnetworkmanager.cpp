@@ -55,18 +55,6 @@ private slots:
 
 private:
     bool listen() { return m_server.listen(LOCAL_HOST, VqClientNetworkManager::SERVER_PORT); }
-    bool connectManager(VqClientNetworkManager& manager, SignalLog& log, bool autoConnect)
-    {
-        if (!listen())
-            return false;
-        manager.setHostAddress(LOCAL_HOST, autoConnect);
-        for (int waited = 0; !log.events.contains("connected") && waited < LATEST_MS; waited += 20)
-            QTest::qWait(20);
-        log.events.clear();
-        log.times.clear();
-        return manager.connection()->isConnected() && m_server.hasPendingConnections();
-    }
-
     QTcpServer m_server;
 };
 
@@ -126,7 +114,12 @@ void TestVqClientNetworkManager::afterALoss()
     QFETCH(bool, autoConnect);
     VqClientNetworkManager manager;
     SignalLog log(manager);
-    QVERIFY(connectManager(manager, log, autoConnect));
+    QVERIFY(listen());
+    manager.setHostAddress(LOCAL_HOST, autoConnect);
+    QTRY_VERIFY_WITH_TIMEOUT(log.events.contains("connected") && m_server.hasPendingConnections(), LATEST_MS);
+    QVERIFY(manager.connection()->isConnected());
+    log.events.clear();
+    log.times.clear();
     delete m_server.nextPendingConnection();
     QTRY_COMPARE(log.events, QStringList{"lost"});
     QTest::qWait(LATEST_MS);

@@ -193,30 +193,19 @@ void TestFaults::faults()
 
     // The value a set changes.
     m_server.setDatacore(IGMP_PATH, "3");
-    QString host = QStringLiteral("127.0.0.1");
+    const QString hosts[] = {"127.0.0.1", "127.0.0.1", UNREACHABLE, BLACKHOLE, PROHIBITED, SILENT};
+    const QString host = hosts[int(attempt)];
     quint16 port = 29440;
-    switch (attempt) {
-    case Attempt::Served:
-        break;
-    case Attempt::Refused: {
+    if (attempt == Attempt::Refused) {
+        // A port that was free a moment ago.
         QTcpServer probe;
         QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
         port = probe.serverPort();
-        break;
     }
-    case Attempt::Unreachable:
-        if (!isRootInPrivateNetwork())
-            QSKIP("needs a private network namespace without routes");
-        host = UNREACHABLE;
-        break;
-    case Attempt::Blackhole:
-    case Attempt::Prohibited:
-    case Attempt::NeverCompletes:
-        if (!m_routed)
-            QSKIP("needs root in a private network namespace");
-        host = attempt == Attempt::Blackhole ? BLACKHOLE : attempt == Attempt::Prohibited ? PROHIBITED : SILENT;
-        break;
-    }
+    if (attempt == Attempt::Unreachable && !isRootInPrivateNetwork())
+        QSKIP("needs a private network namespace without routes");
+    if (attempt > Attempt::Unreachable && !m_routed)
+        QSKIP("needs root in a private network namespace");
 
     if (target == Target::Mirror && attempt != Attempt::Served) {
         // The attempt ends, at once or after its 500 ms, and the error is logged.
