@@ -1,8 +1,7 @@
 #include "fakeserver.h"
 
 #include "datacorepacket.h"
-#include "rawdatapacket.h"
-#include "serialisabledatapacket.h"
+#include "testframes.h"
 
 #include <QTcpSocket>
 #include <QTimer>
@@ -22,12 +21,6 @@ const char* const ROUTERS[][2] = {
 
 constexpr int SETTLE_MS = 200;
 constexpr int IN_SET_DELAY_MS = 1000;
-
-QByteArray frame(const RawDataPacket& packet)
-{
-    const QByteArray payload = packet.payloadBytes();
-    return headerBytes(packet, payload) + payload;
-}
 
 // A node of the path tree: its name and its kids' nodes, from the paths below it.
 QJsonObject treeNode(const QString& name, const QStringList& paths)
@@ -77,9 +70,10 @@ bool FakeServer::listen(quint16 port)
     return m_listener.listen(QHostAddress::LocalHost, port);
 }
 
-void FakeServer::setDatacore(const QString& path, const QJsonValue& data, const QJsonArray& reasonsForBeingInvalid)
+void FakeServer::setDatacore(const QString& path, const QJsonValue& data, const QJsonArray& reasonsForBeingInvalid,
+                             const QJsonArray& reasonsForBeingInactive)
 {
-    m_datacores.insert(path, Datacore{data, reasonsForBeingInvalid});
+    m_datacores.insert(path, Datacore{data, reasonsForBeingInvalid, reasonsForBeingInactive});
 }
 
 QJsonValue FakeServer::data(const QString& path) const
@@ -97,7 +91,7 @@ void FakeServer::failNextConnection(Fault fault, Step step)
 void FakeServer::sendToAll(const SerialisableDataPacket& packet)
 {
     for (const auto& session : m_sessions)
-        write(*session, frame(packet));
+        write(*session, frameOf(packet));
 }
 
 void FakeServer::closeAll()
@@ -120,7 +114,6 @@ void FakeServer::onNewConnection()
         session->faultArmed = std::exchange(m_faultArmed, false);
         session->fault = m_nextFault;
         session->step = m_nextStep;
-        ++m_connectionCount;
         connect(socket, &QIODevice::readyRead, this, [this, session] { onReadyRead(*session); });
         connect(socket, &QAbstractSocket::disconnected, this, [this, session] { forget(session); },
                 Qt::QueuedConnection);
@@ -142,7 +135,7 @@ void FakeServer::synchronise(Session& session)
 {
     if (reachedFaultStep(session, Step::BeforeTree))
         return;
-    const QByteArray tree = frame(SerialisableDataPacket(treePacket()));
+    const QByteArray tree = frameOf(SerialisableDataPacket(treePacket()));
     if (session.faultArmed && session.step == Step::MidTree) {
         write(session, tree.left(tree.size() / 2));
         fail(session);
@@ -151,11 +144,11 @@ void FakeServer::synchronise(Session& session)
     write(session, tree);
     QByteArray datacores;
     for (auto it = m_datacores.constBegin(); it != m_datacores.constEnd(); ++it)
-        datacores += frame(DatacorePacket(datacoreJson(it.key()), it.key()));
+        datacores += frameOf(DatacorePacket(datacoreJson(it.key()), it.key()));
     write(session, datacores);
     if (reachedFaultStep(session, Step::AfterTree))
         return;
-    write(session, frame(SerialisableDataPacket(QStringLiteral("ClientServerDatacoreSyncCompletePacket"))));
+    write(session, frameOf(SerialisableDataPacket(QStringLiteral("ClientServerDatacoreSyncCompletePacket"))));
     reachedFaultStep(session, Step::AfterSync);
 }
 
@@ -225,7 +218,6 @@ void FakeServer::onReadyRead(Session& session)
 
 void FakeServer::onChange(Session& session, const QJsonObject& packet)
 {
-    emit changeReceived(packet);
     if (reachedFaultStep(session, Step::OnChange))
         return;
     if (session.faultArmed && session.step == Step::InSet) {
@@ -238,16 +230,16 @@ void FakeServer::onChange(Session& session, const QJsonObject& packet)
     }
     const DatacorePacket change{SerialisableDataPacket(packet)};
     const QString path = change.path();
-    if (!m_datacores.contains(path))
+    if (!answersChanges || !m_datacores.contains(path))
         return;
     const QJsonObject elements = change.datacore().constBegin().value().toObject();
     m_datacores[path].data = elements.value("data");
     const QJsonObject result = datacoreJson(path);
     for (const auto& other : m_sessions) {
         if (other.get() == &session)
-            write(session, frame(DatacorePacket(change.clientId(), change.packetId(), result, path)));
+            write(session, frameOf(DatacorePacket(change.clientId(), change.packetId(), result, path)));
         else
-            write(*other, frame(DatacorePacket(result, path)));
+            write(*other, frameOf(DatacorePacket(result, path)));
     }
 }
 
@@ -279,7 +271,7 @@ QJsonObject FakeServer::datacoreJson(const QString& path) const
              QJsonObject{{"data", datacore.data},
                          {"class", "DatacoreString"},
                          {"reasonsForBeingInvalid", datacore.reasonsForBeingInvalid},
-                         {"reasonsForBeingInactive", QJsonArray()}}}};
+                         {"reasonsForBeingInactive", datacore.reasonsForBeingInactive}}}};
 }
 
 QJsonObject FakeServer::treePacket() const

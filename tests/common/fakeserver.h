@@ -50,13 +50,14 @@ public:
 
     // A datacore served from the next synchronisation on; data is a string,
     // an array of strings or null. The four routers always exist.
-    void setDatacore(const QString& path, const QJsonValue& data, const QJsonArray& reasonsForBeingInvalid = {});
+    void setDatacore(const QString& path, const QJsonValue& data, const QJsonArray& reasonsForBeingInvalid = {},
+                     const QJsonArray& reasonsForBeingInactive = {});
     QJsonValue data(const QString& path) const;
 
     void failNextConnection(Fault fault, Step step);
-    int connectionCount() const { return m_connectionCount; }
+    // When false, changes are still received but neither stored nor answered.
+    bool answersChanges = true;
     int faultCount() const { return m_faultCount; }
-    int openConnections() const { return int(m_sessions.size()); }
     // Every JSON packet received from clients, in order.
     const QList<QJsonObject>& received() const { return m_received; }
 
@@ -66,7 +67,6 @@ public:
 
 signals:
     void faulted();
-    void changeReceived(const QJsonObject& change);
 
 private:
     struct Session;
@@ -87,6 +87,7 @@ private:
     {
         QJsonValue data;
         QJsonArray reasonsForBeingInvalid;
+        QJsonArray reasonsForBeingInactive;
     };
 
     QTcpServer m_listener;
@@ -96,6 +97,5 @@ private:
     Fault m_nextFault = Fault::Close;
     Step m_nextStep = Step::BeforeTree;
     bool m_faultArmed = false;
-    int m_connectionCount = 0;
     int m_faultCount = 0;
 };

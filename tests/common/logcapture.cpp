@@ -81,27 +81,24 @@ QStringList LogCapture::messages(spdlog::level::level_enum level) const
 
 int LogCapture::count(const QString& text) const
 {
-    return static_cast<int>(messages().count(text));
+    return int(messages().count(text));
 }
 
 int LogCapture::count(spdlog::level::level_enum level, const QString& text) const
 {
-    return static_cast<int>(messages(level).count(text));
+    return int(messages(level).count(text));
 }
 
 int LogCapture::countStartingWith(const QString& prefix) const
 {
-    int n = 0;
-    for (const QString& message : messages()) {
-        if (message.startsWith(prefix))
-            ++n;
-    }
-    return n;
+    const QStringList all = messages();
+    return int(std::count_if(all.begin(), all.end(),
+                             [&prefix](const QString& text) { return text.startsWith(prefix); }));
 }
 
 bool LogCapture::contains(spdlog::level::level_enum level, const QString& text) const
 {
-    return count(level, text) > 0;
+    return messages(level).contains(text);
 }
 
 void LogCapture::clear()

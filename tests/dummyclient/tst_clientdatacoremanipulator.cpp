@@ -1,19 +1,11 @@
-#include "clientdatacore.h"
 #include "clientdatacoremanipulator.h"
-#include "datacorebase.h"
-#include "datacorepacket.h"
-#include "datacorepathradixtreepacket.h"
+#include "clientmirror.h"
+#include "fakeserver.h"
 #include "logcapture.h"
-#include "networkconnection.h"
-#include "serialisabledatapacketdistributor.h"
-#include "serverdatacoretree.h"
-#include "vqclientdatacoremanager.h"
+#include "testframes.h"
 
 #include <QElapsedTimer>
 #include <QSemaphore>
-#include <QJsonDocument>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QtTest>
 
 #include <atomic>
@@ -28,99 +20,11 @@ const QString NAME_PATH = QStringLiteral("configCoreRouter/unit/name");
 const QString LEVELS_PATH = QStringLiteral("configCoreRouter/unit/levels");
 const QString ALARM_PATH = QStringLiteral("statusCoreRouter/alarm");
 
-const char TREE[] = R"({
-    "configCoreRouter": { "unit": { "name": { "data": "studio" }, "levels": { "data": ["-18", "-20"] } } },
-    "statusCoreRouter": { "alarm": { "data": "on",
-        "reasonsForBeingInvalid": [{ "MessageBase": { "type": 2, "identifier": 10 }, "DatacoreValidStatusMessage": {}}],
-        "reasonsForBeingInactive": [{ "MessageBase": { "type": 1, "identifier": 1 }, "DatacoreActiveStatusMessage": {}}]
-    } },
-    "commandCoreRouter": {}, "persistentConfigCoreRouter": {}
-})";
-
 const QString SET_LINE = QStringLiteral("Set datacore, waiting for out of sync");
 const QString IN_SYNC_LINE = QStringLiteral("In sync, all good");
 const QString NO_CHANGE_LINE = QStringLiteral("No out of sync, assuming no change");
 const QString NO_SYNC_LINE = QStringLiteral("No sync, bad");
 const QString DELETED_LINE = QStringLiteral("Datacore deleted while waiting for sync");
-
-// A control server for one client inside the test process: sends the path
-// tree and every datacore, then answers the client's changes with its
-// "ClientID" and "PacketID", or keeps silent. It parses frames itself rather
-// than through a distributor, which would share the process-wide receiver
-// registry with the client's.
-class LoopbackServer : public QObject
-{
-public:
-    LoopbackServer()
-    {
-        QString error;
-        m_loaded = m_tree.load(QJsonDocument::fromJson(TREE).object(), &error);
-        m_listener.listen(QHostAddress::LocalHost, 0);
-        connect(&m_listener, &QTcpServer::newConnection, this, &LoopbackServer::onNewConnection);
-    }
-
-    bool isReady() const { return m_loaded && m_listener.isListening(); }
-    quint16 port() const { return m_listener.serverPort(); }
-    void dropClient()
-    {
-        if (m_socket)
-            m_socket->abort();
-    }
-
-    bool confirmChanges = true;
-    QList<DatacorePacket> changes;
-
-private:
-    void onNewConnection()
-    {
-        m_socket = m_listener.nextPendingConnection();
-        connect(m_socket, &QTcpSocket::readyRead, this, &LoopbackServer::onReadyRead);
-        DatacorePathRadixTreePacket tree;
-        tree.setConfigTree(*m_tree.router(0));
-        tree.setStatusTree(*m_tree.router(1));
-        tree.setCommandTree(*m_tree.router(2));
-        tree.setPersistentConfigTree(*m_tree.router(3));
-        writePacket(tree, m_socket);
-        for (const QString& path : m_tree.paths())
-            writePacket(DatacorePacket(m_tree.datacoreJson(path), path), m_socket);
-    }
-
-    void onReadyRead()
-    {
-        m_buffer += m_socket->readAll();
-        for (;;) {
-            const RawDataPacketHeader header = readHeader(m_buffer);
-            if (header.packetType != SerialisableDataPacket::PACKET_TYPE)
-                return;
-            const DatacorePacket change(SerialisableDataPacket(m_buffer, header));
-            m_buffer.remove(0, RawDataPacketHeader::SIZE + int(header.payloadLength));
-            changes.append(change);
-            if (confirmChanges && m_tree.applyClientChange(change.path(), change.datacore())) {
-                writePacket(DatacorePacket(change.clientId(), change.packetId(), m_tree.datacoreJson(change.path()),
-                                           change.path()),
-                            m_socket);
-            }
-        }
-    }
-
-    ServerDatacoreTree m_tree;
-    bool m_loaded = false;
-    QTcpServer m_listener;
-    QTcpSocket* m_socket = nullptr;
-    QByteArray m_buffer;
-};
-
-// The client side that lives on the event-loop thread.
-struct Mirror
-{
-    SerialisableDataPacketDistributor distributor;
-    NetworkConnection connection;
-    std::unique_ptr<VqClientDatacoreManager> manager =
-        std::make_unique<VqClientDatacoreManager>(&connection, &distributor);
-
-    ClientDatacoreRegistry* registry() { return manager->registry(); }
-    ClientDatacore* datacore(const QString& path) { return registry()->lookupDatacore(path); }
-};
 
 // One job on a thread of its own, started outside Qt, with a manipulator made
 // on that thread, as the manipulator's users do.
@@ -188,6 +92,7 @@ private slots:
     void concurrentLookupsGetTheirOwnAnswers();
     void waitEndsWhenConnectionIsLost_data();
     void waitEndsWhenConnectionIsLost();
+    void lookupAnswerOutlivedByItsDatacore_data();
     void lookupAnswerOutlivedByItsDatacore();
 
 private:
@@ -197,16 +102,21 @@ private:
         return ManipulatorThread(m_mirror->registry(), job).waitForFinished(timeoutMs);
     }
 
-    std::unique_ptr<LoopbackServer> m_server;
-    std::unique_ptr<Mirror> m_mirror;
+    std::unique_ptr<FakeServer> m_server;
+    std::unique_ptr<ClientMirror> m_mirror;
 };
 
 void TestClientDatacoreManipulator::init()
 {
-    m_server = std::make_unique<LoopbackServer>();
-    QVERIFY(m_server->isReady());
-    m_mirror = std::make_unique<Mirror>();
-    QVERIFY(m_mirror->connection.connectToHost(QStringLiteral("127.0.0.1"), m_server->port()));
+    m_server = std::make_unique<FakeServer>();
+    m_server->setDatacore(NAME_PATH, "studio");
+    m_server->setDatacore(LEVELS_PATH, QJsonArray{"-18", "-20"});
+    m_server->setDatacore(
+        ALARM_PATH, "on", {json(R"({"MessageBase": {"type": 2, "identifier": 10}, "DatacoreValidStatusMessage": {}})")},
+        {json(R"({"MessageBase": {"type": 1, "identifier": 1}, "DatacoreActiveStatusMessage": {}})")});
+    QVERIFY(m_server->listen());
+    m_mirror = std::make_unique<ClientMirror>();
+    QVERIFY(m_mirror->connect(m_server->port()));
     QTRY_VERIFY(m_mirror->datacore(ALARM_PATH) && !m_mirror->datacore(ALARM_PATH)->data().isEmpty());
 }
 
@@ -236,23 +146,24 @@ void TestClientDatacoreManipulator::read()
 {
     QFETCH(QString, path);
     QFETCH(bool, ok);
-    QFETCH(QStringList, data);
-    QFETCH(QStringList, validationMessages);
-    QFETCH(bool, isActive);
-
     ClientDatacore* found = nullptr;
     DatacoreValue value;
     bool readOk = !ok;
+    bool setOk = !ok;
     QVERIFY(runOnManipulatorThread([&](ClientDatacoreManipulator& manipulator) {
         found = manipulator.requestDatacoreBlocking(path);
         value = manipulator.getDatacoreValue(path, &readOk);
+        setOk = manipulator.setDatacoreString(path, QStringLiteral("set"));
     }));
     QCOMPARE(found, m_mirror->datacore(path));
     QCOMPARE(found != nullptr, ok);
     QCOMPARE(readOk, ok);
-    QCOMPARE(value.data, data);
-    QCOMPARE(value.validationMessages, validationMessages);
-    QCOMPARE(value.isActive, isActive);
+    QCOMPARE(setOk, ok);
+    if (ok)
+        QTRY_COMPARE(m_server->data(path), QJsonValue("set"));
+    QTEST(value.data, "data");
+    QTEST(value.validationMessages, "validationMessages");
+    QTEST(value.isActive, "isActive");
 }
 
 void TestClientDatacoreManipulator::setAndWaitForSync_data()
@@ -281,14 +192,12 @@ void TestClientDatacoreManipulator::setAndWaitForSync()
     QFETCH(QString, path);
     QFETCH(QStringList, value);
     QFETCH(bool, confirm);
-    QFETCH(bool, result);
-    QFETCH(QStringList, lines);
     QFETCH(int, changesSent);
     QFETCH(int, minimumMs);
 
-    m_server->confirmChanges = confirm;
+    m_server->answersChanges = confirm;
     LogCapture capture;
-    bool setResult = !result;
+    bool setResult = false;
     qint64 elapsedMs = -1;
     QVERIFY(runOnManipulatorThread([&](ClientDatacoreManipulator& manipulator) {
         QElapsedTimer timer;
@@ -296,13 +205,13 @@ void TestClientDatacoreManipulator::setAndWaitForSync()
         setResult = manipulator.setDatacoreStringListAndWaitForSync(path, value);
         elapsedMs = timer.elapsed();
     }));
-    QCOMPARE(setResult, result);
-    QCOMPARE(capture.messages(spdlog::level::info), lines);
-    QCOMPARE(m_server->changes.size(), changesSent);
+    QTEST(setResult, "result");
+    QTEST(capture.messages(spdlog::level::info), "lines");
+    QCOMPARE(m_server->received().size(), changesSent);
     // The waits that end without an answer must really last their time.
     QVERIFY2(elapsedMs >= minimumMs, qPrintable(QString::number(elapsedMs)));
     if (changesSent > 0) {
-        QCOMPARE(m_server->changes.first().path(), path);
+        QCOMPARE(m_server->received().first().value("Path").toString(), path);
         QCOMPARE(m_mirror->datacore(path)->data(), value);
     }
 }
@@ -344,11 +253,11 @@ void TestClientDatacoreManipulator::waitEndsWhenConnectionIsLost()
     EventSwallower swallower;
     if (read)
         m_mirror->datacore(NAME_PATH)->installEventFilter(&swallower);
-    m_server->confirmChanges = false;
+    m_server->answersChanges = false;
     QTimer drop;
     connect(&drop, &QTimer::timeout, this, [&] {
-        if (swallower.swallowed || !m_server->changes.isEmpty())
-            m_server->dropClient();
+        if (swallower.swallowed || !m_server->received().isEmpty())
+            m_server->closeAll();
     });
     drop.start(10);
 
@@ -370,11 +279,19 @@ void TestClientDatacoreManipulator::waitEndsWhenConnectionIsLost()
     QCOMPARE(capture.count(NO_SYNC_LINE), read ? 0 : 1);
 }
 
+void TestClientDatacoreManipulator::lookupAnswerOutlivedByItsDatacore_data()
+{
+    QTest::addColumn<bool>("set");
+    QTest::newRow("lookup") << false;
+    QTest::newRow("set") << true;
+}
+
 // The registry answers with a datacore, and the connection is lost and the
 // datacore deleted before the manipulator's thread takes the answer: the
-// lookup ends with null, without reading the dead datacore.
+// lookup ends with null, and a set fails, without touching the dead datacore.
 void TestClientDatacoreManipulator::lookupAnswerOutlivedByItsDatacore()
 {
+    QFETCH(bool, set);
     QSemaphore deleted;
     connect(m_mirror->registry(), &ClientDatacoreRegistry::lookupRequestResult, this, [&](ClientDatacore* datacore) {
         if (!datacore)
@@ -399,7 +316,10 @@ void TestClientDatacoreManipulator::lookupAnswerOutlivedByItsDatacore()
         HoldAnswer hold;
         hold.until = &deleted;
         manipulator.installEventFilter(&hold);
-        found = manipulator.requestDatacoreBlocking(NAME_PATH);
+        if (set)
+            found = manipulator.setDatacoreString(NAME_PATH, QStringLiteral("set")) ? found : nullptr;
+        else
+            found = manipulator.requestDatacoreBlocking(NAME_PATH);
         manipulator.removeEventFilter(&hold);
     });
     const bool finished = thread.waitForFinished(5000);
