@@ -114,6 +114,7 @@ void FakeServer::onNewConnection()
         session->faultArmed = std::exchange(m_faultArmed, false);
         session->fault = m_nextFault;
         session->step = m_nextStep;
+        ++m_connectionCount;
         connect(socket, &QIODevice::readyRead, this, [this, session] { onReadyRead(*session); });
         connect(socket, &QAbstractSocket::disconnected, this, [this, session] { forget(session); },
                 Qt::QueuedConnection);

@@ -58,6 +58,7 @@ public:
     // When false, changes are still received but neither stored nor answered.
     bool answersChanges = true;
     int faultCount() const { return m_faultCount; }
+    int connectionCount() const { return m_connectionCount; }
     // Every JSON packet received from clients, in order.
     const QList<QJsonObject>& received() const { return m_received; }
 
@@ -98,4 +99,5 @@ private:
     Step m_nextStep = Step::BeforeTree;
     bool m_faultArmed = false;
     int m_faultCount = 0;
+    int m_connectionCount = 0;
 };
