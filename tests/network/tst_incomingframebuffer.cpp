@@ -18,6 +18,18 @@ QString corruptLengthMessage(quint32 length)
 
 enum class Action { DeleteNextReceiver, StopDelivery, ClearBuffer, FeedBuffer };
 
+// Announces bytes it then fails to read, as a socket that fails between the two calls.
+class FailingDevice : public QIODevice
+{
+public:
+    FailingDevice() { open(QIODevice::ReadOnly | QIODevice::Unbuffered); }
+    qint64 bytesAvailable() const override { return 10; }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char*, qint64) override { return -1; }
+};
+
 } // namespace
 
 Q_DECLARE_METATYPE(Action)
@@ -33,6 +45,7 @@ private slots:
     void receiversActDuringDelivery_data();
     void receiversActDuringDelivery();
     void corruptLengthKeepsMemoryBounded();
+    void failedReadKeepsWhatIsHeld();
     void createPacketForEveryTypeId_data();
     void createPacketForEveryTypeId();
 };
@@ -186,6 +199,16 @@ void TestIncomingFrameBuffer::corruptLengthKeepsMemoryBounded()
     QCOMPARE(log, QStringList{"r:after"});
     QCOMPARE(capture.messages(spdlog::level::err).size(), notifications + 1);
     QCOMPARE(capture.messages(spdlog::level::err).first(), corruptLengthMessage(0x10101010));
+}
+
+void TestIncomingFrameBuffer::failedReadKeepsWhatIsHeld()
+{
+    const QByteArray partHeader = frameHeader(1, 0, 4).left(3);
+    IncomingFrameBuffer buffer;
+    buffer.receive(partHeader);
+    FailingDevice device;
+    buffer.readFrom(device);
+    QCOMPARE(buffer.bufferedBytes(), partHeader);
 }
 
 void TestIncomingFrameBuffer::createPacketForEveryTypeId_data()
