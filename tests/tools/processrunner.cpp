@@ -14,7 +14,8 @@ ProcessRunner::ProcessRunner(const QString& program)
 
 bool ProcessRunner::start(const QStringList& arguments)
 {
-    m_output.clear();
+    m_partial.clear();
+    m_lines.clear();
     ProgramLauncher::start(m_process, m_program, arguments);
     return m_process.waitForStarted(5000);
 }
@@ -37,10 +38,16 @@ void ProcessRunner::stop()
 
 QStringList ProcessRunner::lines()
 {
-    m_output += m_process.readAllStandardOutput();
-    QStringList lines = QString::fromUtf8(m_output).split(QLatin1Char('\n'));
-    lines.removeLast();
-    return lines;
+    // Only what arrived since the last call is split: a long-running program
+    // is polled many times.
+    m_partial += m_process.readAllStandardOutput();
+    const int end = m_partial.lastIndexOf('\n');
+    if (end >= 0) {
+        for (const QByteArray& line : m_partial.left(end).split('\n'))
+            m_lines.append(QString::fromUtf8(line));
+        m_partial.remove(0, end + 1);
+    }
+    return m_lines;
 }
 
 int ProcessRunner::countMessage(const QString& message)
@@ -55,9 +62,10 @@ bool ProcessRunner::waitForMessageStartingWith(const QString& prefix, int timeou
 {
     QElapsedTimer timer;
     timer.start();
-    for (;;) {
-        for (const QString& line : lines()) {
-            if (logMessage(line).startsWith(prefix))
+    for (int seen = 0;;) {
+        const QStringList all = lines();
+        for (; seen < all.size(); ++seen) {
+            if (logMessage(all.at(seen)).startsWith(prefix))
                 return true;
         }
         if (!isRunning() || timer.elapsed() > timeoutMs)
