@@ -11,7 +11,9 @@ DatacoreTool::DatacoreTool(const DatacoreToolOptions& options, const DatacoreSna
     : QObject(parent)
     , m_options(options)
     , m_saved(saved)
-    , m_session(this)
+    , m_session(options.command == DatacoreToolCommand::List ? DatacoreToolSession::Mode::PathsOnly
+                                                             : DatacoreToolSession::Mode::Mirror,
+                this)
     , m_worker(options, &m_session, this)
 {
     m_timeout.setSingleShot(true);
@@ -86,9 +88,9 @@ void DatacoreTool::startCommand()
     // at and below its datacore.
     QStringList paths;
     if (m_options.command == DatacoreToolCommand::Set)
-        paths = m_session.registry()->paths(m_options.paths.constFirst());
+        paths = m_session.paths(m_options.paths.constFirst());
     else if (m_options.command == DatacoreToolCommand::List || m_options.command == DatacoreToolCommand::Dump)
-        paths = m_session.registry()->paths(m_options.prefix);
+        paths = m_session.paths(m_options.prefix);
     m_worker.start(paths, m_saved);
 }
 

@@ -3,6 +3,7 @@
 #include "clientdatacore.h"
 #include "clientdatacoreregistry.h"
 #include "datacorepacket.h"
+#include "datacorepathradixtreepacket.h"
 #include "datacoretooloptions.h"
 #include "dummyclient.h"
 #include "vqclientdatacoremanager.h"
@@ -10,6 +11,7 @@
 #include <QDateTime>
 #include <QTcpSocket>
 
+#include <algorithm>
 #include <chrono>
 #include <utility>
 
@@ -22,7 +24,7 @@ constexpr int FIRST_RESENT_PACKET_ID = 1 << 30;
 
 } // namespace
 
-DatacoreToolSession::DatacoreToolSession(QObject* parent)
+DatacoreToolSession::DatacoreToolSession(Mode mode, QObject* parent)
     : QObject(parent)
     , m_distributor(this)
     , m_connection(this)
@@ -32,8 +34,12 @@ DatacoreToolSession::DatacoreToolSession(QObject* parent)
     // Before the mirror's populator: an answer is noted here by the time the
     // datacore reports itself in sync.
     m_distributor.registerPacketAcceptor(this, DatacorePacket::CLASS_NAME);
-    m_datacoreManager = std::make_unique<VqClientDatacoreManager>(&m_connection, &m_distributor);
     m_distributor.registerPacketAcceptor(this, DummyClient::SYNC_COMPLETE_CLASS_NAME);
+    if (mode == Mode::PathsOnly) {
+        m_distributor.registerPacketAcceptor(this, DatacorePathRadixTreePacket::CLASS_NAME);
+        return;
+    }
+    m_datacoreManager = std::make_unique<VqClientDatacoreManager>(&m_connection, &m_distributor);
     connect(m_datacoreManager->registry(), &ClientDatacoreRegistry::registryHasBeenPopulated, this,
             &DatacoreToolSession::mirrorPopulated);
 }
@@ -104,7 +110,25 @@ void DatacoreToolSession::onDisconnectedFromHost()
 
 ClientDatacoreRegistry* DatacoreToolSession::registry()
 {
-    return m_datacoreManager->registry();
+    return m_datacoreManager ? m_datacoreManager->registry() : nullptr;
+}
+
+QStringList DatacoreToolSession::paths(const QString& prefix) const
+{
+    if (m_datacoreManager)
+        return m_datacoreManager->registry()->paths(prefix);
+    if (prefix.isEmpty())
+        return m_treePaths;
+    // The paths under prefix follow it directly in sorted order, except that
+    // "prefixX..." sorts between them and "prefix/...": skip those, stop past.
+    QStringList selected;
+    for (auto it = std::lower_bound(m_treePaths.cbegin(), m_treePaths.cend(), prefix); it != m_treePaths.cend(); ++it) {
+        if (!it->startsWith(prefix))
+            break;
+        if (it->size() == prefix.size() || it->at(prefix.size()) == QLatin1Char('/'))
+            selected.append(*it);
+    }
+    return selected;
 }
 
 bool DatacoreToolSession::takeSnapshot(const QString& prefix, DatacoreSnapshot* snapshot, int timeoutMs)
@@ -179,11 +203,16 @@ void DatacoreToolSession::sendResentChanges()
 
 bool DatacoreToolSession::canAcceptPacket(QString className)
 {
-    return className == DummyClient::SYNC_COMPLETE_CLASS_NAME || className == DatacorePacket::CLASS_NAME;
+    return className == DummyClient::SYNC_COMPLETE_CLASS_NAME || className == DatacorePacket::CLASS_NAME
+        || (!m_datacoreManager && className == DatacorePathRadixTreePacket::CLASS_NAME);
 }
 
 void DatacoreToolSession::acceptPacket(const SerialisableDataPacket& packet)
 {
+    if (packet.className() == DatacorePathRadixTreePacket::CLASS_NAME) {
+        takePathTree(packet);
+        return;
+    }
     if (packet.className() == DatacorePacket::CLASS_NAME) {
         const DatacorePacket answer(packet);
         if (answer.hasPacketId() && answer.hasClientId() && answer.clientId() == m_connection.clientIdentifier())
@@ -195,6 +224,26 @@ void DatacoreToolSession::acceptPacket(const SerialisableDataPacket& packet)
         return;
     m_synchronised = true;
     emit synchronised();
+}
+
+void DatacoreToolSession::takePathTree(const SerialisableDataPacket& packet)
+{
+    // As the mirror would: the first tree only, no incomplete paths, each path once.
+    if (m_datacoreManager || m_treeTaken)
+        return;
+    m_treeTaken = true;
+    DatacorePathRadixTreePacket tree(DatacorePathRadixTreePacket::CLASS_NAME);
+    tree.jsonObject() = packet.jsonObject();
+    for (const DatacorePathRadixTreeNode& node :
+         {tree.configTree(), tree.statusTree(), tree.commandTree(), tree.persistentConfigTree()}) {
+        for (const QString& path : flattenPathTree(node)) {
+            if (!path.endsWith(QLatin1Char('/')))
+                m_treePaths.append(path);
+        }
+    }
+    std::sort(m_treePaths.begin(), m_treePaths.end());
+    m_treePaths.erase(std::unique(m_treePaths.begin(), m_treePaths.end()), m_treePaths.end());
+    emit mirrorPopulated();
 }
 
 void DatacoreToolSession::noteAnswer(const QString& path, const QJsonObject& datacoreJson)

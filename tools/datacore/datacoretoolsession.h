@@ -31,14 +31,24 @@ class DatacoreToolSession : public QObject, public SerialisableDataPacketAccepto
     Q_OBJECT
 
 public:
-    explicit DatacoreToolSession(QObject* parent = nullptr);
+    enum class Mode {
+        Mirror,
+        // Only the paths of the server's tree, taken straight from its path
+        // tree packet: a listing of a large server needs no mirror built.
+        PathsOnly,
+    };
+
+    explicit DatacoreToolSession(Mode mode = Mode::Mirror, QObject* parent = nullptr);
     ~DatacoreToolSession() override;
 
     void connectToServer(const QString& host, quint16 port);
     // Closes the connection: every wait on the mirror ends.
     void disconnectFromServer();
 
+    // Null in Mode::PathsOnly.
     ClientDatacoreRegistry* registry();
+    // The sorted paths of the datacores at or under prefix (all for an empty one).
+    QStringList paths(const QString& prefix) const;
     // Frames the client skipped because they claimed more than it takes.
     int oversizedFrames() const { return m_connection.oversizedFrames(); }
     // From any thread; set before the registry deletes its datacores.
@@ -88,6 +98,7 @@ private slots:
 
 private:
     void noteAnswer(const QString& path, const QJsonObject& datacoreJson);
+    void takePathTree(const SerialisableDataPacket& packet);
 
     SerialisableDataPacketDistributor m_distributor;
     NetworkConnection m_connection;
@@ -95,6 +106,9 @@ private:
     // were connected, and the loss must be noted before the registry deletes
     // the datacore a command is waiting for.
     std::unique_ptr<VqClientDatacoreManager> m_datacoreManager;
+    // Mode::PathsOnly: the tree's paths, sorted, each once.
+    QStringList m_treePaths;
+    bool m_treeTaken = false;
     QTcpSocket* m_pendingSocket = nullptr;
     std::atomic<bool> m_connectionLost{false};
     bool m_synchronised = false;
