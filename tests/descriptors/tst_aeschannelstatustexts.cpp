@@ -115,7 +115,8 @@ void tst_AesChannelStatusTexts::field_data()
         {"localSampleAddress", {{0, PRO}, {14, 0x01}, {15, 0xAB}, {16, 0xFE}, {17, 0x0C}}, "01ABFE0C"},
         {"timeOfDay", {{0, PRO}, {18, 0x01}, {19, 0x02}, {20, 0x0A}, {21, 0xFF}}, "01:02:0A:FF"},
         {"reliability", {{0, PRO}, {22, 0x0F}}, "All Ok"}, {"reliability", {{0, PRO}, {22, 0xF0}}, "All Bad"},
-        {"reliability", {{0, PRO}, {22, 0x10}}, "Ch,Sa,Ti - Ok"}, {"reliability", {{0, PRO}, {22, 0xA0}}, "Si,Sa - Ok"}};
+        {"reliability", {{0, PRO}, {22, 0x10}}, "Ch,Sa,Ti - Ok"},
+        {"reliability", {{0, PRO}, {22, 0xA0}}, "Si,Sa - Ok"}};
     int index = 0;
     for (const Row& row : rows) {
         QTest::newRow(row.field + ' ' + QByteArray::number(index++))

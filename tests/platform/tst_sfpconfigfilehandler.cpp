@@ -222,7 +222,8 @@ void TestSfpConfigFileHandler::boardSettings_data()
     row("no default for rel_b", "rel_b", boards, 4, true, builtIn,
         "No matching board data or config, falling back to internal defaults - ID: 4");
     row("mezzanine when no board is given", "rel_b", boards, -2, true, own, "Using configuration for board ID: 6");
-    row("board 17 unknown", "rel_b", boards, 17, true, {13, 13, 13, 13, 0, 10, 0, 10, 0, 20, 0, 20, 0, 0, 0, 0}, "BoardId 17 unknown, using 15 for defaults");
+    row("board 17 unknown", "rel_b", boards, 17, true, {13, 13, 13, 13, 0, 10, 0, 10, 0, 20, 0, 20, 0, 0, 0, 0},
+        "BoardId 17 unknown, using 15 for defaults");
     row("board 16 has its own key", "rel_b", boards, 16, true, own, "Using configuration for board ID: 16");
 }
 
