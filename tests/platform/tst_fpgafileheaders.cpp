@@ -142,8 +142,8 @@ void TestFpgaFileHeaders::bitFileResults_data()
     row("date of 15 bytes", [](BitFile& f) { f.date = "2024/03/01 12:"; }, 1024);
     row("time of 16 bytes", [](BitFile& f) { f.time = "12:30:45.000000"; }, BIT_FILE_TIME_TOO_LONG);
     // Not even the NUL: an empty text, not a short field.
-    QTest::newRow("date field of no bytes")
-        << BitFile().bytes().replace(BitFile::field('c', BitFile().date), QByteArray("c\0\0", 3))
+    QTest::newRow("device field of no bytes")
+        << BitFile().bytes().replace(BitFile::field('b', BitFile().device), QByteArray("b\0\0", 3))
         << true << 1024ll << QByteArray();
 }
 
