@@ -54,33 +54,30 @@ void TestIpTypes::converterTexts_data()
     QTest::addColumn<quint32>("code");
     QTest::addColumn<QString>("text");
 
-    // First and last entry of each table and the first code past it; the PTP
+    // The last entry of each table and the first code past it; the PTP
     // accuracy ranges at both ends.
-    addRows("flowModeText", flowModeText, {{0, "Multicast (M/M)"}, {2, "Unicast (U/U)"}, {3, "Unknown"}});
-    addRows("flowModeKey", flowModeKey, {{0, "multicast"}, {1, "hybrid"}, {2, "unicast"}, {3, "Unknown"}});
+    addRows("flowModeText", flowModeText, {{2, "Unicast (U/U)"}, {3, "Unknown"}});
+    addRows("flowModeKey", flowModeKey, {{2, "unicast"}, {3, "Unknown"}});
     addRows("ptpClockAccuracyText", ptpClockAccuracyText, {{31, "Reserved"}, {32, "< 25 ns"},
         {35, "< 1 " MICRO_SIGN "s"}, {41, "< 1ms"}, {49, "> 10 s"}, {50, "Reserved"}, {127, "Reserved"},
         {128, "Use alternate PTP Profile"}, {253, "Use alternate PTP Profile"}, {254, "Unknown"}, {255, "Reserved"},
         {LARGEST_CODE, "Reserved"}});
-    addRows("ptpPortStateText", ptpPortStateText, {{0, "No PTP"}, {9, "Follow"}, {10, "Unknown"}, {11, "Follow"},
-        {12, "Error"}});
-    addRows("ptpLockStateKey", ptpLockStateKey, {{0, "Notlocked"}, {3, "FrequencyAndPhaseLocked"}, {4, "Error"}});
-    addRows("ptpLockStateText", ptpLockStateText, {{0, "Not locked"}, {3, "Frequency And Phase Locked"},
-        {4, "Error"}});
-    addRows("txFlowStandardText", txFlowStandardText, {{0, "2110-10"}, {3, "2110-40"}, {4, "Error"}});
-    addRows("rxFlowStandardText", rxFlowStandardText, {{0, "2022-6"}, {5, "Other IP"}, {6, "Error"}});
+    addRows("ptpPortStateText", ptpPortStateText, {{11, "Follow"}, {12, "Error"}});
+    addRows("ptpLockStateKey", ptpLockStateKey, {{3, "FrequencyAndPhaseLocked"}, {4, "Error"}});
+    addRows("ptpLockStateText", ptpLockStateText, {{3, "Frequency And Phase Locked"}, {4, "Error"}});
+    addRows("txFlowStandardText", txFlowStandardText, {{3, "2110-40"}, {4, "Error"}});
+    addRows("rxFlowStandardText", rxFlowStandardText, {{5, "Other IP"}, {6, "Error"}});
     addRows("packetTimeText", packetTimeText, {{0, "125 " GREEK_MU "s"}, {4, "4 ms"}, {5, "Error"},
-        {254, "Error"}, {255, "Invalid"}, {256, "Error"}});
-    addRows("receiverClassText", receiverClassText, {{0, "Class A"}, {3, "Class D"}, {4, "Error"}});
-    addRows("interfaceTypeText", interfaceTypeText, {{0, "SFP"}, {1, "SFP"}, {2, "Error"}});
-    addRows("sourceFilterModeText", sourceFilterModeText, {{0, "Any"}, {2, "Exclude"}, {3, "Error"}});
-    addRows("selectionModeText", selectionModeText, {{0, "Manual"}, {1, "Auto"}, {2, "Error"}});
-    addRows("senderTypeText", senderTypeText, {{0, "Gapped"}, {1, "Linear"}, {2, "Error"}});
-    addRows("packingModeText", packingModeText, {{0, "BPM"}, {1, "GPM"}, {2, "Error"}});
-    addRows("flowRoleText", flowRoleText, {{0, "Monitor"}, {1, "Generator"}, {2, "Error"}});
-    addRows("audioSourceText", audioSourceText, {{0, "Monitored Audio"}, {2, "Generator"}, {3, "Error"}});
-    addRows("lossOfSignalActionText", lossOfSignalActionText, {{0, "Black Screen"}, {1, "Freeze Last Frame"},
-        {2, "?"}});
+        {255, "Invalid"}, {256, "Error"}});
+    addRows("receiverClassText", receiverClassText, {{3, "Class D"}, {4, "Error"}});
+    addRows("interfaceTypeText", interfaceTypeText, {{1, "SFP"}, {2, "Error"}});
+    addRows("sourceFilterModeText", sourceFilterModeText, {{2, "Exclude"}, {3, "Error"}});
+    addRows("selectionModeText", selectionModeText, {{1, "Auto"}, {2, "Error"}});
+    addRows("senderTypeText", senderTypeText, {{1, "Linear"}, {2, "Error"}});
+    addRows("packingModeText", packingModeText, {{1, "GPM"}, {2, "Error"}});
+    addRows("flowRoleText", flowRoleText, {{1, "Generator"}, {2, "Error"}});
+    addRows("audioSourceText", audioSourceText, {{2, "Generator"}, {3, "Error"}});
+    addRows("lossOfSignalActionText", lossOfSignalActionText, {{1, "Freeze Last Frame"}, {2, "?"}});
 }
 
 void TestIpTypes::converterTexts()
@@ -102,9 +99,6 @@ void TestIpTypes::unicastLeg_data()
     QTest::newRow("hybrid only in the second spelling") << "hybrid" << false << true;
     QTest::newRow("unicast in both") << "unicast" << true << true;
     QTest::newRow("multicast in neither") << "multicast" << false << false;
-    QTest::newRow("case matters") << "Unicast" << false << false;
-    QTest::newRow("no trimming") << " unicast" << false << false;
-    QTest::newRow("empty") << "" << false << false;
 }
 
 void TestIpTypes::unicastLeg()

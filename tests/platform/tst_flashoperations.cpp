@@ -52,68 +52,61 @@ private slots:
     void init() { setFlashDisplayFlags(FLASH_DISPLAY_DEFAULT); }
     void erase_data();
     void erase();
-    void eraseShowsGeometry();
     void eraseFailure();
-    void copyOntoFlashOffTheEraseBoundary();
     void copy_data();
     void copy();
 };
 
 void TestFlashOperations::erase_data()
 {
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<int>("flags");
     QTest::addColumn<qlonglong>("start");
     QTest::addColumn<qlonglong>("size"); // -1: not given
     QTest::addColumn<int>("result");
     QTest::addColumn<QByteArray>("flash");
-    QTest::addColumn<QByteArray>("messages");
+    QTest::addColumn<QByteArray>("messages"); // %D: the device
 
+    auto row = [](const char* name, qlonglong start, qlonglong size, int result, const QByteArray& flash,
+                  const QByteArray& messages, int flags = FLASH_DISPLAY_DEFAULT, const char* device = "/dev/mtd3") {
+        QTest::newRow(name) << QString(device) << flags << start << size << result << flash << messages;
+    };
     const QByteArray untouched(BLOCKS * BLOCK, '\0');
-    QTest::newRow("whole partition") << 0ll << -1ll << 0 << erasedBetween(0, BLOCKS * BLOCK)
-        << QByteArray("No size given, erasing entire partition\nErase in progress: ...\b\b\b033\b\b\b067\b\b\b100\n"
-                      "Flash erased successfully\n");
-    QTest::newRow("one block from the second") << qlonglong(BLOCK) << qlonglong(BLOCK) << 0
-        << erasedBetween(BLOCK, 2 * BLOCK)
-        << QByteArray("Erase in progress (1 sectors from offset 0x00010000): ...\n\b\b\b100\nFlash erased successfully\n");
-    QTest::newRow("start moved down to the boundary") << qlonglong(BLOCK + 100) << qlonglong(2 * BLOCK) << 0
-        << erasedBetween(BLOCK, 3 * BLOCK)
-        << QByteArray("Moving device start offset to erase boundary, new start offset: 65536\n"
-                      "Erase in progress (2 sectors from offset 0x00010000): ...\n\b\b\b050\b\b\b100\n"
-                      "Flash erased successfully\n");
-    QTest::newRow("more than the partition") << 0ll << qlonglong(4 * BLOCK) << -1 << untouched
-                                             << QByteArray("attempt to erase more than partition size \n");
-    QTest::newRow("past the end from an offset") << qlonglong(2 * BLOCK) << qlonglong(2 * BLOCK) << -1 << untouched
-                                                 << QByteArray("attempt to erase more than partition size \n");
-    QTest::newRow("size off the erase boundary") << 0ll << qlonglong(BLOCK + 1) << -1 << untouched
-                                                 << QByteArray("Size not a multiple of erase size\n");
+    row("whole partition", 0, -1, 0, erasedBetween(0, BLOCKS * BLOCK),
+        "No size given, erasing entire partition\nErase in progress: ...\b\b\b033\b\b\b067\b\b\b100\n"
+        "Flash erased successfully\n");
+    row("one block from the second", BLOCK, BLOCK, 0, erasedBetween(BLOCK, 2 * BLOCK),
+        "Erase in progress (1 sectors from offset 0x00010000): ...\n\b\b\b100\nFlash erased successfully\n");
+    row("start moved down to the boundary", BLOCK + 100, 2 * BLOCK, 0, erasedBetween(BLOCK, 3 * BLOCK),
+        "Moving device start offset to erase boundary, new start offset: 65536\n"
+        "Erase in progress (2 sectors from offset 0x00010000): ...\n\b\b\b050\b\b\b100\nFlash erased successfully\n");
+    row("more than the partition", 0, 4 * BLOCK, -1, untouched, "attempt to erase more than partition size \n");
+    row("past the end from an offset", 2 * BLOCK, 2 * BLOCK, -1, untouched,
+        "attempt to erase more than partition size \n");
+    row("size off the erase boundary", 0, BLOCK + 1, -1, untouched, "Size not a multiple of erase size\n");
+    row("geometry only", 0, BLOCK, 0, erasedBetween(0, BLOCK),
+        "MTD type: 3\nMTD total size : 196608 bytes\nMTD write size : 1 bytes\nMTD erase size : 65536 bytes\n"
+        "MTD overhead / block : 0 bytes\nMTD Flags : 0x00000C00\n", FLASH_SHOW_GEOMETRY);
+    row("no such device", 0, BLOCK, FLASH_CANNOT_OPEN, untouched, "Could not open mtd device at %D for erasure\n",
+        FLASH_SHOW_GEOMETRY, "/dev/mtd9");
 }
 
 void TestFlashOperations::erase()
 {
+    QFETCH(QString, device);
+    QFETCH(int, flags);
     QFETCH(qlonglong, start);
     QFETCH(qlonglong, size);
     QFETCH(int, result);
     QFETCH(QByteArray, flash);
     QFETCH(QByteArray, messages);
     FlashRoot root;
+    setFlashDisplayFlags(flags);
     OutputCapture errors(STDERR_FILENO);
-    QCOMPARE(eraseFlash(root.flashPath(), long(start), size < 0 ? FLASH_SIZE_ALL : size_t(size)), result);
-    QCOMPARE(errors.text(), messages);
+    const QByteArray path = QFile::encodeName(root.path(device));
+    QCOMPARE(eraseFlash(path, long(start), size < 0 ? FLASH_SIZE_ALL : size_t(size)), result);
+    QCOMPARE(errors.text(), messages.replace("%D", path));
     QVERIFY(root.flash() == flash);
-}
-
-void TestFlashOperations::eraseShowsGeometry()
-{
-    FlashRoot root;
-    setFlashDisplayFlags(FLASH_SHOW_GEOMETRY);
-    OutputCapture errors(STDERR_FILENO);
-    QCOMPARE(eraseFlash(root.flashPath(), 0, BLOCK), 0);
-    QCOMPARE(errors.text(), QByteArray("MTD type: 3\nMTD total size : 196608 bytes\nMTD write size : 1 bytes\n"
-                                       "MTD erase size : 65536 bytes\nMTD overhead / block : 0 bytes\n"
-                                       "MTD Flags : 0x00000C00\n"));
-
-    OutputCapture missing(STDERR_FILENO);
-    QCOMPARE(eraseFlash(root.path("/dev/mtd9").toUtf8(), 0, BLOCK), int(FLASH_CANNOT_OPEN));
-    QCOMPARE(missing.text(), "Could not open mtd device at " + root.path("/dev/mtd9").toUtf8() + " for erasure\n");
 }
 
 // A file size limit of one block makes the stand-in's second block refuse the erase.
@@ -141,26 +134,6 @@ void TestFlashOperations::eraseFailure()
                                 + root.flashPath() + " first\n");
 }
 
-void TestFlashOperations::copyOntoFlashOffTheEraseBoundary()
-{
-    FlashRoot root;
-    const int size = BLOCK + 4464; // 70000: two blocks to erase, the third untouched
-    root.write("/tmp/fpga.bin", pattern(size));
-    const QByteArray source = QFile::encodeName(root.path("/tmp/fpga.bin"));
-
-    OutputCapture errors(STDERR_FILENO);
-    QCOMPARE(copyToFlash(source, root.flashPath(), size_t(size), FLASH_COPY_VERIFY), int(FLASH_OK));
-    const QByteArray flash = root.flash();
-    QVERIFY(flash.left(size) == pattern(size));
-    QVERIFY(flash.mid(size, 2 * BLOCK - size) == QByteArray(2 * BLOCK - size, '\xFF'));
-    QVERIFY(flash.mid(2 * BLOCK) == QByteArray(BLOCK, '\0'));
-    QCOMPARE(errors.text(), "Erase in progress (2 sectors from offset 0x00000000): ...\n\b\b\b050\b\b\b100\n"
-                            "Flash erased successfully\n70000 bytes to transfer\nTransfer in progress: ..."
-                            "\b\b\b094\b\b\b100\nSuccess! Copied 70000 bytes from "
-                                + source + " to " + root.flashPath() + "\n");
-}
-
-// Quietly, so that only the error messages appear.
 void TestFlashOperations::copy_data()
 {
     QTest::addColumn<int>("sourceSize");
@@ -169,25 +142,30 @@ void TestFlashOperations::copy_data()
     QTest::addColumn<qlonglong>("size"); // -1: not given
     QTest::addColumn<int>("result");
     QTest::addColumn<QString>("messages"); // %S: source, %D: destination
+    QTest::addColumn<bool>("shown"); // progress as well as errors
 
     const QString in = QStringLiteral("/tmp/in"), out = QStringLiteral("/tmp/out");
-    QTest::newRow("new file, part of the source") << 100000 << in << out << 5000ll << 0 << "";
-    QTest::newRow("new file, whole source") << 200000 << in << out << -1ll << 0 << "";
-    QTest::newRow("existing longer file is truncated") << 3000 << in << "/tmp/long" << -1ll << 0 << "";
-    QTest::newRow("empty source") << 0 << in << out << -1ll << 0 << "";
+    QTest::newRow("new file, part of the source") << 100000 << in << out << 5000ll << 0 << "" << false;
+    QTest::newRow("new file, whole source") << 200000 << in << out << -1ll << 0 << "" << false;
+    QTest::newRow("existing longer file is truncated") << 3000 << in << "/tmp/long" << -1ll << 0 << "" << false;
+    QTest::newRow("empty source") << 0 << in << out << -1ll << 0 << "" << false;
     QTest::newRow("file named like a partition, outside /dev, larger than it")
-        << 200000 << in << "/backup/mtd3" << -1ll << 0 << "";
-    QTest::newRow("onto flash") << 10 << in << "/dev/mtd3" << 10ll << 0 << "";
+        << 200000 << in << "/backup/mtd3" << -1ll << 0 << "" << false;
+    // Off the erase boundary: two blocks erased, the third untouched, with the progress shown.
+    QTest::newRow("onto flash") << 70000 << in << "/dev/mtd3" << 70000ll << 0
+        << "Erase in progress (2 sectors from offset 0x00000000): ...\n\b\b\b050\b\b\b100\n"
+           "Flash erased successfully\n70000 bytes to transfer\nTransfer in progress: ...\b\b\b094\b\b\b100\n"
+           "Success! Copied 70000 bytes from %S to %D\n" << true;
     QTest::newRow("missing source") << 1000 << "/tmp/none" << out << 10ll << int(FLASH_CANNOT_OPEN)
-                                    << "Could not open %S\nReason: Invalid source\n";
+                                    << "Could not open %S\nReason: Invalid source\n" << false;
     QTest::newRow("directory as source") << 1000 << "/tmp" << out << 10ll << int(FLASH_CANNOT_OPEN)
-                                         << "Could not open %S\nReason: Invalid source\n";
+                                         << "Could not open %S\nReason: Invalid source\n" << false;
     QTest::newRow("directory as destination") << 1000 << in << "/tmp" << 10ll << int(FLASH_BAD_DESTINATION)
-                                              << "Could not open %D\nReason: Invalid destination\n";
+                                              << "Could not open %D\nReason: Invalid destination\n" << false;
     QTest::newRow("more than the partition") << 1000 << in << "/dev/mtd3" << qlonglong(BLOCKS * BLOCK + 1)
-        << int(FLASH_TOO_LARGE) << "Size requested is 196609 bytes but mtd is only 196608 bytes\n";
+        << int(FLASH_TOO_LARGE) << "Size requested is 196609 bytes but mtd is only 196608 bytes\n" << false;
     QTest::newRow("source shorter than the size") << 1000 << in << out << 1001ll << int(FLASH_READ_FAILED)
-                                                  << "Could not read from %S\n";
+                                                  << "Could not read from %S\n" << false;
 }
 
 void TestFlashOperations::copy()
@@ -198,11 +176,12 @@ void TestFlashOperations::copy()
     QFETCH(qlonglong, size);
     QFETCH(int, result);
     QFETCH(QString, messages);
+    QFETCH(bool, shown);
     FlashRoot root;
     root.write("/tmp/in", pattern(sourceSize));
     root.write("/tmp/long", QByteArray(sourceSize * 2, 'x'));
     root.write("/backup/mtd3", QByteArray(sourceSize * 2, 'x'));
-    setFlashDisplayFlags(0);
+    setFlashDisplayFlags(shown ? FLASH_DISPLAY_DEFAULT : 0);
     OutputCapture errors(STDERR_FILENO);
     QCOMPARE(copyToFlash(root.path(source).toUtf8(), root.path(destination).toUtf8(),
                          size < 0 ? FLASH_SIZE_ALL : size_t(size), FLASH_COPY_VERIFY),
@@ -212,8 +191,9 @@ void TestFlashOperations::copy()
     const QByteArray copied = pattern(size < 0 ? sourceSize : int(size));
     if (result != FLASH_OK)
         QVERIFY(root.flash() == QByteArray(BLOCKS * BLOCK, '\0'));
-    else if (destination == "/dev/mtd3")
-        QVERIFY(root.flash() == copied + QByteArray(BLOCK - copied.size(), '\xFF') + QByteArray(2 * BLOCK, '\0'));
+    else if (destination == "/dev/mtd3") // erased up to the next block boundary
+        QVERIFY(root.flash()
+                == copied + erasedBetween(0, (copied.size() + BLOCK - 1) / BLOCK * BLOCK).mid(copied.size()));
     else
         QVERIFY(root.read(destination) == copied);
     if (destination == "/tmp/out" && result == FLASH_OK)

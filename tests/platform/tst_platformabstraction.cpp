@@ -4,6 +4,7 @@
 #include "mtdpartitions.h"
 #include "outputcapture.h"
 #include "serialnumber.h"
+#include "versioninfo.h"
 #include "vqplatformabstraction.h"
 #include "watchdog.h"
 
@@ -28,7 +29,6 @@ private slots:
     void identityCachedAfterFirstGoodRead();
     void pwmOutputs_data();
     void pwmOutputs();
-    void pwmExportFailure();
     void fpgaVersion_data();
     void fpgaVersion();
     void watchdogRequests();
@@ -41,6 +41,9 @@ private slots:
     void serialReadFailures_data();
     void serialReadFailures();
     void serialWriteFailures();
+    void versionHardwareIdentity_data();
+    void versionHardwareIdentity();
+    void buildIdentityAndSingleInstance();
 };
 
 void TestPlatformAbstraction::hardwareId_data()
@@ -107,48 +110,42 @@ void TestPlatformAbstraction::identityCachedAfterFirstGoodRead()
 void TestPlatformAbstraction::pwmOutputs_data()
 {
     QTest::addColumn<bool>("enable");
-    QTest::addColumn<QStringList>("expected"); // period, duty cycle, enable of pwmchip0, 1, 2
-    QTest::newRow("enabled") << true
-                             << QStringList{"255000", "128000", "1", "255000", "255000", "1", "255000", "0", "1"};
-    QTest::newRow("disabled") << false << QStringList{"0", "0", "0", "0", "0", "0", "0", "0", "0"};
+    QTest::addColumn<int>("unexported"); // the chip without an export file, -1: none
+    QTest::addColumn<QStringList>("expected"); // export, period, duty cycle, enable of pwmchip0, 1, 2
+    const QStringList enabled{"0", "255000", "128000", "1", "0", "255000", "255000", "1", "0", "255000", "0", "1"};
+    QTest::newRow("enabled") << true << -1 << enabled;
+    QTest::newRow("disabled") << false << -1 << QStringList{"0", "0", "0", "0", "0", "0", "0", "0", "0", "0", "0", "0"};
+    // A failed export is reported, but every chip is still programmed.
+    QStringList unexported = enabled;
+    unexported[4].clear();
+    QTest::newRow("chip 1 not exported") << true << 1 << unexported;
 }
 
 void TestPlatformAbstraction::pwmOutputs()
 {
     QFETCH(bool, enable);
+    QFETCH(int, unexported);
     QFETCH(QStringList, expected);
     FakeRoot root;
+    const char* const files[] = {"export", "pwm0/period", "pwm0/duty_cycle", "pwm0/enable"};
     for (int chip = 0; chip < 3; ++chip) {
-        const QString directory = QStringLiteral("/sys/class/pwm/pwmchip%1/").arg(chip);
-        root.write(directory + "export", "");
-        for (const char* file : {"pwm0/period", "pwm0/duty_cycle", "pwm0/enable"})
-            root.write(directory + file, "999999999");
+        for (const char* file : files) {
+            if (chip != unexported || file != files[0])
+                root.write(QStringLiteral("/sys/class/pwm/pwmchip%1/%2").arg(chip).arg(file),
+                           file == files[0] ? "" : "999999999");
+        }
     }
 
     Brevane::VqPlatformAbstraction platform;
     // Byte 0 drives pwmchip2, byte 1 pwmchip0, byte 2 pwmchip1; byte 3 is ignored.
-    QCOMPARE(platform.setPwmOutputs(0xAAFF8000u, enable), false);
+    QCOMPARE(platform.setPwmOutputs(0xAAFF8000u, enable), unexported >= 0);
 
     QStringList written;
     for (int chip = 0; chip < 3; ++chip) {
-        const QString directory = QStringLiteral("/sys/class/pwm/pwmchip%1/").arg(chip);
-        QCOMPARE(root.read(directory + "export"), QByteArray("0"));
-        for (const char* file : {"pwm0/period", "pwm0/duty_cycle", "pwm0/enable"})
-            written << QString::fromLatin1(root.read(directory + file));
+        for (const char* file : files)
+            written << root.read(QStringLiteral("/sys/class/pwm/pwmchip%1/%2").arg(chip).arg(file));
     }
     QCOMPARE(written, expected);
-}
-
-void TestPlatformAbstraction::pwmExportFailure()
-{
-    FakeRoot root;
-    root.write("/sys/class/pwm/pwmchip0/export", "");
-    root.write("/sys/class/pwm/pwmchip2/export", "");
-    root.write("/sys/class/pwm/pwmchip1/pwm0/period", "");
-    OutputCapture errors(STDERR_FILENO);
-    Brevane::VqPlatformAbstraction platform;
-    QCOMPARE(platform.setPwmOutputs(0x010101, true), true);
-    QCOMPARE(root.read("/sys/class/pwm/pwmchip1/pwm0/period"), QByteArray("255000"));
 }
 
 void TestPlatformAbstraction::fpgaVersion_data()
@@ -358,6 +355,65 @@ void TestPlatformAbstraction::serialWriteFailures()
     const QByteArray text = errors.text();
     QVERIFY(text.startsWith("Nowhere to put serial num!\n"));
     QVERIFY(text.contains("/var/volatile/tmps: No such file or directory"));
+}
+
+void TestPlatformAbstraction::versionHardwareIdentity_data()
+{
+    QTest::addColumn<int>("mainBoard"); // -1: GPIO unreadable
+    QTest::addColumn<QByteArray>("fpgaDriver"); // empty: "/proc/brev_pcie" missing
+    QTest::addColumn<QStringList>("values"); // Main, Mezzanine, Frontpanel, FPGA ID, FPGA
+    QTest::addColumn<bool>("vqLMainBoard");
+
+    const QByteArray driver = "fpga_version: 1.2.3+45\nfpga_design_id: 7\n";
+    QTest::newRow("main board 64") << 64 << driver << QStringList{"64", "3", "21", "7", "1.2.3+45"} << true;
+    QTest::newRow("GPIO unreadable") << -1 << driver << QStringList{"Unknown", "-1", "Unknown", "7", "1.2.3+45"}
+                                     << false;
+    QTest::newRow("no FPGA driver") << 127 << QByteArray() << QStringList{"127", "3", "21", "0", "0.0.0+0"} << true;
+}
+
+void TestPlatformAbstraction::versionHardwareIdentity()
+{
+    QFETCH(int, mainBoard);
+    QFETCH(QByteArray, fpgaDriver);
+    QFETCH(QStringList, values);
+    QFETCH(bool, vqLMainBoard);
+
+    FakeRoot root;
+    if (mainBoard >= 0) {
+        root.setMainBoard(unsigned(mainBoard));
+        root.setGpioLines({508, 507, 506, 505, 504}, 3);
+        root.setGpioLines({502, 501, 500, 499, 498, 497, 496}, 21);
+    }
+    if (!fpgaDriver.isEmpty())
+        root.write("/proc/brev_pcie", fpgaDriver);
+
+    OutputCapture errors(STDERR_FILENO);
+    Brevane::VqPlatformAbstraction platform;
+    const VersionInfo version(platform);
+    QCOMPARE((QStringList{version.mainBoard.second, version.mezzanine.second, version.frontPanel.second,
+                          version.fpgaId.second, version.fpga.second}),
+             values);
+    QCOMPARE(version.isVqLMainBoard(), vqLMainBoard);
+}
+
+// The one instance reads the hardware once, however often it is asked for.
+void TestPlatformAbstraction::buildIdentityAndSingleInstance()
+{
+    FakeRoot root;
+    root.setMainBoard(70);
+    OutputCapture errors(STDERR_FILENO);
+    VersionInfo& version = VersionInfo::getInstance();
+    root.setMainBoard(5);
+    QCOMPARE(&VersionInfo::getInstance(), &version);
+    QCOMPARE(VersionInfo::getInstance().mainBoard.second, QStringLiteral("70"));
+    QVERIFY(version.isVqLMainBoard());
+    // The report's rows: the software first, the hardware last.
+    const QList<VersionInfo::Pair> pairs = version.pairs();
+    QCOMPARE(pairs.size(), 11);
+    QCOMPARE(pairs.first().first + ' ' + pairs.last().first, QStringLiteral("Software FPGA"));
+    QVERIFY2(QRegularExpression(QStringLiteral("^[0-9a-f]{40}$")).match(version.sha1.second).hasMatch(),
+             qPrintable(version.sha1.second));
+    QVERIFY(!version.branch.second.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestPlatformAbstraction)
