@@ -354,12 +354,10 @@ void TestDissector::liveSession()
             measurementFrames += type == QLatin1String("0x1010") ? 0 : 1;
         for (const QString& length : occurrences(frame, "vq.length"))
             dissectedBytes += RawDataPacketHeader::SIZE + length.toLongLong();
-        for (const QString& garbage : occurrences(frame, "vq.garbage"))
-            garbageBytes += garbage.size() / 2;
-        for (const QString& corrupt : occurrences(frame, "vq.corrupt_header")) {
-            ++corruptHeaders;
-            dissectedBytes += corrupt.size() / 2;
-        }
+        // Hex text: two digits a byte.
+        garbageBytes += column(frame, "vq.garbage").remove('|').size() / 2;
+        corruptHeaders += occurrences(frame, "vq.corrupt_header").size();
+        dissectedBytes += column(frame, "vq.corrupt_header").remove('|').size() / 2;
         for (const QString& path : occurrences(frame, "vq.json.path"))
             paths.insert(path);
         if (column(frame, "tcp.segment.count").toInt() > 1

@@ -134,30 +134,28 @@ void TestFaults::faults_data()
         const QString name = QStringLiteral("%1: %2 %3").arg(targets[int(target)], faults[int(fault)], steps[int(step)]);
         QTest::newRow(qPrintable(name)) << target << Attempt::Served << fault << step << status << message;
     };
-    // The mirror in this process: cleared, then rebuilt from the next connection;
+    // The mirror in this process is cleared, then rebuilt from the next connection;
     // a change made right after the fault meets a connection that is already gone.
-    for (const Step step : {Step::BeforeTree, Step::MidTree, Step::AfterTree}) {
-        row(Target::Mirror, Fault::Close, step);
-        row(Target::Mirror, Fault::Reset, step);
-    }
-    row(Target::Mirror, Fault::Reset, Step::AfterSync);
-    row(Target::Mirror, Fault::Close, Step::OnChange);
-    row(Target::Mirror, Fault::Reset, Step::OnChange);
-    row(Target::Mirror, Fault::Reset, Step::InSet);
-    // vq_dummyclient: reconnects and reports the next connection's serial number.
-    for (const Step step : {Step::BeforeTree, Step::MidTree, Step::AfterTree})
-        row(Target::DummyClient, Fault::Reset, step);
-
+    // vq_dummyclient reconnects and reports the next connection's serial number.
     // vq_datacore connects once: a lost connection ends every command with 4.
-    const std::tuple<Target, Fault, Step> lostRows[] = {
+    const std::tuple<Target, Fault, Step> served[] = {
+        {Target::Mirror, Fault::Close, Step::BeforeTree}, {Target::Mirror, Fault::Reset, Step::BeforeTree},
+        {Target::Mirror, Fault::Close, Step::MidTree}, {Target::Mirror, Fault::Reset, Step::MidTree},
+        {Target::Mirror, Fault::Close, Step::AfterTree}, {Target::Mirror, Fault::Reset, Step::AfterTree},
+        {Target::Mirror, Fault::Reset, Step::AfterSync}, {Target::Mirror, Fault::Close, Step::OnChange},
+        {Target::Mirror, Fault::Reset, Step::OnChange}, {Target::Mirror, Fault::Reset, Step::InSet},
+        {Target::DummyClient, Fault::Reset, Step::BeforeTree}, {Target::DummyClient, Fault::Reset, Step::MidTree},
+        {Target::DummyClient, Fault::Reset, Step::AfterTree},
         {Target::Get, Fault::Reset, Step::BeforeTree}, {Target::Dump, Fault::Close, Step::BeforeTree},
         {Target::Get, Fault::Reset, Step::MidTree}, {Target::Set, Fault::Close, Step::MidTree},
         {Target::Dump, Fault::Reset, Step::MidTree}, {Target::Watch, Fault::Close, Step::MidTree},
         {Target::Get, Fault::Close, Step::AfterTree}, {Target::Set, Fault::Reset, Step::AfterTree},
         {Target::Watch, Fault::Reset, Step::AfterSync}, {Target::Set, Fault::Reset, Step::OnChange},
         {Target::Set, Fault::Close, Step::OnChange}, {Target::Set, Fault::Reset, Step::InSet}};
-    for (const auto& lostRow : lostRows)
-        row(std::get<0>(lostRow), std::get<1>(lostRow), std::get<2>(lostRow), 4, lost);
+    for (const auto& r : served) {
+        const bool tool = std::get<0>(r) > Target::DummyClient;
+        row(std::get<0>(r), std::get<1>(r), std::get<2>(r), tool ? 4 : 0, tool ? lost : QString());
+    }
     row(Target::Set, Fault::StopReading, Step::AfterSync, 8,
         QStringLiteral("the server did not confirm the new value of %1 in time").arg(IGMP_PATH));
 
