@@ -261,6 +261,7 @@ void TestDatacoreTool::watchEndsAfterItsCountOrWhenInterrupted()
     // The current values first, marked as such, then the change.
     QCOMPARE(seen, (QStringList{"hostName=vq-unit-01 (initial)", "brevEth0IgmpMaxVersion=3 (initial)",
                                 "hostName=from-another-client"}));
+    QCOMPARE(change.value("initial"), QJsonValue(false));
     QDateTime time = QDateTime::fromString(change.value("time").toString(), "yyyy-MM-dd'T'HH:mm:ss.zzz'Z'");
     time.setTimeSpec(Qt::UTC);
     QVERIFY(qAbs(time.secsTo(QDateTime::currentDateTimeUtc())) < 60);
