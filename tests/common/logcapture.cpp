@@ -56,11 +56,6 @@ LogCapture::~LogCapture()
     }
 }
 
-QList<LogCapture::Record> LogCapture::records() const
-{
-    return m_sink->records();
-}
-
 QStringList LogCapture::messages() const
 {
     QStringList result;
@@ -94,11 +89,6 @@ int LogCapture::countStartingWith(const QString& prefix) const
     const QStringList all = messages();
     return int(std::count_if(all.begin(), all.end(),
                              [&prefix](const QString& text) { return text.startsWith(prefix); }));
-}
-
-bool LogCapture::contains(spdlog::level::level_enum level, const QString& text) const
-{
-    return messages(level).contains(text);
 }
 
 void LogCapture::clear()

@@ -28,7 +28,6 @@ public:
     LogCapture(const LogCapture&) = delete;
     LogCapture& operator=(const LogCapture&) = delete;
 
-    QList<Record> records() const;
     QStringList messages() const;
     QStringList messages(spdlog::level::level_enum level) const;
     // Number of messages equal to text (at the level, if one is given).
@@ -36,7 +35,6 @@ public:
     int count(spdlog::level::level_enum level, const QString& text) const;
     // Number of messages that start with prefix.
     int countStartingWith(const QString& prefix) const;
-    bool contains(spdlog::level::level_enum level, const QString& text) const;
     void clear();
 
 private:

@@ -13,6 +13,8 @@
 
 #include <unistd.h>
 
+#include <tuple>
+
 namespace {
 
 const QString TOOL = QStringLiteral(VQ_DATACORE_PATH);
@@ -124,42 +126,37 @@ void TestFaults::faults_data()
     QTest::addColumn<QString>("message");
 
     const QString lost = QStringLiteral("connection to %1 lost").arg(SERVER);
-    const auto row = [](const char* name, Target target, Fault fault, Step step, int status = 0,
-                        const QString& message = QString()) {
-        QTest::newRow(name) << target << Attempt::Served << fault << step << status << message;
+    const char* const targets[] = {"mirror", "vq_dummyclient", "get", "set", "dump", "watch"};
+    const char* const faults[] = {"close", "reset", "stop reading"};
+    const char* const steps[] = {"before the tree", "inside the tree frame", "before sync-complete",
+                                 "after sync-complete", "on a change", "while a change waits"};
+    const auto row = [&](Target target, Fault fault, Step step, int status = 0, const QString& message = QString()) {
+        const QString name = QStringLiteral("%1: %2 %3").arg(targets[int(target)], faults[int(fault)], steps[int(step)]);
+        QTest::newRow(qPrintable(name)) << target << Attempt::Served << fault << step << status << message;
     };
-    // The mirror in this process: cleared, then rebuilt from the next connection;
+    // The mirror in this process is cleared, then rebuilt from the next connection;
     // a change made right after the fault meets a connection that is already gone.
-    row("mirror: close before the tree", Target::Mirror, Fault::Close, Step::BeforeTree);
-    row("mirror: reset before the tree", Target::Mirror, Fault::Reset, Step::BeforeTree);
-    row("mirror: close inside the tree frame", Target::Mirror, Fault::Close, Step::MidTree);
-    row("mirror: reset inside the tree frame", Target::Mirror, Fault::Reset, Step::MidTree);
-    row("mirror: close before sync-complete", Target::Mirror, Fault::Close, Step::AfterTree);
-    row("mirror: reset before sync-complete", Target::Mirror, Fault::Reset, Step::AfterTree);
-    row("mirror: reset after sync-complete", Target::Mirror, Fault::Reset, Step::AfterSync);
-    row("mirror: close on a change", Target::Mirror, Fault::Close, Step::OnChange);
-    row("mirror: reset on a change", Target::Mirror, Fault::Reset, Step::OnChange);
-    row("mirror: reset while a change waits", Target::Mirror, Fault::Reset, Step::InSet);
-
-    // vq_dummyclient: reconnects and reports the next connection's serial number.
-    row("vq_dummyclient: reset before the tree", Target::DummyClient, Fault::Reset, Step::BeforeTree);
-    row("vq_dummyclient: reset inside the tree frame", Target::DummyClient, Fault::Reset, Step::MidTree);
-    row("vq_dummyclient: reset before sync-complete", Target::DummyClient, Fault::Reset, Step::AfterTree);
-
+    // vq_dummyclient reconnects and reports the next connection's serial number.
     // vq_datacore connects once: a lost connection ends every command with 4.
-    row("get: reset before the tree", Target::Get, Fault::Reset, Step::BeforeTree, 4, lost);
-    row("dump: close before the tree", Target::Dump, Fault::Close, Step::BeforeTree, 4, lost);
-    row("get: reset inside the tree frame", Target::Get, Fault::Reset, Step::MidTree, 4, lost);
-    row("set: close inside the tree frame", Target::Set, Fault::Close, Step::MidTree, 4, lost);
-    row("dump: reset inside the tree frame", Target::Dump, Fault::Reset, Step::MidTree, 4, lost);
-    row("watch: close inside the tree frame", Target::Watch, Fault::Close, Step::MidTree, 4, lost);
-    row("get: close before sync-complete", Target::Get, Fault::Close, Step::AfterTree, 4, lost);
-    row("set: reset before sync-complete", Target::Set, Fault::Reset, Step::AfterTree, 4, lost);
-    row("watch: reset after sync-complete", Target::Watch, Fault::Reset, Step::AfterSync, 4, lost);
-    row("set: reset on the change", Target::Set, Fault::Reset, Step::OnChange, 4, lost);
-    row("set: close on the change", Target::Set, Fault::Close, Step::OnChange, 4, lost);
-    row("set: reset while the set waits", Target::Set, Fault::Reset, Step::InSet, 4, lost);
-    row("set: the server stops reading", Target::Set, Fault::StopReading, Step::AfterSync, 8,
+    const std::tuple<Target, Fault, Step> served[] = {
+        {Target::Mirror, Fault::Close, Step::BeforeTree}, {Target::Mirror, Fault::Reset, Step::BeforeTree},
+        {Target::Mirror, Fault::Close, Step::MidTree}, {Target::Mirror, Fault::Reset, Step::MidTree},
+        {Target::Mirror, Fault::Close, Step::AfterTree}, {Target::Mirror, Fault::Reset, Step::AfterTree},
+        {Target::Mirror, Fault::Reset, Step::AfterSync}, {Target::Mirror, Fault::Close, Step::OnChange},
+        {Target::Mirror, Fault::Reset, Step::OnChange}, {Target::Mirror, Fault::Reset, Step::InSet},
+        {Target::DummyClient, Fault::Reset, Step::BeforeTree}, {Target::DummyClient, Fault::Reset, Step::MidTree},
+        {Target::DummyClient, Fault::Reset, Step::AfterTree},
+        {Target::Get, Fault::Reset, Step::BeforeTree}, {Target::Dump, Fault::Close, Step::BeforeTree},
+        {Target::Get, Fault::Reset, Step::MidTree}, {Target::Set, Fault::Close, Step::MidTree},
+        {Target::Dump, Fault::Reset, Step::MidTree}, {Target::Watch, Fault::Close, Step::MidTree},
+        {Target::Get, Fault::Close, Step::AfterTree}, {Target::Set, Fault::Reset, Step::AfterTree},
+        {Target::Watch, Fault::Reset, Step::AfterSync}, {Target::Set, Fault::Reset, Step::OnChange},
+        {Target::Set, Fault::Close, Step::OnChange}, {Target::Set, Fault::Reset, Step::InSet}};
+    for (const auto& r : served) {
+        const bool tool = std::get<0>(r) > Target::DummyClient;
+        row(std::get<0>(r), std::get<1>(r), std::get<2>(r), tool ? 4 : 0, tool ? lost : QString());
+    }
+    row(Target::Set, Fault::StopReading, Step::AfterSync, 8,
         QStringLiteral("the server did not confirm the new value of %1 in time").arg(IGMP_PATH));
 
     // Attempts that fail, at once or never: each ends within the time-out.
