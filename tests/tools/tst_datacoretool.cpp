@@ -1,4 +1,6 @@
+#include "datacorepathradixtreepacket.h"
 #include "datacoresnapshot.h"
+#include "datacoretoolsession.h"
 #include "processrunner.h"
 #include "programlauncher.h"
 
@@ -69,6 +71,8 @@ private slots:
     void commands_data();
     void commands();
     void dumpsReadBackAndDiff();
+    void listPathsFromTree_data();
+    void listPathsFromTree();
     void watchEndsAfterItsCountOrWhenInterrupted();
     void serverRefusesBadInput_data();
     void serverRefusesBadInput();
@@ -234,6 +238,49 @@ void TestDatacoreTool::dumpsReadBackAndDiff()
     QCOMPARE(changed.status, int(Differences));
     QCOMPARE(changed.lines, QStringList{"~ " + HOST_NAME_PATH + R"(: "vq-unit-01" -> "studio-7")"});
     QCOMPARE(runTool({"diff", directory.filePath(QStringLiteral("missing.txt"))}).status, int(Usage));
+}
+
+void TestDatacoreTool::listPathsFromTree_data()
+{
+    QTest::addColumn<QString>("prefix");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("all: sorted, each once, no incomplete path")
+        << QString() << QStringList{"b", "b/a", "b/a-x", "b/a/c", "c", "d"};
+    // "b/a-x" sorts between "b/a" and "b/a/c".
+    QTest::newRow("subtree around a longer name") << "b/a" << QStringList{"b/a", "b/a/c"};
+    QTest::newRow("a leaf") << "b/a/c" << QStringList{"b/a/c"};
+    QTest::newRow("start of a name") << "b/a-" << QStringList();
+    QTest::newRow("trailing slash") << "b/" << QStringList();
+}
+
+// list takes its paths from the server's path tree alone; they must be the
+// ones the mirror would hold.
+void TestDatacoreTool::listPathsFromTree()
+{
+    QFETCH(QString, prefix);
+    QFETCH(QStringList, expected);
+    const auto node = [](const QString& core, const QJsonArray& kids = {}) {
+        QJsonObject object{{"Core", core}};
+        if (!kids.isEmpty())
+            object.insert("Kids", kids);
+        return object;
+    };
+    DatacorePathRadixTreePacket tree;
+    tree.jsonObject().insert("ConfigTreeObject", node("b", {node("a", {node("c")}), node("a-x"), node("a"), node("")}));
+    tree.jsonObject().insert("StatusTreeObject", node("c"));
+    tree.jsonObject().insert("CommandTreeObject", node("b"));
+    tree.jsonObject().insert("PersistentConfigTreeObject", node("d"));
+    DatacoreToolSession session(DatacoreToolSession::Mode::PathsOnly);
+    QSignalSpy populated(&session, &DatacoreToolSession::mirrorPopulated);
+    QVERIFY(session.canAcceptPacket(DatacorePathRadixTreePacket::CLASS_NAME));
+    session.acceptPacket(tree);
+    // Only the first tree counts, as for the mirror.
+    DatacorePathRadixTreePacket second;
+    second.jsonObject().insert("ConfigTreeObject", node("z"));
+    session.acceptPacket(second);
+    QCOMPARE(populated.count(), 1);
+    QCOMPARE(session.paths(prefix), expected);
+    QVERIFY(!session.registry());
 }
 
 void TestDatacoreTool::watchEndsAfterItsCountOrWhenInterrupted()
