@@ -86,7 +86,6 @@ class tst_MeasurementPackets : public QObject
 private slots:
     void wireBytes_data();
     void wireBytes();
-    void idsOutsideTheFamily();
     void decodeDamagedPayload_data();
     void decodeDamagedPayload();
     void captionCharactersLoseParity();
@@ -237,18 +236,6 @@ void tst_MeasurementPackets::wireBytes()
         QVERIFY(equal(*again, *truncated));
         QCOMPARE(equal(*truncated, *decoded), kept == payload);
         QCOMPARE(capture.messages(), QStringList());
-    }
-}
-
-void tst_MeasurementPackets::idsOutsideTheFamily()
-{
-    // JSON packets, the ids either side of the range, and the header markers.
-    for (quint16 type : {quint16(0x1010), quint16(0x100F), quint16(0x102A), RawDataPacketHeader::INVALID,
-             RawDataPacketHeader::INCOMPLETE}) {
-        RawDataPacketHeader header;
-        header.packetType = type;
-        header.payloadLength = 4;
-        QVERIFY(!createMeasurementPacket(rawFrame(type, 0, zeros(4)), header));
     }
 }
 
