@@ -1,5 +1,4 @@
 #include "datacorepacket.h"
-#include "logcapture.h"
 #include "networkconnection.h"
 #include "testframes.h"
 
@@ -22,7 +21,6 @@ private slots:
     void clientIdentifierAcrossConnections();
     void sendsOnlyWhileConnected();
     void socketHandedInAndBack();
-    void refusedConnectionIsLogged();
     void socketErrorText_data();
     void socketErrorText();
 
@@ -146,17 +144,6 @@ void TestNetworkConnection::socketHandedInAndBack()
     QVERIFY(!connection.setSocket(exchanged));
     QCOMPARE(exchanged, client);
     delete client;
-}
-
-void TestNetworkConnection::refusedConnectionIsLogged()
-{
-    const quint16 port = m_server.serverPort();
-    m_server.close();
-    LogCapture capture;
-    NetworkConnection connection;
-    QVERIFY(!connection.connectToHost(QStringLiteral("127.0.0.1"), port));
-    QTRY_COMPARE(capture.messages(spdlog::level::info), QStringList{"QAbstractSocket::ConnectionRefusedError"});
-    QCOMPARE(connection.clientIdentifier(), QString());
 }
 
 void TestNetworkConnection::socketErrorText_data()
