@@ -88,7 +88,7 @@ private slots:
     void wireBytes();
     void decodeDamagedPayload_data();
     void decodeDamagedPayload();
-    void captionCharactersLoseParity();
+    void captionParityAndRecordEquality();
 };
 
 // One row per class, its type id and payload written out by hand from the
@@ -151,9 +151,9 @@ void tst_MeasurementPackets::wireBytes_data()
     records.push_back(std::make_unique<AncPacketStatusType2>(0x02, -1));
     records.back()->setBlock(3, AncPacketStatus::Block{7, 8, -9, 10, 11, LONG});
     records.push_back(std::make_unique<AncPacketStatusType1>(0x41, 0x01020304));
-    records.back()->setBlock(1, AncPacketStatus::Block{1, 2, 3, 4, 5, 6});
+    records.back()->setBlock(0, AncPacketStatus::Block{1, 2, 3, 4, 5, 6});
     row("ancillary status", packet<AncillaryStatusDataPacket>(qint8(1), qint8(-2), std::move(records)), 0x101F, 0,
-        hex("01 fe 0001 0001 41 01020304 00 01 00000001 00000002 0000000000000003 00000004 00000005 0000000000000006"
+        hex("01 fe 0001 0001 41 01020304 01 00000001 00000002 0000000000000003 00000004 00000005 0000000000000006 00"
             "02 ffffffff 00 00 00 01 00000007 00000008 fffffffffffffff7 0000000a 0000000b 0102030405060708"));
 
     AudioChannelStatusDataPacket::Values channels{1, 2, {{1, 2, 3, 4, {0x01020304, 0, 0, 0, 0, 0xFF}, 7, 12, 13}}, true};
@@ -285,7 +285,7 @@ void tst_MeasurementPackets::decodeDamagedPayload()
     QCOMPARE(capture.messages().size(), logLines);
 }
 
-void tst_MeasurementPackets::captionCharactersLoseParity()
+void tst_MeasurementPackets::captionParityAndRecordEquality()
 {
     const std::shared_ptr<RawDataPacket> decoded = decode(rawFrame(0x1026, 0, hex("942c01 c1c2fe")));
     QStringList pairs; // as received, then without parity, then the flag
@@ -295,6 +295,7 @@ void tst_MeasurementPackets::captionCharactersLoseParity()
     QCOMPARE(pairs, (QStringList{"942c 142c 1", "c1c2 4142 0"}));
     using Pair = Captions608bytePairsRawDataPacket::BytePair;
     QVERIFY(!(Pair(0x94, 0x2C, true) == Pair(0x94, 0x2C, false)));
+    QVERIFY(!(AncPacketStatusType1(0x41, 1) == AncPacketStatusType1(0x42, 1)));
 }
 
 QTEST_GUILESS_MAIN(tst_MeasurementPackets)
