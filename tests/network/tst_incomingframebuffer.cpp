@@ -1,6 +1,5 @@
 #include "incomingframebuffer.h"
 #include "logcapture.h"
-#include "packetfactory.h"
 #include "testframes.h"
 
 #include <QtTest>
@@ -46,8 +45,6 @@ private slots:
     void receiversActDuringDelivery();
     void corruptLengthKeepsMemoryBounded();
     void failedReadKeepsWhatIsHeld();
-    void createPacketForEveryTypeId_data();
-    void createPacketForEveryTypeId();
 };
 
 void TestIncomingFrameBuffer::sameFramesWhateverTheSplit()
@@ -209,27 +206,6 @@ void TestIncomingFrameBuffer::failedReadKeepsWhatIsHeld()
     FailingDevice device;
     buffer.readFrom(device);
     QCOMPARE(buffer.bufferedBytes(), partHeader);
-}
-
-void TestIncomingFrameBuffer::createPacketForEveryTypeId_data()
-{
-    QTest::addColumn<int>("typeId");
-    QTest::addColumn<bool>("built");
-    // The JSON type and both ends of the measurement types, and just outside them.
-    for (int id : {0x100f, 0x1010, 0x1011, 0x1029, 0x102a})
-        QTest::newRow(qPrintable(QString::number(id, 16))) << id << (id > 0x100f && id < 0x102a);
-}
-
-void TestIncomingFrameBuffer::createPacketForEveryTypeId()
-{
-    QFETCH(int, typeId);
-    // An empty payload: the decoder must cope and the class still answers its id.
-    RawDataPacketHeader header;
-    header.packetType = quint16(typeId);
-    LogCapture capture;
-    const std::shared_ptr<RawDataPacket> packet = createPacket(frameHeader(quint16(typeId), 0, 0), header);
-    QTEST(bool(packet), "built");
-    QCOMPARE(packet ? int(packet->packetType()) : typeId, typeId);
 }
 
 QTEST_GUILESS_MAIN(TestIncomingFrameBuffer)
