@@ -102,13 +102,7 @@ void TestEventLogPackets::eventText_data()
     // Filled in one at a time, a %n in one member would be taken for the next one's place.
     addEvent("rest request", "RestApiRequestEventPacket", {{"rest_method", "%2"}, {"rest_resource", "%1"}},
              "Request %2 for resource %1 received from ");
-    addEvent("reference", "ReferenceLockingStandardChangeEventPacket", {{"reference_standard", "PAL"}}, "PAL");
-    addEvent("ip tx", "IpTxEventPacket", {{"Ip_Tx", "tx"}}, "tx");
-    addEvent("ip rx", "IpRxEventPacket", {{"Ip_Rx", "rx"}}, "rx");
-    addEvent("ip interfaces", "IpInterfacesEventPacket", {{"Ip_Interfaces", "eth0 up"}}, "eth0 up");
     addEvent("sfp", "SfpEventPacket", {{"Sfp", "inserted"}}, "inserted");
-    addEvent("audio presence", "AudioInputPresenceChangeEventPacket", {{"audio_in_presence", "AES 1"}}, "AES 1");
-    addEvent("ptp", "PtpEventPacket", {{"ptp_event", "locked"}}, "locked");
     addEvent("scte104", "SCTE104EventPacket", {{"SCTE104", "splice"}}, "splice");
     addEvent("member missing", "SfpEventPacket", {}, "");
 }
