@@ -7,7 +7,6 @@
 #include "datacorepacket.h"
 #include "datacorepathradixtreepacket.h"
 #include "logcapture.h"
-#include "testframes.h"
 #include "networkconnection.h"
 #include "serialisabledatapacketdistributor.h"
 #include "testframes.h"
