@@ -1,5 +1,6 @@
 #include "clientdatacoremanipulator.h"
 #include "clientmirror.h"
+#include "datacorepacket.h"
 #include "fakeserver.h"
 #include "logcapture.h"
 #include "testframes.h"
@@ -85,6 +86,7 @@ class TestClientDatacoreManipulator : public QObject
 private slots:
     void init();
     void cleanup();
+    void mirrorLoop();
     void read_data();
     void read();
     void setAndWaitForSync_data();
@@ -124,6 +126,40 @@ void TestClientDatacoreManipulator::cleanup()
 {
     m_mirror.reset();
     m_server.reset();
+}
+
+// The mirror itself, with the server's answers given by hand: only a local
+// change goes out, and only the echo of this client's own change brings the
+// datacore back in sync.
+void TestClientDatacoreManipulator::mirrorLoop()
+{
+    m_server->answersChanges = false;
+    ClientDatacore* name = m_mirror->datacore(NAME_PATH);
+    QSignalSpy inSync(name, &ClientDatacore::datacoreInSyncWithServer);
+    name->setDataString(QStringLiteral("gallery"));
+    QTRY_COMPARE(m_server->received().size(), 1);
+    const QString clientId = m_mirror->connection.clientIdentifier();
+    const QJsonObject expected{{"Class", "DatacorePacket"}, {"ClientID", clientId}, {"PacketID", 0}, {"Path", NAME_PATH},
+                               {"Datacore", QJsonObject{{"name", QJsonObject{{"data", "gallery"}}}}}};
+    QCOMPARE(m_server->received().at(0), expected);
+
+    const auto nameJson = [](const char* value) {
+        return QJsonObject{{"name", QJsonObject{{"data", value}, {"class", "DatacoreString"},
+                                                {"reasonsForBeingInvalid", QJsonArray()},
+                                                {"reasonsForBeingInactive", QJsonArray()}}}};
+    };
+    // Another client's change with the same packet identifier is a server
+    // change, not the answer: applied, but the mirror is not yet in sync.
+    m_server->sendToAll(DatacorePacket(clientId + "0", 0, nameJson("other"), NAME_PATH));
+    m_server->sendToAll(DatacorePacket(nameJson("server"), NAME_PATH));
+    QTRY_COMPARE(name->data(), QStringList{"server"});
+    QCOMPARE(inSync.count(), 0);
+    QCOMPARE(name->outstandingPacketIds(), QList<int>{0});
+
+    m_server->sendToAll(DatacorePacket(clientId, 0, nameJson("gallery"), NAME_PATH));
+    QTRY_COMPARE(inSync.count(), 1);
+    QCOMPARE(name->data(), QStringList{"gallery"});
+    QVERIFY(name->outstandingPacketIds().isEmpty());
 }
 
 void TestClientDatacoreManipulator::read_data()
