@@ -233,6 +233,8 @@ void TestClientDatacoreRegistry::pathIndexGrowsWithoutReserve()
         slot = datacores.back().get();
     }
     QCOMPARE(index.count(), 1000);
+    // Asked for less room than it uses, it keeps what it has.
+    index.reserve(1);
     for (const auto& datacore : datacores) {
         QCOMPARE(index.find(datacore->fullPath()), datacore.get());
         QCOMPARE(index.findOrInsert(datacore->fullPath()), datacore.get());
