@@ -159,16 +159,30 @@ void TestClientDatacore::setterTexts_data()
     const auto row = [](const char* name, Setter setter, const QStringList& stored) {
         QTest::newRow(name) << setter << stored;
     };
-    // The integer setters share one conversion: the widest types at their ends stand for the rest.
+    // One row per setter, at the end of its type's range; the conversions behind them are shared.
     row("string kept as it is", [](auto& d) { d.setDataString(" A b "); }, {" A b "});
     row("string list", [](auto& d) { d.setDataStringList({"x", "", "y"}); }, {"x", "", "y"});
     row("bool", [](auto& d) { d.setDataBool(false); }, {"false"});
     row("bool list", [](auto& d) { d.setDataBoolList({true, false}); }, {"true", "false"});
+    row("int", [](auto& d) { d.setDataInt(INT_MIN); }, {"-2147483648"});
     row("int list", [](auto& d) { d.setDataIntList({-1, INT_MAX}); }, {"-1", "2147483647"});
+    row("uint", [](auto& d) { d.setDataUint(UINT_MAX); }, {"4294967295"});
+    row("uint list", [](auto& d) { d.setDataUintList({7u, UINT_MAX}); }, {"7", "4294967295"});
+    row("int16", [](auto& d) { d.setDataInt16(INT16_MIN); }, {"-32768"});
+    row("int32", [](auto& d) { d.setDataInt32(INT32_MIN); }, {"-2147483648"});
     row("int64", [](auto& d) { d.setDataInt64(INT64_MIN); }, {"-9223372036854775808"});
+    row("int16 list", [](auto& d) { d.setDataInt16List({-1, INT16_MAX}); }, {"-1", "32767"});
+    row("int32 list", [](auto& d) { d.setDataInt32List({INT32_MIN, 5}); }, {"-2147483648", "5"});
+    row("int64 list", [](auto& d) { d.setDataInt64List({-5, INT64_MAX}); }, {"-5", "9223372036854775807"});
     row("empty list", [](auto& d) { d.setDataInt64List({}); }, {});
+    row("uint16", [](auto& d) { d.setDataUint16(UINT16_MAX); }, {"65535"});
+    row("uint32", [](auto& d) { d.setDataUint32(UINT32_MAX); }, {"4294967295"});
     row("uint64", [](auto& d) { d.setDataUint64(UINT64_MAX); }, {"18446744073709551615"});
+    row("uint16 list", [](auto& d) { d.setDataUint16List({0, 65535}); }, {"0", "65535"});
+    row("uint32 list", [](auto& d) { d.setDataUint32List({1, UINT32_MAX}); }, {"1", "4294967295"});
+    row("uint64 list", [](auto& d) { d.setDataUint64List({UINT64_MAX}); }, {"18446744073709551615"});
     row("float keeps the float's binary value", [](auto& d) { d.setDataFloat(0.1f); }, {"0.10000000149011611938"});
+    row("double", [](auto& d) { d.setDataDouble(-2.5); }, {"-2.5"});
     row("double list: 20 digits, exponent only where shorter",
         [](auto& d) { d.setDataDoubleList({0.1, 1e300, 1e-7, 9007199254740992.0, -HUGE_VAL, std::nan("")}); },
         {"0.10000000000000000555", "1.0000000000000000525e+300", "9.9999999999999995475e-08", "9007199254740992",
