@@ -7,6 +7,8 @@
 #include <QJsonDocument>
 #include <QtTest>
 
+#include <climits>
+
 namespace {
 
 QJsonObject serialised(const QString& className, int type, int identifier)
@@ -90,6 +92,8 @@ void TestDatacoreMessages::reading_data()
     QTest::newRow("neither number") << QByteArray("{}") << 3 << -1;
     QTest::newRow("not an object") << QByteArray("[1,2]") << 3 << -1;
     QTest::newRow("non-numbers read as 0") << QByteArray(R"({"type":"2","identifier":null})") << 0 << 0;
+    QTest::newRow("both ends of the int range")
+        << QByteArray(R"({"type":-2147483648,"identifier":2147483647})") << int(INT_MIN) << int(INT_MAX);
     QTest::newRow("fraction and out of range read as 0") << QByteArray(R"({"type":1.5,"identifier":1e12})") << 0 << 0;
 }
 
