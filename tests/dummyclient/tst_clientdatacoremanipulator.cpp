@@ -372,5 +372,13 @@ void TestClientDatacoreManipulator::lookupAnswerOutlivedByItsDatacore()
     QCOMPARE(found, nullptr);
 }
 
+// Qt's own event dispatcher rather than GLib's: after delivering a queued
+// answer it goes back to sleep unless the manipulator wakes it.
+static void useQtEventDispatcher()
+{
+    qputenv("QT_NO_GLIB", "1");
+}
+Q_CONSTRUCTOR_FUNCTION(useQtEventDispatcher)
+
 QTEST_GUILESS_MAIN(TestClientDatacoreManipulator)
 #include "tst_clientdatacoremanipulator.moc"
