@@ -65,7 +65,6 @@ private slots:
     void serialising();
     void deserialising_data();
     void deserialising();
-    void treeShape();
 };
 
 void TestDatacoreJson::elementPathAndKeyErrors()
@@ -282,16 +281,6 @@ void TestDatacoreJson::deserialising()
     tree.root.reasonsForBeingInvalid(reasons);
     QTEST(int(reasons.size()), "rootReasonsAfter");
     QCOMPARE(tree.a.className(), QStringLiteral("T"));
-}
-
-void TestDatacoreJson::treeShape()
-{
-    Tree tree;
-    DatacoreBase duplicate(QStringLiteral("a"), &tree.root, QStringLiteral("other"));
-    QCOMPARE(tree.root.path(), QStringLiteral("root"));
-    QCOMPARE(tree.c.path(), QStringLiteral("root/a/c"));
-    QCOMPARE(tree.root.childDatacores(), (QList<DatacoreBase*>{&tree.a, &tree.b}));
-    QCOMPARE(duplicate.path(), QStringLiteral("root/a"));
 }
 
 QTEST_GUILESS_MAIN(TestDatacoreJson)
