@@ -34,14 +34,16 @@ DatacoreToolSession::DatacoreToolSession(Mode mode, QObject* parent)
     // Before the mirror's populator: an answer is noted here by the time the
     // datacore reports itself in sync.
     m_distributor.registerPacketAcceptor(this, DatacorePacket::CLASS_NAME);
-    m_distributor.registerPacketAcceptor(this, DummyClient::SYNC_COMPLETE_CLASS_NAME);
-    if (mode == Mode::PathsOnly) {
+    if (mode == Mode::Mirror) {
+        m_datacoreManager = std::make_unique<VqClientDatacoreManager>(&m_connection, &m_distributor);
+        connect(m_datacoreManager->registry(), &ClientDatacoreRegistry::registryHasBeenPopulated, this,
+                &DatacoreToolSession::mirrorPopulated);
+    } else {
         m_distributor.registerPacketAcceptor(this, DatacorePathRadixTreePacket::CLASS_NAME);
-        return;
     }
-    m_datacoreManager = std::make_unique<VqClientDatacoreManager>(&m_connection, &m_distributor);
-    connect(m_datacoreManager->registry(), &ClientDatacoreRegistry::registryHasBeenPopulated, this,
-            &DatacoreToolSession::mirrorPopulated);
+    // After the mirror's own handling: the command starts on a mirror that has
+    // taken the end of the synchronisation in.
+    m_distributor.registerPacketAcceptor(this, DummyClient::SYNC_COMPLETE_CLASS_NAME);
 }
 
 DatacoreToolSession::~DatacoreToolSession()
