@@ -41,8 +41,6 @@ DatacoreToolSession::DatacoreToolSession(Mode mode, QObject* parent)
     } else {
         m_distributor.registerPacketAcceptor(this, DatacorePathRadixTreePacket::CLASS_NAME);
     }
-    // After the mirror's own handling: the command starts on a mirror that has
-    // taken the end of the synchronisation in.
     m_distributor.registerPacketAcceptor(this, DummyClient::SYNC_COMPLETE_CLASS_NAME);
 }
 
@@ -231,7 +229,7 @@ void DatacoreToolSession::acceptPacket(const SerialisableDataPacket& packet)
 void DatacoreToolSession::takePathTree(const SerialisableDataPacket& packet)
 {
     // As the mirror would: the first tree only, no incomplete paths, each path once.
-    if (m_datacoreManager || m_treeTaken)
+    if (m_treeTaken)
         return;
     m_treeTaken = true;
     DatacorePathRadixTreePacket tree(DatacorePathRadixTreePacket::CLASS_NAME);
