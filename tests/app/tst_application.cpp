@@ -45,7 +45,7 @@ int runThrowingChild(int argc, char** argv)
 int runEntryPointChild(int argc, char** argv)
 {
     usePrivateLoopback();
-    qAddPreRoutine([] { QTimer::singleShot(2600, [] { QCoreApplication::exit(7); }); });
+    qAddPreRoutine([] { QTimer::singleShot(3500, [] { QCoreApplication::exit(7); }); });
     return runDummyClient(argc, argv);
 }
 
