@@ -110,16 +110,18 @@ void ClientDatacoreRegistry::createDatacores(const QStringList& paths, ClientDat
     emit registryHasBeenPopulated();
 }
 
+bool ClientDatacoreRegistry::isAtOrUnder(const QString& path, const QString& prefix)
+{
+    return prefix.isEmpty()
+        || (path.startsWith(prefix) && (path.size() == prefix.size() || path.at(prefix.size()) == QLatin1Char('/')));
+}
+
 QStringList ClientDatacoreRegistry::paths(const QString& prefix) const
 {
-    const auto isUnder = [&prefix](const QString& path) {
-        return prefix.isEmpty()
-            || (path.startsWith(prefix) && (path.size() == prefix.size() || path.at(prefix.size()) == QLatin1Char('/')));
-    };
     QStringList paths;
     paths.reserve(prefix.isEmpty() ? count() : 0);
     for (const ClientDatacore* datacore : m_datacores.datacores()) {
-        if (isUnder(datacore->fullPath()))
+        if (isAtOrUnder(datacore->fullPath(), prefix))
             paths.append(datacore->fullPath());
     }
     // Sorted after the selection: a subtree of a large tree sorts quickly.

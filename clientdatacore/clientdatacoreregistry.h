@@ -34,6 +34,8 @@ public:
     // In ascending order; with a prefix, only the paths equal to it or below
     // it ("a/b" is below "a", "ab" is not).
     QStringList paths(const QString& prefix = QString()) const;
+    // Whether path is prefix or below it, as paths() selects (any path for an empty prefix).
+    static bool isAtOrUnder(const QString& path, const QString& prefix);
 
     // Creates one datacore per path, each connected to the monitor, then emits
     // registryHasBeenPopulated(). Does nothing while datacores exist.

@@ -75,6 +75,15 @@ DatacorePathRadixTreeNode DatacorePathRadixTreePacket::persistentConfigTree() co
     return tree(PERSISTENT_CONFIG_TREE_KEY);
 }
 
+QStringList DatacorePathRadixTreePacket::paths() const
+{
+    QStringList paths = flattenPathTree(configTree());
+    paths.append(flattenPathTree(statusTree()));
+    paths.append(flattenPathTree(commandTree()));
+    paths.append(flattenPathTree(persistentConfigTree()));
+    return paths;
+}
+
 bool DatacorePathRadixTreePacket::hasConfigTree() const
 {
     return hasTree(CONFIG_TREE_KEY);

@@ -31,6 +31,8 @@ public:
     DatacorePathRadixTreeNode statusTree() const;
     DatacorePathRadixTreeNode commandTree() const;
     DatacorePathRadixTreeNode persistentConfigTree() const;
+    // Every path of the four trees, in that order, each tree depth first.
+    QStringList paths() const;
 
     bool hasConfigTree() const;
     bool hasStatusTree() const;

@@ -28,11 +28,7 @@ void VqClientDatacoreManager::acceptPacket(const SerialisableDataPacket& packet)
     DatacorePathRadixTreePacket tree(DatacorePathRadixTreePacket::CLASS_NAME);
     tree.jsonObject() = packet.jsonObject();
 
-    QStringList paths = flattenPathTree(tree.configTree());
-    paths.append(flattenPathTree(tree.statusTree()));
-    paths.append(flattenPathTree(tree.commandTree()));
-    paths.append(flattenPathTree(tree.persistentConfigTree()));
-    m_registry.createDatacores(paths, &m_monitor);
+    m_registry.createDatacores(tree.paths(), &m_monitor);
 }
 
 QStringList VqClientDatacoreManager::flattenPathTree(const DatacorePathRadixTreeNode& node) const

@@ -125,7 +125,7 @@ QStringList DatacoreToolSession::paths(const QString& prefix) const
     for (auto it = std::lower_bound(m_treePaths.cbegin(), m_treePaths.cend(), prefix); it != m_treePaths.cend(); ++it) {
         if (!it->startsWith(prefix))
             break;
-        if (it->size() == prefix.size() || it->at(prefix.size()) == QLatin1Char('/'))
+        if (ClientDatacoreRegistry::isAtOrUnder(*it, prefix))
             selected.append(*it);
     }
     return selected;
@@ -234,12 +234,9 @@ void DatacoreToolSession::takePathTree(const SerialisableDataPacket& packet)
     m_treeTaken = true;
     DatacorePathRadixTreePacket tree(DatacorePathRadixTreePacket::CLASS_NAME);
     tree.jsonObject() = packet.jsonObject();
-    for (const DatacorePathRadixTreeNode& node :
-         {tree.configTree(), tree.statusTree(), tree.commandTree(), tree.persistentConfigTree()}) {
-        for (const QString& path : flattenPathTree(node)) {
-            if (!path.endsWith(QLatin1Char('/')))
-                m_treePaths.append(path);
-        }
+    for (const QString& path : tree.paths()) {
+        if (!path.endsWith(QLatin1Char('/')))
+            m_treePaths.append(path);
     }
     std::sort(m_treePaths.begin(), m_treePaths.end());
     m_treePaths.erase(std::unique(m_treePaths.begin(), m_treePaths.end()), m_treePaths.end());

@@ -79,14 +79,14 @@ void SimClientSession::synchronise()
     // the client waiting until the last datacore was ready.
     QByteArray datacores;
     for (const QString& path : m_tree.paths()) {
-        // A client that left mid-way (a listing needs only the tree) would
-        // otherwise hold up every other client until its last datacore.
-        if (!m_socket || !m_socket->isWritable())
-            return;
         datacores += frameBytes(DatacorePacket(m_tree.datacoreJson(path), path));
         if (datacores.size() >= SYNC_WRITE_BYTES) {
             writeRaw(datacores);
             datacores.clear();
+            // A client that left mid-way (a listing needs only the tree) would
+            // otherwise hold up every other client until its last datacore.
+            if (!m_socket || !m_socket->isWritable())
+                return;
         }
     }
     writeRaw(datacores);
