@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QProcessEnvironment>
+#include <QTemporaryDir>
 
 #include <net/if.h>
 #include <sched.h>
@@ -32,6 +33,10 @@ Result run(const QByteArray& mode, const QStringList& arguments, const QStringLi
     QProcess child;
     QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
     variables.insert(QLatin1String(MODE_VARIABLE), QString::fromLatin1(mode));
+    // A child that ends without unwinding leaves its temporary files behind;
+    // they go with this folder.
+    const QTemporaryDir scratch;
+    variables.insert(QStringLiteral("TMPDIR"), scratch.path());
     for (const QString& variable : environment)
         variables.insert(variable.section(QLatin1Char('='), 0, 0), variable.section(QLatin1Char('='), 1));
     child.setProcessEnvironment(variables);
