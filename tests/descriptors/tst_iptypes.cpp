@@ -54,29 +54,15 @@ void TestIpTypes::converterTexts_data()
     QTest::addColumn<quint32>("code");
     QTest::addColumn<QString>("text");
 
-    // The last entry of each table and the first code past it; the PTP
-    // accuracy ranges at both ends.
+    // The tables share their lookup, so one of each kind of fallback; the
+    // PTP accuracy ranges at both ends.
     addRows("flowModeText", flowModeText, {{2, "Unicast (U/U)"}, {3, "Unknown"}});
-    addRows("flowModeKey", flowModeKey, {{2, "unicast"}, {3, "Unknown"}});
     addRows("ptpClockAccuracyText", ptpClockAccuracyText, {{31, "Reserved"}, {32, "< 25 ns"},
         {35, "< 1 " MICRO_SIGN "s"}, {41, "< 1ms"}, {49, "> 10 s"}, {50, "Reserved"}, {127, "Reserved"},
         {128, "Use alternate PTP Profile"}, {253, "Use alternate PTP Profile"}, {254, "Unknown"}, {255, "Reserved"},
         {LARGEST_CODE, "Reserved"}});
-    addRows("ptpPortStateText", ptpPortStateText, {{11, "Follow"}, {12, "Error"}});
-    addRows("ptpLockStateKey", ptpLockStateKey, {{3, "FrequencyAndPhaseLocked"}, {4, "Error"}});
-    addRows("ptpLockStateText", ptpLockStateText, {{3, "Frequency And Phase Locked"}, {4, "Error"}});
-    addRows("txFlowStandardText", txFlowStandardText, {{3, "2110-40"}, {4, "Error"}});
-    addRows("rxFlowStandardText", rxFlowStandardText, {{5, "Other IP"}, {6, "Error"}});
     addRows("packetTimeText", packetTimeText, {{0, "125 " GREEK_MU "s"}, {4, "4 ms"}, {5, "Error"},
         {255, "Invalid"}, {256, "Error"}});
-    addRows("receiverClassText", receiverClassText, {{3, "Class D"}, {4, "Error"}});
-    addRows("interfaceTypeText", interfaceTypeText, {{1, "SFP"}, {2, "Error"}});
-    addRows("sourceFilterModeText", sourceFilterModeText, {{2, "Exclude"}, {3, "Error"}});
-    addRows("selectionModeText", selectionModeText, {{1, "Auto"}, {2, "Error"}});
-    addRows("senderTypeText", senderTypeText, {{1, "Linear"}, {2, "Error"}});
-    addRows("packingModeText", packingModeText, {{1, "GPM"}, {2, "Error"}});
-    addRows("flowRoleText", flowRoleText, {{1, "Generator"}, {2, "Error"}});
-    addRows("audioSourceText", audioSourceText, {{2, "Generator"}, {3, "Error"}});
     addRows("lossOfSignalActionText", lossOfSignalActionText, {{1, "Freeze Last Frame"}, {2, "?"}});
 }
 
@@ -122,21 +108,17 @@ void TestIpTypes::destinationAddress_data()
     QTest::newRow("ordinary multicast") << "239.1.2.3" << 24 << true << QString();
     QTest::newRow("first of local block") << "224.0.0.0" << 24 << false << LOCAL_BLOCK;
     QTest::newRow("last of local block, also broadcast") << "224.0.0.255" << 24 << false << LOCAL_BLOCK;
-    QTest::newRow("first of internetwork block") << "224.0.1.0" << 24 << false << INTERNETWORK_BLOCK;
     QTest::newRow("last of internetwork block, also broadcast") << "224.0.1.255" << 24 << false << INTERNETWORK_BLOCK;
     QTest::newRow("just past the control blocks") << "224.0.2.0" << 24 << true << QString();
-    QTest::newRow("just before the control blocks") << "223.255.255.254" << 24 << true << QString();
     QTest::newRow("subnet broadcast /24") << "192.168.1.255" << 24 << false << BROADCAST;
     QTest::newRow("limited broadcast /0") << "255.255.255.255" << 0 << false << BROADCAST;
     QTest::newRow("/32 refuses every address") << "239.1.2.3" << 32 << false << BROADCAST;
     QTest::newRow("/0 top bit clear") << "127.255.255.255" << 0 << true << QString();
     QTest::newRow("/1 top bit is network") << "127.255.255.255" << 1 << false << BROADCAST;
-    QTest::newRow("/31 odd address") << "10.0.0.1" << 31 << false << BROADCAST;
     QTest::newRow("negative length taken as /0") << "192.168.1.255" << -1 << true << QString();
     QTest::newRow("length 33 taken as /32") << "192.168.1.1" << 33 << false << BROADCAST;
     QTest::newRow("zero address, no reason") << "0.0.0.0" << 24 << false << QString();
     QTest::newRow("null address, no reason") << "" << 24 << false << QString();
-    QTest::newRow("IPv6 address, no reason") << "ff02::1" << 24 << false << QString();
 }
 
 void TestIpTypes::destinationAddress()
