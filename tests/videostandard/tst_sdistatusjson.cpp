@@ -132,8 +132,6 @@ void TestSdiStatusJson::measuredGeometry_data()
     auto row = [](const char* name, const LaneGeometry& geometry, const QStringList& counts) {
         QTest::newRow(name) << geometry << counts;
     };
-    row("1080i fills field 2", {2200, 563, 562, 1920, 540, 540, false, false},
-        {"2200", "563", "562", "1920", "540", "540"});
     row("level B marks horizontal counts only", {2200, 1125, 0, 1920, 1080, 0, true, true},
         {"2200 (B mux)", "1125", "", "1920 (B mux)", "1080", ""});
     row("progressive drops measured field 2", {2200, 1125, 7, 1920, 1080, 7, true, false},
