@@ -42,7 +42,6 @@ class TestIpTypes : public QObject
 private slots:
     void converterTexts_data();
     void converterTexts();
-    void unicastLeg_data();
     void unicastLeg();
     void destinationAddress_data();
     void destinationAddress();
@@ -75,26 +74,20 @@ void TestIpTypes::converterTexts()
     QCOMPARE(converter(code), text);
 }
 
-void TestIpTypes::unicastLeg_data()
-{
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<bool>("transportMode");
-    QTest::addColumn<bool>("flowModeKey");
-
-    QTest::newRow("smpte-mixed only in the first spelling") << "smpte-mixed" << true << false;
-    QTest::newRow("hybrid only in the second spelling") << "hybrid" << false << true;
-    QTest::newRow("unicast in both") << "unicast" << true << true;
-    QTest::newRow("multicast in neither") << "multicast" << false << false;
-}
-
+// Each spelling knows only its own name for the mixed mode.
 void TestIpTypes::unicastLeg()
 {
-    QFETCH(QString, key);
-    QFETCH(bool, transportMode);
-    QFETCH(bool, flowModeKey);
-
-    QCOMPARE(transportModeHasUnicastLeg(key), transportMode);
-    QCOMPARE(flowModeKeyHasUnicastLeg(key), flowModeKey);
+    const struct
+    {
+        const char* key;
+        bool transportMode;
+        bool flowModeKey;
+    } rows[] = {{"smpte-mixed", true, false}, {"hybrid", false, true}, {"unicast", true, true},
+                {"multicast", false, false}};
+    for (const auto& row : rows) {
+        QCOMPARE(transportModeHasUnicastLeg(row.key), row.transportMode);
+        QCOMPARE(flowModeKeyHasUnicastLeg(row.key), row.flowModeKey);
+    }
 }
 
 void TestIpTypes::destinationAddress_data()

@@ -13,16 +13,6 @@ Q_DECLARE_METATYPE(LaneGeometry)
 
 namespace {
 
-QJsonObject parse(const QByteArray& json)
-{
-    return QJsonDocument::fromJson(json).object();
-}
-
-QJsonObject throughText(const QJsonObject& object)
-{
-    return parse(QJsonDocument(object).toJson(QJsonDocument::Compact));
-}
-
 // Each field in key order with the member that holds it.
 struct Field
 {
@@ -103,13 +93,12 @@ void TestSdiStatusJson::laneFieldKeys()
         lane.*field.flag = true;
     const QJsonValue marked = field.text ? QJsonValue(QStringLiteral("572")) : QJsonValue(true);
 
-    QJsonObject object{{"Other", 1}};
+    QJsonObject object;
     lane.write(object);
-    QJsonObject expected{{"Other", 1}};
+    QJsonObject expected;
     Lane().write(expected);
     expected.insert(key, marked);
     QCOMPARE(object, expected);
-    QCOMPARE(object.size(), Lane::PROPERTY_COUNT + 1);
 
     QVERIFY(lane != Lane());
     Lane readBack;
@@ -163,9 +152,6 @@ void TestSdiStatusJson::inputLanes_data()
     QTest::addColumn<QStringList>("counts");
 
     QTest::newRow("object instead of array") << QByteArray(R"({"LaneStatusArray": {}})") << QStringList();
-    QTest::newRow("lanes in array order")
-        << QByteArray(R"({"LaneStatusArray": [{"TotalHorizontalPixels": "2"}, {"TotalHorizontalPixels": "1"}]})")
-        << QStringList{"2", "1"};
     QTest::newRow("non-objects keep their place as empty lanes")
         << QByteArray(R"({"LaneStatusArray": [{"TotalHorizontalPixels": "1"}, 5, null, "x", [],
                                                {"TotalHorizontalPixels": "6"}]})")
@@ -181,7 +167,7 @@ void TestSdiStatusJson::inputLanes()
 
     InputStatusJsonData input;
     input.lanes = {filledLane("stale"), filledLane("stale"), filledLane("stale")};
-    input.read(parse(json));
+    input.read(QJsonDocument::fromJson(json).object());
     QStringList read;
     for (const Lane& lane : input.lanes)
         read << lane.totalHorizontalPixels;
@@ -193,7 +179,7 @@ void TestSdiStatusJson::inputLanes()
     QCOMPARE(object.keys(), (QStringList{"LaneStatusArray", "Other"}));
     QCOMPARE(object.value("LaneStatusArray").toArray().size(), counts.size() + 1);
     InputStatusJsonData readBack;
-    readBack.read(throughText(object));
+    readBack.read(object);
     QCOMPARE(readBack, input);
     QCOMPARE(input.name() + Lane().name(), QStringLiteral("InputStatusDataLaneStatusData"));
 }
