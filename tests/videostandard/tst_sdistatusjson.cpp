@@ -9,8 +9,6 @@ using Lane = LaneStatusJsonData;
 using TextMember = QString Lane::*;
 using FlagMember = bool Lane::*;
 
-Q_DECLARE_METATYPE(LaneGeometry)
-
 namespace {
 
 // Each field in key order with the member that holds it.
@@ -64,8 +62,6 @@ class TestSdiStatusJson : public QObject
 private slots:
     void laneFieldKeys_data();
     void laneFieldKeys();
-    void measuredGeometry_data();
-    void measuredGeometry();
     void inputLanes();
 };
 
@@ -107,40 +103,6 @@ void TestSdiStatusJson::laneFieldKeys()
     QCOMPARE(readBack, lane);
     readBack.read(QJsonObject{{key, field.text ? QJsonValue(2200) : QJsonValue("true")}});
     QCOMPARE(readBack, Lane());
-}
-
-void TestSdiStatusJson::measuredGeometry_data()
-{
-    QTest::addColumn<LaneGeometry>("geometry");
-    // Total and active: horizontal, vertical (progressive or field 1), vertical field 2.
-    QTest::addColumn<QStringList>("counts");
-
-    auto row = [](const char* name, const LaneGeometry& geometry, const QStringList& counts) {
-        QTest::newRow(name) << geometry << counts;
-    };
-    row("level B marks horizontal counts only", {2200, 1125, 0, 1920, 1080, 0, true, true},
-        {"2200 (B mux)", "1125", "", "1920 (B mux)", "1080", ""});
-    row("progressive drops measured field 2", {2200, 1125, 7, 1920, 1080, 7, true, false},
-        {"2200", "1125", "", "1920", "1080", ""});
-    row("largest count has no sign", {4294967295u, 0, 2, 4294967295u, 3, 4294967295u, false, false},
-        {"4294967295", "0", "2", "4294967295", "3", "4294967295"});
-}
-
-// Only the six counts and the two geometry flags change.
-void TestSdiStatusJson::measuredGeometry()
-{
-    QFETCH(LaneGeometry, geometry);
-    QFETCH(QStringList, counts);
-
-    Lane expected = filledLane("old ");
-    Lane lane = expected;
-    lane.setMeasuredGeometry(geometry);
-
-    for (int i = 0; i < counts.size(); ++i) // the six counts lead FIELDS
-        expected.*FIELDS[i].text = counts.at(i);
-    expected.isProgressiveFlag = geometry.isProgressive;
-    expected.isLevelBFlag = geometry.isLevelB;
-    QCOMPARE(lane, expected);
 }
 
 // Lanes read replace the stale ones, and are written back in order beside
