@@ -30,9 +30,7 @@ private slots:
     void pwmOutputs();
     void watchdogRequests();
     void watchdogMisuseEndsProcess();
-    void partitionMap_data();
     void partitionMap();
-    void partitionMapErrors();
     void serialWriteThenRead();
     void serialReadFailures_data();
     void serialReadFailures();
@@ -154,44 +152,21 @@ void TestPlatformAbstraction::watchdogMisuseEndsProcess()
     QCOMPARE(child.errors, QByteArray("Watchdog device not open\n"));
 }
 
-void TestPlatformAbstraction::partitionMap_data()
-{
-    QTest::addColumn<QByteArray>("text");
-    QTest::addColumn<QStringList>("partitions"); // "name device size erase size"
-    QTest::addColumn<QByteArray>("errors");
-
-    auto row = [](const char* name, const QByteArray& text, const QStringList& partitions, const char* errors = "") {
-        QTest::newRow(name) << text << partitions << QByteArray(errors);
-    };
-    row("example", MTD_HEADING + "mtd0: 00040000 00010000 \"u-boot\"\n", {"u-boot mtd0 262144 65536"});
-    row("heading never parsed", "mtd9: 00000001 00000001 \"heading\"\nmtd1: 00020000 00001000 \"env\"\n",
-        {"env mtd1 131072 4096"});
-    row("short line skipped", MTD_HEADING + "mtd0: 00040000 \"u-boot\"\nmtd1: 10 20 \"b\"\n", {"b mtd1 16 32"},
-        "Could not find enough tokens (found: 3 wanted: 4)\n");
-}
-
+// The first line is the heading, whatever it says; a line of too few fields is
+// reported and skipped, one that is not hexadecimal ends the parse.
 void TestPlatformAbstraction::partitionMap()
 {
-    QFETCH(QByteArray, text);
-    QFETCH(QStringList, partitions);
-    QFETCH(QByteArray, errors);
     OutputCapture capture(STDERR_FILENO);
-    const Brevane::MtdPartitionMap map = Brevane::parseMtdPartitions(text.toStdString());
-    QStringList found;
-    for (const auto& entry : map) {
-        const Brevane::MtdPartition& partition = entry.second;
-        QCOMPARE(entry.first, partition.name);
-        found << QStringLiteral("%1 %2 %3 %4")
-                     .arg(QString::fromStdString(partition.name), QString::fromStdString(partition.device))
-                     .arg(partition.size)
-                     .arg(partition.eraseSize);
-    }
-    QCOMPARE(found, partitions);
-    QCOMPARE(capture.text(), errors);
-}
-
-void TestPlatformAbstraction::partitionMapErrors()
-{
+    const Brevane::MtdPartitionMap map = Brevane::parseMtdPartitions(
+        "mtd9: 00000001 00000001 \"heading\"\nmtd0: 00040000 \"u-boot\"\nmtd1: 00020000 00001000 \"env\"\n");
+    QCOMPARE(int(map.size()), 1);
+    const Brevane::MtdPartition& partition = map.at("env");
+    QCOMPARE(QStringLiteral("%1 %2 %3 %4")
+                 .arg(QString::fromStdString(partition.name), QString::fromStdString(partition.device))
+                 .arg(partition.size)
+                 .arg(partition.eraseSize),
+             QStringLiteral("env mtd1 131072 4096"));
+    QCOMPARE(capture.text(), QByteArray("Could not find enough tokens (found: 3 wanted: 4)\n"));
     QVERIFY_EXCEPTION_THROWN(Brevane::parseMtdPartitions((MTD_HEADING + "mtd0: xyz 00010000 \"a\"\n").toStdString()),
                              std::invalid_argument);
     FakeRoot root;
