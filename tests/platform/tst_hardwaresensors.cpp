@@ -44,7 +44,6 @@ void TestHardwareSensors::boardSelection_data()
     QTest::addColumn<int>("rows");
     QTest::addColumn<QString>("ddrLabel"); // label of the DDR supply on the isppac, empty for none
 
-    QTest::newRow("63: boards 0 to 63") << 63 << 26 << "DDR3_VDD 1.5V";
     QTest::newRow("64: boards 64 to 127") << 64 << 29 << "DDR4_VDD 1.2V";
     QTest::newRow("128 unknown") << 128 << 0 << QString();
 }
@@ -119,35 +118,23 @@ void TestHardwareSensors::realLibrary()
             QVERIFY(writeFile(QStringLiteral("/sys/class/hwmon/") + file[0], file[1]));
         QVERIFY(writeFile("/etc/sensors.d/board.conf", "chip \"adt7473-*\"\n    label in2 \"+3.3V\"\n"));
 
-        {
-            LogCapture capture;
-            HardwareSensors sensors(100);
-            QCOMPARE(capture.countStartingWith(QStringLiteral("Failed populating sensors:  ")), 1);
-            sensors.refresh();
-            const QMap<QString, SensorRecord> records = byLabel(sensors.readings());
-            QCOMPARE(records.size(), 29);
-            QCOMPARE(records.value("Left unit temperature (C)").value, 45.0);
-            QCOMPARE(records.value("Fan Controller 3.3V").value, 3.3);
-            QCOMPARE(records.value("FPGA 3.3V").value, 3.3);
-            QCOMPARE(records.value("Left Fan RPM").outOfRangeCount, 1);
-            QCOMPARE(records.value("CPU Temperature (C)").outOfRangeCount, 0); // no such chip here
+        LogCapture capture;
+        HardwareSensors sensors(100);
+        QCOMPARE(capture.countStartingWith(QStringLiteral("Failed populating sensors:  ")), 1);
+        sensors.refresh();
+        const QMap<QString, SensorRecord> records = byLabel(sensors.readings());
+        QCOMPARE(records.size(), 29);
+        QCOMPARE(records.value("Left unit temperature (C)").value, 45.0);
+        QCOMPARE(records.value("Fan Controller 3.3V").value, 3.3);
+        QCOMPARE(records.value("FPGA 3.3V").value, 3.3);
+        QCOMPARE(records.value("Left Fan RPM").outOfRangeCount, 1);
+        QCOMPARE(records.value("CPU Temperature (C)").outOfRangeCount, 0); // no such chip here
 
-            QVERIFY(writeFile("/sys/class/hwmon/hwmon0/fan2_input", "2400\n"));
-            sensors.refresh();
-            const SensorRecord leftFan = byLabel(sensors.readings()).value("Left Fan RPM");
-            QCOMPARE(leftFan.value, 2400.0);
-            QCOMPARE(leftFan.outOfRangeCount, 0);
-        }
-
-        // libsensors will not start without sysfs at /sys.
-        QCOMPARE(::mount("none", "/sys", "tmpfs", 0, nullptr), 0);
-        QString failure;
-        try {
-            HardwareSensors broken(100);
-        } catch (const std::runtime_error& error) {
-            failure = QString::fromUtf8(error.what());
-        }
-        QCOMPARE(failure, QStringLiteral("Could not open sensors configuration file"));
+        QVERIFY(writeFile("/sys/class/hwmon/hwmon0/fan2_input", "2400\n"));
+        sensors.refresh();
+        const SensorRecord leftFan = byLabel(sensors.readings()).value("Left Fan RPM");
+        QCOMPARE(leftFan.value, 2400.0);
+        QCOMPARE(leftFan.outOfRangeCount, 0);
         return;
     }
 

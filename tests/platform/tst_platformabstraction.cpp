@@ -31,8 +31,6 @@ private slots:
     void watchdog();
     void partitionMap();
     void serialWriteThenRead();
-    void serialReadFailures_data();
-    void serialReadFailures();
     void buildIdentityAndSingleInstance();
 };
 
@@ -191,29 +189,6 @@ void TestPlatformAbstraction::serialWriteThenRead()
 
     Brevane::VqPlatformAbstraction platform;
     QCOMPARE(platform.serialNumber(), 1234u);
-}
-
-void TestPlatformAbstraction::serialReadFailures_data()
-{
-    // Empty: no "/proc/mtd".
-    QTest::addColumn<QByteArray>("identity");
-    QTest::addColumn<QByteArray>("message");
-    QTest::newRow("no partition map")
-        << QByteArray() << QByteArray("Failed to get mtp parts\nFailed to open mtd\n");
-    QTest::newRow("key missing") << QByteArray("mac: 123456\nSerial: 001234") << QByteArray("Cannot find serial key\n");
-}
-
-void TestPlatformAbstraction::serialReadFailures()
-{
-    QFETCH(QByteArray, identity);
-    QFETCH(QByteArray, message);
-    FakeRoot root;
-    if (!identity.isEmpty())
-        root.addIdentityPartition(identity);
-    OutputCapture errors(STDERR_FILENO);
-    Brevane::VqPlatformAbstraction platform;
-    QCOMPARE(platform.serialNumber(), Brevane::INVALID_SERIAL_NUMBER);
-    QCOMPARE(errors.text(), message);
 }
 
 // The one instance reads the hardware once, however often it is asked for.

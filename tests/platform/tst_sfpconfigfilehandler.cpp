@@ -92,10 +92,8 @@ class TestSfpConfigFileHandler : public QObject
 private slots:
     void parseMessages_data();
     void parseMessages();
-    void moduleFields();
     void boardSettings_data();
     void boardSettings();
-    void builtInTables();
     void load_data();
     void load();
 };
@@ -119,14 +117,11 @@ void TestSfpConfigFileHandler::parseMessages_data()
     row("vendor and rate missing", fileWith(changed(with("Vendor", none), "Rate", none)),
         "Invalid JSON file: sfp object does not contain Vendor, Rate");
     row("unknown kind", fileWith(with("SDI", "3G-SDI")), "Cannot find valid SDI entry, using default", 1);
-    row("boards not an object", fileWith(with("Boards", QJsonArray{})), "Invalid JSON file: Boards not an object");
     row("SDI module without SDIConfig", fileWith(with("SDIConfig", none)),
         "Invalid JSON file: SDIConfig missing for SDI SFP.");
     row("SDIConfig not an object", fileWith(with("SDIConfig", "rel_a")), "Invalid JSON file: SDIConfig not an object");
     row("MSA missing", fileWith(withSdiConfig("MSA", none)),
         "Invalid JSON file: MSA flag is missing from SDIConfig object");
-    row("no connector override", fileWith(withSdiConfig("ConnectorTypeOverride", none)),
-        "ConnectorTypeOverride field is not present in SDIConfig object - no override will be used", 1);
     row("10G module needs no SDIConfig", fileWith(changed(with("SDIConfig", none), "SDI", "10G")),
         "Adding support for SFP: LUMENAR(LM-12G)", 1);
     row("revision logged", fileWith(sdiModule()), "SFP configuration file is rev: 5", 1);
@@ -144,28 +139,6 @@ void TestSfpConfigFileHandler::parseMessages()
     QCOMPARE(handler.parse(data), accepted > 0);
     QCOMPARE(handler.supportedSfps().size(), accepted);
     QVERIFY2(capture.count(message) == 1, qPrintable(capture.messages().join('\n')));
-}
-
-// A bad module is skipped without stopping the ones after it.
-void TestSfpConfigFileHandler::moduleFields()
-{
-    const QJsonObject unknownRate =
-        changed(changed(with("Rate", "40G"), "SDI", "1G"), "SDIConfig", QJsonValue::Undefined);
-    LogCapture capture;
-    SfpConfigFileHandler handler(version(10));
-    QVERIFY(handler.parse(fileWith(QJsonArray{with("ExcludeBoards", QJsonArray{0, 7}), "junk", with("Boards", 1),
-                                              unknownRate})));
-    QCOMPARE(handler.supportedSfps().size(), 2);
-    const SupportedSfp& sdi = handler.supportedSfps().at(0);
-    QCOMPARE(QStringList({sdi.vendor, sdi.oui, sdi.partNumber, sdi.revision, sdi.sdiConfig.io}),
-             QStringList({"LUMENAR", "00-1C-7E", "LM-12G", "A", "rel_a"}));
-    QVERIFY(sdi.rate == SfpRate::Rate12G && sdi.kind == SfpKind::Sdi && sdi.hasSdiConfig);
-    QVERIFY(sdi.sdiConfig.msa && sdi.sdiConfig.hasConnectorTypeOverride);
-    QCOMPARE(sdi.sdiConfig.connectorTypeOverride, 34);
-    QVERIFY(!sdi.isSupportedOn(7) && sdi.isSupportedOn(3));
-    const SupportedSfp& ethernet = handler.supportedSfps().at(1);
-    QVERIFY(ethernet.kind == SfpKind::Ethernet1G && ethernet.rate == SfpRate::Rate1G && !ethernet.hasSdiConfig);
-    QCOMPARE(capture.countStartingWith(QStringLiteral("Adding support for SFP: ")), 2);
 }
 
 void TestSfpConfigFileHandler::boardSettings_data()
@@ -196,8 +169,6 @@ void TestSfpConfigFileHandler::boardSettings_data()
           {12, 12, 12, 12, 1, 2, 3, 4, 7, 7, 7, 7, 1, 2, 3, 4});
     lanes("codes beyond int clamped", codes(1e12, -1e12, QJsonArray{1, 2, 3, 4.9}),
           {INT_MAX, INT_MAX, INT_MAX, INT_MAX, INT_MIN, INT_MIN, INT_MIN, INT_MIN, 1, 2, 3, 4, 1, 2, 3, 4});
-    lanes("short reclocker keeps the other lanes", codes(1, 1, 1, QJsonArray{9}),
-          {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 9, 0, 0, 0});
     invalid("three swing codes", codes(QJsonArray{1, 2, 3}, 1, 1), "invalid count of voltage swing codes");
     invalid("precursor lane as text", codes(1, QJsonArray{1, 2, "3", 4}, 1), "does not contain valid precursor code");
     invalid("reclocker as number", codes(1, 1, 1, 5), "does not contain valid reclocker settings array");
@@ -230,19 +201,8 @@ void TestSfpConfigFileHandler::boardSettings()
         QVERIFY2(capture.count(message) == 1, qPrintable(capture.messages().join('\n')));
 }
 
-// The small main board's table changes at board 10 (board 4 is before it);
-// the large one's differs, and board -1 takes the first row.
-void TestSfpConfigFileHandler::builtInTables()
-{
-    QCOMPARE(flatten(SfpConfigFileHandler(version(10)).builtInSettings(10)),
-             (QList<int>{13, 13, 13, 13, 0, 10, 0, 10, 0, 20, 0, 20, 0, 0, 0, 0}));
-    QCOMPARE(flatten(SfpConfigFileHandler(version(70)).builtInSettings(-1)),
-             (QList<int>{15, 15, 15, 15, 0, 10, 0, 10, 0, 25, 0, 25, 0, 0, 0, 0}));
-}
-
 void TestSfpConfigFileHandler::load_data()
 {
-    QTest::addColumn<int>("mainBoard");
     QTest::addColumn<QByteArray>("content"); // null: not even the folder
     QTest::addColumn<int>("modules"); // 5: the built-in list, which is then written out
     QTest::addColumn<QStringList>("messages"); // %1: the folder, %2: the file
@@ -251,26 +211,21 @@ void TestSfpConfigFileHandler::load_data()
         QStringLiteral("Could not create list of supported SFPs from data in file. Using default list instead.");
     const QStringList created{"Directory %1 could not be found. Attempting to create it.",
         "Successfully created directory %1.", "Created file %2"};
-    QTest::newRow("folder created") << 10 << QByteArray() << 5 << created;
-    QTest::newRow("large main board's own file") << 70 << QByteArray() << 5 << created;
-    QTest::newRow("file read") << 10 << fileWith(sdiModule()) << 1 << QStringList{"Found supported SFPs JSON file"};
-    QTest::newRow("no revision") << 10 << QByteArray(R"({"supportedSfps": []})") << 5
+    QTest::newRow("folder created") << QByteArray() << 5 << created;
+    QTest::newRow("file read") << fileWith(sdiModule()) << 1 << QStringList{"Found supported SFPs JSON file"};
+    QTest::newRow("no revision") << QByteArray(R"({"supportedSfps": []})") << 5
                                  << QStringList{"Invalid JSON file: does not contain config revision", fallback};
-    QTest::newRow("empty file") << 10 << QByteArray("") << 5 << QStringList{"No data read from supported SFPs file"};
 }
 
 void TestSfpConfigFileHandler::load()
 {
-    QFETCH(int, mainBoard);
     QFETCH(QByteArray, content);
     QFETCH(int, modules);
     QFETCH(QStringList, messages);
     QTemporaryDir temporary;
     const QString directory = temporary.path() + "/etc/vq/sfp";
-    SfpConfigFileHandler handler(version(unsigned(mainBoard)));
-    const QString file = directory + '/' + handler.fileName();
-    QCOMPARE(handler.fileName(), mainBoard > 63 ? QStringLiteral("supportedSfpConfigVqL.json")
-                                                : QStringLiteral("supportedSfpConfig.json"));
+    SfpConfigFileHandler handler(version(10));
+    const QString file = directory + "/supportedSfpConfig.json";
     if (!content.isNull()) {
         QVERIFY(QDir().mkpath(directory));
         QFile written(file);
