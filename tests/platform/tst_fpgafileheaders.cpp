@@ -116,18 +116,11 @@ void TestFpgaFileHeaders::bitFileResults_data()
         "design: vq_top\nversion: 1-2.3(dev)\nvivado: 2019.2\n" + rest);
     row("release build without 0X printed", [](BitFile& f) { f.design = "top;UserID=00040A0B;Version=2020.1"; },
         1024, true, "design: top\nversion: 4-10.11\nvivado: 2020.1\n" + rest);
-    row("top bit of the major ignored", [](BitFile& f) { f.design = "top;UserID=0X7FFF0000;Version=x"; }, 1024, true,
-        "design: top\nversion: 32767-0.0\nvivado: x\n" + rest);
     row("largest data length", [](BitFile& f) { f.dataLength = 0xFFFFFFFFu; }, 0xFFFFFFFFll);
     row("design without fields", [](BitFile& f) { f.design = "vq_top"; }, BIT_FILE_DESIGN_UNSPLIT);
     row("design without fields, not printed", [](BitFile& f) { f.design = "vq_top"; }, 1024, false, "");
-    row("user id without '='", [](BitFile& f) { f.design = "vq_top;UserID:0X1;Version=2019.2"; }, BIT_FILE_BAD_USER_ID);
     row("nothing after the user id", [](BitFile& f) { f.design = "vq_top;UserID=0X1"; }, BIT_FILE_NO_TOOL_VERSION);
-    row("tool version field wrong", [](BitFile& f) { f.design = "vq_top;UserID=0X1;Tool=2019.2"; },
-        BIT_FILE_BAD_TOOL_VERSION);
     row("no user id field", [](BitFile& f) { f.design = "vq_top;COMPRESS=TRUE"; }, BIT_FILE_NO_USER_ID);
-    row("other field before the user id",
-        [](BitFile& f) { f.design = "vq_top;COMPRESS=TRUE;UserID=0X1;Version=2019.2"; }, 1024);
     // 16 and 15 bytes with the NUL
     row("date of 16 bytes", [](BitFile& f) { f.date = "2024/03/01 12:3"; }, BIT_FILE_DATE_TOO_LONG);
     row("date of 15 bytes", [](BitFile& f) { f.date = "2024/03/01 12:"; }, 1024);
@@ -194,18 +187,11 @@ void TestFpgaFileHeaders::jedecResults_data()
     row("size only: fuse count in bytes", JEDEC, true, 343936 / 8);
     row("no STX", "*\nNOTE x*\n", false, JEDEC_NO_STX, "No STX at start\n");
     row("first line without '*'", replaced("\x02*\n", "\x02\n"), false, JEDEC_BAD_FIRST_LINE);
-    row("STX alone", "\x02", false, JEDEC_UNREADABLE_FIRST_LINE);
     row("unknown field", replaced("G0*", "X0*"), false, JEDEC_UNKNOWN_FIELD, "88\n");
     row("blank line", replaced("G0*\n", "G0*\n\n"), false, JEDEC_UNKNOWN_FIELD, "10\n");
-    row("blank line with CR LF", replaced("G0*\n", "G0*\r\n\r\n"), false, JEDEC_UNKNOWN_FIELD, "13\n");
-    row("checksum not hex", replaced("C1A2B*", "Cxyz*"), false, JEDEC_BAD_NUMBER);
     row("fuse count not a number", replaced("QF343936*", "QF*"), true, JEDEC_BAD_NUMBER);
-    row("fuse address not a number", replaced("L000384", "Lxyz"), false, JEDEC_BAD_NUMBER);
     row("final checksum missing", replaced("\x03" "ABCD", "\x03"), false, JEDEC_BAD_NUMBER);
     row("feature row with a 2", replaced("E0000", "E0200"), false, JEDEC_BAD_BITS);
-    row("feature bits short", replaced("0000010001100000*", "000001*"), false, JEDEC_BAD_BITS);
-    row("user code of 31 bits",
-        replaced("U00000000000000000000000000000101*", "U0000000000000000000000000000101*"), false, JEDEC_BAD_BITS);
     row("fuse data never ended", JEDEC.left(JEDEC.indexOf("*\nNOTE END")), false, JEDEC_BAD_BITS);
     row("size only stops at the fuse list", replaced("L000000", "L000000\nX"), true, 343936 / 8);
     row("date unreadable", replaced("Wed Mar 20 10:31:58 2019", "Wed Mar"), false, 48,
