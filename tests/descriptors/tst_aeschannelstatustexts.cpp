@@ -15,32 +15,19 @@ using ByteValues = std::vector<std::pair<int, int>>;
 constexpr int PRO = 0x01;
 const QString MICRO = QString::fromUtf8("50/15 µs");
 
-QByteArray statusBytes(ByteValues values)
-{
-    QByteArray bytes(AesChannelStatusInput::STATUS_BYTES, '\0');
-    for (const auto& value : values)
-        bytes[value.first] = char(value.second);
-    return bytes;
-}
-
-AesChannelStatusInput inputOf(const QByteArray& bytes, int statusValid = 1, int crccError = 0)
-{
-    AesChannelStatusInput input;
-    input.statusValid = statusValid;
-    input.crccError = crccError;
-    for (int n = 0; n < bytes.size(); ++n)
-        input.setByte(n, quint8(bytes.at(n)));
-    return input;
-}
-
 const QList<QByteArray> FIELDS = {"crcc", "format", "audioMode", "emphasis", "lock", "samplingFrequency",
     "channelMode", "wordLength", "alignmentLevel", "channelOrigin", "channelDestination", "localSampleAddress",
     "timeOfDay", "reliability"};
 
 // In the order of FIELDS.
-QStringList allTexts(const QByteArray& bytes, int statusValid = 1, int crccError = 0)
+QStringList allTexts(const ByteValues& values, int statusValid = 1, int crccError = 0)
 {
-    const AesChannelStatusTexts texts = decodeChannelStatus(inputOf(bytes, statusValid, crccError));
+    AesChannelStatusInput input;
+    input.statusValid = statusValid;
+    input.crccError = crccError;
+    for (const auto& value : values)
+        input.setByte(value.first, quint8(value.second));
+    const AesChannelStatusTexts texts = decodeChannelStatus(input);
     return {texts.crcc, texts.format, texts.audioMode, texts.emphasis, texts.lock, texts.samplingFrequency,
         texts.channelMode, texts.wordLength, texts.alignmentLevel, texts.channelOrigin, texts.channelDestination,
         texts.localSampleAddress, texts.timeOfDay, texts.reliability};
@@ -55,6 +42,27 @@ struct Row
     int statusValid = 1;
     int crccError = 0;
 };
+
+// Each table at its ends, one unassigned code and the bits outside its mask.
+const Row ROWS[] = {{"crcc", {{0, PRO}}, "CRCC Bad", 1, -1}, {"crcc", {{0, PRO}}, "Invalid", 2, 0},
+    {"crcc", {}, "Invalid", 0, 0}, {"audioMode", {{0, PRO | 0x02}}, "Non-PCM"},
+    {"emphasis", {{0, PRO | 28}}, "ITU-T J.17"}, {"emphasis", {{0, 8}}, MICRO}, {"emphasis", {{0, 40}}, "?"},
+    {"lock", {{0, PRO | 0x20}}, "Unlocked"}, {"samplingFrequency", {{0, PRO | 128}, {4, 0x80}}, "47.952"},
+    {"samplingFrequency", {{0, PRO | 128}, {4, 16}}, "48"},
+    {"samplingFrequency", {{0, PRO}, {4, 8 | 0x03}}, "24"},
+    {"samplingFrequency", {{0, PRO}, {4, 88 | 0x80}}, "176.224"},
+    {"samplingFrequency", {{3, 0xF3}}, "32"}, {"samplingFrequency", {{3, 15}}, "?"},
+    {"channelMode", {{0, PRO}, {1, 15}}, "Multichannel"}, {"channelMode", {{0, PRO}, {1, 0xF5}}, "?"},
+    {"channelMode", {{0, 0x3E}}, "Mode 0"}, {"channelMode", {{0, 64}}, "?"},
+    {"wordLength", {{0, PRO}, {2, 6 | 40}}, "User"}, {"wordLength", {{0, PRO}, {2, 7}}, "?"},
+    {"wordLength", {{0, PRO}, {2, 4}}, "Default (24)/24"},
+    {"wordLength", {{0, PRO}, {2, 2 | 8 | 192}}, "16/20"}, {"wordLength", {{0, PRO}, {2, 4 | 24}}, "?"},
+    {"wordLength", {{4, 1}}, "Default (24)/24"}, {"wordLength", {{4, 2 | 0xF0}}, "16/20"},
+    {"alignmentLevel", {{0, PRO}, {2, 64 | 0x3F}}, "-18.06"},
+    {"channelOrigin", {{0, PRO}, {6, 'A'}, {7, 'B'}, {8, 'C'}, {9, 'D'}, {10, 'X'}}, "ABCD"},
+    {"channelDestination", {{0, PRO}, {9, 'D'}, {10, 0xC4}, {11, 'b'}, {12, '1'}, {13, ' '}},
+        QString::fromUtf8("Äb1 ")},
+    {"reliability", {{0, PRO}, {22, 0xF0}}, "All Bad"}, {"reliability", {{0, PRO}, {22, 0xAF}}, "Si,Sa - Ok"}};
 
 } // namespace
 
@@ -72,57 +80,26 @@ private slots:
 // Every field of both kinds of block, with no code set.
 void tst_AesChannelStatusTexts::blocksWithNothingIndicated()
 {
-    QCOMPARE(allTexts(statusBytes({})), QStringList({"No CRC", "Consumer", "PCM", "None", "N/A", "44.1", "Mode 0",
-                                                     "Default (20)/20", "N/A", "", "", "", "", ""}));
+    QCOMPARE(allTexts({}), QStringList({"No CRC", "Consumer", "PCM", "None", "N/A", "44.1", "Mode 0",
+                                        "Default (20)/20", "N/A", "", "", "", "", ""}));
     const QString nuls(4, QChar(0));
-    QCOMPARE(allTexts(statusBytes({{0, PRO}})), QStringList({"CRCC Ok", "Pro", "PCM", "Unknown", "Locked",
+    QCOMPARE(allTexts({{0, PRO}}), QStringList({"CRCC Ok", "Pro", "PCM", "Unknown", "Locked",
         "Unspecified", "Unknown", "Default (20)", "Unknown", nuls, nuls, "00000000", "00:00:00:00", "All Ok"}));
 }
 
 void tst_AesChannelStatusTexts::field_data()
 {
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<int>("statusValid");
-    QTest::addColumn<int>("crccError");
-    QTest::addColumn<QByteArray>("field");
-    QTest::addColumn<QString>("expected");
-
-    // Each table at its ends, one unassigned code and the bits outside its mask.
-    const Row rows[] = {{"crcc", {{0, PRO}}, "CRCC Bad", 1, -1}, {"crcc", {{0, PRO}}, "Invalid", 2, 0},
-        {"crcc", {}, "Invalid", 0, 0}, {"audioMode", {{0, PRO | 0x02}}, "Non-PCM"},
-        {"emphasis", {{0, PRO | 28}}, "ITU-T J.17"}, {"emphasis", {{0, 8}}, MICRO}, {"emphasis", {{0, 40}}, "?"},
-        {"lock", {{0, PRO | 0x20}}, "Unlocked"}, {"samplingFrequency", {{0, PRO | 128}, {4, 0x80}}, "47.952"},
-        {"samplingFrequency", {{0, PRO | 128}, {4, 16}}, "48"},
-        {"samplingFrequency", {{0, PRO}, {4, 8 | 0x03}}, "24"},
-        {"samplingFrequency", {{0, PRO}, {4, 88 | 0x80}}, "176.224"},
-        {"samplingFrequency", {{3, 0xF3}}, "32"}, {"samplingFrequency", {{3, 15}}, "?"},
-        {"channelMode", {{0, PRO}, {1, 15}}, "Multichannel"}, {"channelMode", {{0, PRO}, {1, 0xF5}}, "?"},
-        {"channelMode", {{0, 0x3E}}, "Mode 0"}, {"channelMode", {{0, 64}}, "?"},
-        {"wordLength", {{0, PRO}, {2, 6 | 40}}, "User"}, {"wordLength", {{0, PRO}, {2, 7}}, "?"},
-        {"wordLength", {{0, PRO}, {2, 4}}, "Default (24)/24"},
-        {"wordLength", {{0, PRO}, {2, 2 | 8 | 192}}, "16/20"}, {"wordLength", {{0, PRO}, {2, 4 | 24}}, "?"},
-        {"wordLength", {{4, 1}}, "Default (24)/24"}, {"wordLength", {{4, 2 | 0xF0}}, "16/20"},
-        {"alignmentLevel", {{0, PRO}, {2, 64 | 0x3F}}, "-18.06"},
-        {"channelOrigin", {{0, PRO}, {6, 'A'}, {7, 'B'}, {8, 'C'}, {9, 'D'}, {10, 'X'}}, "ABCD"},
-        {"channelDestination", {{0, PRO}, {9, 'D'}, {10, 0xC4}, {11, 'b'}, {12, '1'}, {13, ' '}},
-            QString::fromUtf8("Äb1 ")},
-        {"reliability", {{0, PRO}, {22, 0xF0}}, "All Bad"}, {"reliability", {{0, PRO}, {22, 0xAF}}, "Si,Sa - Ok"}};
-    int index = 0;
-    for (const Row& row : rows) {
-        QTest::newRow(row.field + ' ' + QByteArray::number(index++))
-            << statusBytes(row.values) << row.statusValid << row.crccError << row.field << row.expected;
-    }
+    QTest::addColumn<int>("index");
+    for (int index = 0; index < int(sizeof ROWS / sizeof ROWS[0]); ++index)
+        QTest::newRow(ROWS[index].field + ' ' + QByteArray::number(index)) << index;
 }
 
 void tst_AesChannelStatusTexts::field()
 {
-    QFETCH(QByteArray, bytes);
-    QFETCH(int, statusValid);
-    QFETCH(int, crccError);
-    QFETCH(QByteArray, field);
-    QFETCH(QString, expected);
-    QVERIFY(FIELDS.contains(field));
-    QCOMPARE(allTexts(bytes, statusValid, crccError).at(FIELDS.indexOf(field)), expected);
+    QFETCH(int, index);
+    const Row& row = ROWS[index];
+    QVERIFY(FIELDS.contains(row.field));
+    QCOMPARE(allTexts(row.values, row.statusValid, row.crccError).at(FIELDS.indexOf(row.field)), row.expected);
 }
 
 void tst_AesChannelStatusTexts::inputFromReceivedRecord()
