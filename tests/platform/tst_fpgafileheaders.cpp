@@ -114,8 +114,8 @@ void TestFpgaFileHeaders::bitFileResults_data()
     const QByteArray rest = "device: xcku040-ffva1156-2-e\ndate: 2024/03/01\ntime: 12:30:45\nsize: 1024\n";
     row("development build printed", nullptr, 1024, true,
         "design: vq_top\nversion: 1-2.3(dev)\nvivado: 2019.2\n" + rest);
-    row("release build without 0X printed", [](BitFile& f) { f.design = "top;UserID=00040A0B;Version=2020.1"; },
-        1024, true, "design: top\nversion: 4-10.11\nvivado: 2020.1\n" + rest);
+    row("release build without 0X printed", [](BitFile& f) { f.design = "top;UserID=12340A0B;Version=2020.1"; },
+        1024, true, "design: top\nversion: 4660-10.11\nvivado: 2020.1\n" + rest);
     row("largest data length", [](BitFile& f) { f.dataLength = 0xFFFFFFFFu; }, 0xFFFFFFFFll);
     row("design without fields", [](BitFile& f) { f.design = "vq_top"; }, BIT_FILE_DESIGN_UNSPLIT);
     row("design without fields, not printed", [](BitFile& f) { f.design = "vq_top"; }, 1024, false, "");

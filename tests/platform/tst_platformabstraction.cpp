@@ -108,8 +108,10 @@ void TestPlatformAbstraction::pwmOutputs()
     }
 
     Brevane::VqPlatformAbstraction platform;
+    OutputCapture errors(STDERR_FILENO);
     // Byte 0 drives pwmchip2, byte 1 pwmchip0, byte 2 pwmchip1; byte 3 is ignored.
     QVERIFY(platform.setPwmOutputs(0xAAFF8000u, true));
+    QCOMPARE(errors.text(), QByteArray());
 
     QStringList written;
     for (int chip = 0; chip < 3; ++chip) {
@@ -117,7 +119,8 @@ void TestPlatformAbstraction::pwmOutputs()
             written << root.read(QStringLiteral("/sys/class/pwm/pwmchip%1/%2").arg(chip).arg(file));
     }
     // Export, period, duty cycle and enable of pwmchip0, 1 and 2.
-    QCOMPARE(written, (QStringList{"0", "255000", "128000", "1", "", "255000", "255000", "1", "0", "255000", "0", "1"}));
+    QCOMPARE(written,
+             (QStringList{"0", "255000", "128000", "1", "", "255000", "255000", "1", "0", "255000", "0", "1"}));
 }
 
 // Misuse ends the process, so a child of this test makes it.
@@ -145,11 +148,13 @@ void TestPlatformAbstraction::watchdog()
     QCOMPARE(child.errors, QByteArray("Watchdog device not open\n"));
 }
 
-// The first line is the heading, whatever it says; a line of too few fields is
-// reported and skipped, one that is not hexadecimal ends the parse.
+// The first line is the heading, whatever it says, and a heading alone is an
+// error; a line of too few fields is reported and skipped, one that is not
+// hexadecimal ends the parse.
 void TestPlatformAbstraction::partitionMap()
 {
     OutputCapture capture(STDERR_FILENO);
+    QVERIFY(Brevane::parseMtdPartitions(MTD_HEADING.toStdString()).empty());
     const Brevane::MtdPartitionMap map = Brevane::parseMtdPartitions(
         "mtd9: 00000001 00000001 \"heading\"\nmtd0: 00040000 \"u-boot\"\nmtd1: 00020000 00001000 \"env\"\n");
     QCOMPARE(int(map.size()), 1);
@@ -159,7 +164,8 @@ void TestPlatformAbstraction::partitionMap()
                  .arg(partition.size)
                  .arg(partition.eraseSize),
              QStringLiteral("env mtd1 131072 4096"));
-    QCOMPARE(capture.text(), QByteArray("Could not find enough tokens (found: 3 wanted: 4)\n"));
+    QCOMPARE(capture.text(),
+             QByteArray("Failed to get mtp parts\nCould not find enough tokens (found: 3 wanted: 4)\n"));
     QVERIFY_EXCEPTION_THROWN(Brevane::parseMtdPartitions((MTD_HEADING + "mtd0: xyz 00010000 \"a\"\n").toStdString()),
                              std::invalid_argument);
     FakeRoot root;

@@ -246,9 +246,8 @@ void TestSfpConfigFileHandler::load()
     const struct passwd* owner = ::getpwnam(SfpConfigFileHandler::FILE_OWNER);
     if (owner)
         QCOMPARE(QFileInfo(file).ownerId(), uint(owner->pw_uid));
-    else
-        QCOMPARE(capture.count(QStringLiteral("Failed to change supported SFPs file ownership. Error code: %1")
-                                   .arg(ENOENT)), 1);
+    QCOMPARE(capture.countStartingWith(QStringLiteral("Failed to change supported SFPs file ownership")),
+             owner ? 0 : 1);
 }
 
 QTEST_GUILESS_MAIN(TestSfpConfigFileHandler)
