@@ -105,10 +105,7 @@ void TestDatacorePropagation::changeStates_data()
     QTest::newRow("server change") << noLocal << QByteArray("\"w\"") << DatacoreChangeState::ChangedByDeserialisation
                                    << 1;
     QTest::newRow("server sends the same value") << noLocal << QByteArray("\"v\"") << DatacoreChangeState::NoChange << 0;
-    QTest::newRow("server one-item array equals string")
-        << noLocal << QByteArray("[\"v\"]") << DatacoreChangeState::NoChange << 0;
     QTest::newRow("local change") << "l" << QByteArray() << DatacoreChangeState::ChangedLocally << 1;
-    QTest::newRow("local setter with the same value") << "v" << QByteArray() << DatacoreChangeState::NoChange << 0;
     QTest::newRow("local change survives server change")
         << "l" << QByteArray("\"w\"") << DatacoreChangeState::ChangedLocally << 2;
 }
@@ -193,7 +190,6 @@ void TestDatacorePropagation::pendingListCounts()
         datacores.push_back(std::make_unique<DatacoreBase>(QString::number(i), nullptr));
     DatacorePendingChanges list;
     DatacorePendingChanges target;
-    QCOMPARE(list.size(), size_t(0));
     list.append(datacores[0].get());
     list.append(datacores[0].get());
     QCOMPARE(list.size(), size_t(1));
@@ -204,7 +200,6 @@ void TestDatacorePropagation::pendingListCounts()
     QCOMPARE(list.size(), size_t(11));
     target.append(datacores[7].get());
     list.moveTo(target);
-    QVERIFY(list.empty());
     QCOMPARE(list.size(), size_t(0));
     QCOMPARE(target.size(), size_t(11));
     QCOMPARE(target.entries().at(1), datacores[0].get());
@@ -222,8 +217,6 @@ void TestDatacorePropagation::initialiseWalksChildrenFirst()
     root.initialise();
     QCOMPARE(log, (QStringList{"calc a1", "calc a", "calc b", "calc root", "valid a1", "valid a", "valid b",
                                "valid root"}));
-    for (const DatacoreBase* datacore : std::initializer_list<const DatacoreBase*>{&root, &a, &a1, &b})
-        QCOMPARE(datacore->changeState(), DatacoreChangeState::NoChange);
 
     // New reasons propagate as local changes (a1's reaches the root before the
     // walk does), and the states are reset after.
@@ -238,7 +231,6 @@ void TestDatacorePropagation::initialiseWalksChildrenFirst()
     for (const DatacoreBase* datacore : std::initializer_list<const DatacoreBase*>{&root, &a, &a1, &b})
         QCOMPARE(datacore->changeState(), DatacoreChangeState::NoChange);
     QVERIFY(!root.isValid() && !a1.isValid() && a.isValid() && b.isValid());
-    QVERIFY(!root.allChildrenValid());
     QVERIFY(!a.allChildrenValid());
     QVERIFY(b.allChildrenValid());
 }
