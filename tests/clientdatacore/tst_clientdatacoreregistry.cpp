@@ -2,7 +2,6 @@
 #include "clientdatacoremonitor.h"
 #include "clientdatacorepathindex.h"
 #include "clientdatacoreregistry.h"
-#include "datacorebase.h"
 #include "datacorepacket.h"
 #include "datacorepathradixtreepacket.h"
 #include "logcapture.h"
@@ -11,7 +10,6 @@
 #include "testframes.h"
 #include "vqclientdatacoremanager.h"
 
-#include <QJsonDocument>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QtTest>
@@ -51,7 +49,6 @@ class TestClientDatacoreRegistry : public QObject
 private slots:
     void flatten_data();
     void flatten();
-    void writtenTree();
     void createDatacores_data();
     void createDatacores();
     void populatedUntilDisconnected();
@@ -84,21 +81,6 @@ void TestClientDatacoreRegistry::flatten()
     DatacorePathRadixTreePacket packet;
     packet.jsonObject().insert(QStringLiteral("StatusTreeObject"), json(tree.toUtf8()));
     QTEST(flattenPathTree(packet.statusTree()), "paths");
-}
-
-void TestClientDatacoreRegistry::writtenTree()
-{
-    DatacoreBase root(QStringLiteral("commandCoreRouter"), nullptr);
-    DatacoreBase b(QStringLiteral("b"), &root);
-    DatacoreBase a(QStringLiteral("a"), &root);
-    DatacoreBase x(QStringLiteral("x"), &a, QStringLiteral("data is not written"));
-
-    DatacorePathRadixTreePacket packet;
-    packet.setCommandTree(root);
-    packet.setClientId(QStringLiteral("42"));
-    QCOMPARE(QJsonDocument(packet.jsonObject()).toJson(QJsonDocument::Compact),
-             QByteArray(R"({"Class":"DatacorePathRadixTreePacket","ClientId":"42","CommandTreeObject":)"
-                        R"({"Core":"commandCoreRouter","Kids":[{"Core":"a","Kids":[{"Core":"x"}]},{"Core":"b"}]}})"));
 }
 
 void TestClientDatacoreRegistry::createDatacores_data()

@@ -1,8 +1,6 @@
 #include "datacorebase.h"
-#include "datacorependingchanges.h"
 #include "testframes.h"
 
-#include <QJsonDocument>
 #include <QtTest>
 
 #include <algorithm>
@@ -56,7 +54,6 @@ private slots:
     void changeStates();
     void manyPendingChanges_data();
     void manyPendingChanges();
-    void pendingListCounts();
     void initialiseWalksChildrenFirst();
     void teardownInAnyOrder();
 };
@@ -180,29 +177,6 @@ void TestDatacorePropagation::manyPendingChanges()
 
     mid.reset();
     QCOMPARE(root.pendingChanges(), std::vector<DatacoreBase*>{&sibling});
-}
-
-void TestDatacorePropagation::pendingListCounts()
-{
-    // A datacore's ancestors decide by these counts how to leave their lists.
-    std::vector<std::unique_ptr<DatacoreBase>> datacores;
-    for (int i = 0; i < 12; ++i)
-        datacores.push_back(std::make_unique<DatacoreBase>(QString::number(i), nullptr));
-    DatacorePendingChanges list;
-    DatacorePendingChanges target;
-    list.append(datacores[0].get());
-    list.append(datacores[0].get());
-    QCOMPARE(list.size(), size_t(1));
-    for (const auto& datacore : datacores)
-        list.append(datacore.get());
-    list.remove(datacores[5].get());
-    list.remove(datacores[5].get());
-    QCOMPARE(list.size(), size_t(11));
-    target.append(datacores[7].get());
-    list.moveTo(target);
-    QCOMPARE(list.size(), size_t(0));
-    QCOMPARE(target.size(), size_t(11));
-    QCOMPARE(target.entries().at(1), datacores[0].get());
 }
 
 void TestDatacorePropagation::initialiseWalksChildrenFirst()
