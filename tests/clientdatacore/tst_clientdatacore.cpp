@@ -125,9 +125,6 @@ void TestClientDatacore::setterTexts_data()
     const auto row = [](const char* name, Setter setter, const QStringList& stored) {
         QTest::newRow(name) << setter << stored;
     };
-    row("string kept as it is", [](auto& d) { d.setDataString(" A b "); }, {" A b "});
-    row("string list", [](auto& d) { d.setDataStringList({"x", "", "y"}); }, {"x", "", "y"});
-    row("bool", [](auto& d) { d.setDataBool(false); }, {"false"});
     row("bool list", [](auto& d) { d.setDataBoolList({true, false}); }, {"true", "false"});
     row("int64", [](auto& d) { d.setDataInt64(INT64_MIN); }, {"-9223372036854775808"});
     row("uint64 list", [](auto& d) { d.setDataUint64List({0, UINT64_MAX}); }, {"0", "18446744073709551615"});

@@ -47,8 +47,6 @@ class TestClientDatacoreRegistry : public QObject
     Q_OBJECT
 
 private slots:
-    void flatten_data();
-    void flatten();
     void createDatacores_data();
     void createDatacores();
     void populatedUntilDisconnected();
@@ -60,28 +58,6 @@ private:
     NetworkConnection m_connection;
     ClientDatacoreMonitor m_monitor{&m_connection};
 };
-
-void TestClientDatacoreRegistry::flatten_data()
-{
-    QTest::addColumn<QString>("tree");
-    QTest::addColumn<QStringList>("paths");
-
-    QTest::newRow("depth first, each node before its kids, array order")
-        << R"({"Core":"r","Kids":[{"Core":"z","Kids":[{"Core":"y"},{"Core":"x"}]},{"Core":"a"}]})"
-        << QStringList{"r", "r/z", "r/z/y", "r/z/x", "r/a"};
-    QTest::newRow("Kids not an array") << R"({"Core":"r","Kids":{"Core":"x"}})" << QStringList{"r"};
-    QTest::newRow("kid not an object") << R"({"Core":"r","Kids":[5,{"Core":"x"}]})" << QStringList{"r", "r/", "r/x"};
-    QTest::newRow("Core not a string") << R"({"Core":7,"Kids":[{"Core":"x"}]})" << QStringList{"", "/x"};
-}
-
-void TestClientDatacoreRegistry::flatten()
-{
-    QFETCH(QString, tree);
-
-    DatacorePathRadixTreePacket packet;
-    packet.jsonObject().insert(QStringLiteral("StatusTreeObject"), json(tree.toUtf8()));
-    QTEST(flattenPathTree(packet.statusTree()), "paths");
-}
 
 void TestClientDatacoreRegistry::createDatacores_data()
 {

@@ -11,7 +11,6 @@ class TestDatacoreBool : public QObject
 private slots:
     void validity_data();
     void validity();
-    void constructorsAndListSetter();
 };
 
 void TestDatacoreBool::validity_data()
@@ -49,22 +48,6 @@ void TestDatacoreBool::validity()
 
     datacore.setValue(false);
     QVERIFY(datacore.isValid());
-}
-
-void TestDatacoreBool::constructorsAndListSetter()
-{
-    const auto describe = [](const DatacoreBase& datacore) {
-        return datacore.className() + QLatin1Char('|') + datacore.data().join(QLatin1Char(','));
-    };
-    const QString flag = QStringLiteral("flag");
-    const QString custom = QStringLiteral("Custom");
-    QCOMPARE(describe(DatacoreBool(custom, flag, nullptr, true)), QStringLiteral("Custom|true"));
-    QCOMPARE(describe(DatacoreBool(custom, flag, nullptr)), QStringLiteral("Custom|false"));
-    QCOMPARE(describe(DatacoreBool(flag, nullptr)), QStringLiteral("DatacoreBool|false"));
-    DatacoreBool datacore(flag, nullptr, QList<bool>{false, true});
-    QCOMPARE(describe(datacore), QStringLiteral("DatacoreBool|false,true"));
-    datacore.setValues({true});
-    QCOMPARE(datacore.data(), QStringList{"true"});
 }
 
 QTEST_GUILESS_MAIN(TestDatacoreBool)

@@ -24,7 +24,6 @@ class TestDatacoreMessages : public QObject
 private slots:
     void texts_data();
     void texts();
-    void factoriesWithoutTheirKey();
     void parseMixedArray();
 };
 
@@ -76,20 +75,6 @@ void TestDatacoreMessages::texts()
     QTEST(message.identifier(), "identifier");
     QCOMPARE(message.text(), text);
     QCOMPARE(message.hasText(), !text.isEmpty());
-}
-
-void TestDatacoreMessages::factoriesWithoutTheirKey()
-{
-    LogCapture capture;
-    const QJsonObject object = json(R"({"MessageBase":{"type":2,"identifier":5},"Other":{}})");
-    const DatacoreValidStatusMessage valid = DatacoreValidStatusMessage::fromJson(object);
-    const DatacoreActiveStatusMessage active = DatacoreActiveStatusMessage::fromJson(object);
-    const DatacoreJsonMessage message = DatacoreJsonMessage::fromJson(object);
-    QCOMPARE((QList<int>{valid.type(), valid.identifier(), active.type(), active.identifier(), message.type(),
-                         message.identifier()}),
-             (QList<int>{3, 0, 3, 0, 3, -1}));
-    QCOMPARE(capture.messages(), QStringList{"Failed to construct a DatacoreJsonMessage from "
-                                             + QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Indented))});
 }
 
 void TestDatacoreMessages::parseMixedArray()

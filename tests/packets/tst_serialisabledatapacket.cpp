@@ -38,8 +38,6 @@ class TestSerialisableDataPacket : public QObject
 
 private slots:
     void writtenBytesAreExact();
-    void receivedFrame_data();
-    void receivedFrame();
     void extract_data();
     void extract();
     void dispatch_data();
@@ -63,28 +61,6 @@ void TestSerialisableDataPacket::writtenBytesAreExact()
                                   QStringLiteral("configCoreRouter/n"));
     QCOMPARE(datacore.jsonText(), QByteArray(R"({"Class":"DatacorePacket","ClientID":"213070643350000",)"
                                              R"("Datacore":{"n":{}},"PacketID":7,"Path":"configCoreRouter/n"})"));
-}
-
-void TestSerialisableDataPacket::receivedFrame_data()
-{
-    QTest::addColumn<QByteArray>("payload");
-    QTest::addColumn<QString>("className");
-    QTest::addColumn<int>("parseFailures");
-
-    QTest::newRow("prefix says more") << QByteArray::fromHex("FFFFFFFF") + R"({"Class":"A","x":[1,2]})" << "A" << 0;
-    QTest::newRow("shorter than the prefix") << QByteArray::fromHex("0000") << "" << 1;
-}
-
-void TestSerialisableDataPacket::receivedFrame()
-{
-    QFETCH(QByteArray, payload);
-    QFETCH(int, parseFailures);
-    LogCapture capture;
-    const QByteArray frame = rawFrame(0x1010, 0, payload);
-    const SerialisableDataPacket packet(frame, readHeader(frame));
-    QTEST(packet.className(), "className");
-    QCOMPARE(capture.countStartingWith("SerialisablePacket failed to parse packet "), parseFailures);
-    QCOMPARE(capture.messages().size(), parseFailures);
 }
 
 void TestSerialisableDataPacket::extract_data()
