@@ -43,8 +43,6 @@ void TestDatacoreMessages::texts_data()
     // The ends of each table and the gaps in it: the entries between are one lookup.
     row(JSON, 0, "Datacore path could not be resolved");
     row(JSON, 6, "MessageContentJsonDoesNotContainDatacoreElementKey");
-    row(JSON, 7, "");
-    row(ACTIVE, 1, "");
     row(ACTIVE, 2, "Command Executor is Busy");
     row(ACTIVE, 5, "One or more child datacores are invalid.");
     for (int identifier : {-1, 1, 45, 49})

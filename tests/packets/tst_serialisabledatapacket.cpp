@@ -117,7 +117,6 @@ void TestSerialisableDataPacket::dispatch_data()
     row("registration order", {"b:X", "a:X"}, "X", {"b:X", "a:X"}, {});
     row("case-sensitive names", {"a:x", "b:Y"}, "X", {}, {NO_ACCEPTORS + "X"});
     row("refusal logged, not registered", {"a:!X", "b:X"}, "X", {"b:X"}, {REFUSED + "X"});
-    row("packet without class", {"a:X"}, QString(), {}, {NO_ACCEPTORS});
     row("null acceptor ignored", {"null:X"}, "X", {}, {NO_ACCEPTORS + "X"});
 }
 
