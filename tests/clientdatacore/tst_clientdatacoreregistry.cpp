@@ -51,7 +51,6 @@ private slots:
     void createDatacores();
     void populatedUntilDisconnected();
     void pathIndexGrowsWithoutReserve();
-    void treePackets_data();
     void treePackets();
 
 private:
@@ -158,54 +157,33 @@ void TestClientDatacoreRegistry::pathIndexGrowsWithoutReserve()
     QCOMPARE(int(index.datacores().size()), 1000);
 }
 
-void TestClientDatacoreRegistry::treePackets_data()
-{
-    QTest::addColumn<QByteArray>("trees");
-    QTest::addColumn<QStringList>("registered");
-    QTest::addColumn<QStringList>("warnings");
-
-    QTest::newRow("roots in the order config, status, command, persistent")
-        << FOUR_TREES
-        << QStringList{"commandCoreRouter", "commandCoreRouter/executorCommander", "configCoreRouter",
-                       "configCoreRouter/unit", "persistentConfigCoreRouter", "statusCoreRouter"}
-        << QStringList{noDelimiter("configCoreRouter"), noDelimiter("statusCoreRouter"),
-                       noDelimiter("commandCoreRouter"), noDelimiter("persistentConfigCoreRouter")};
-    QTest::newRow("missing trees read as nameless roots")
-        << QByteArray(R"({"CommandTreeObject":{"Core":"commandCoreRouter"},"StatusTreeObject":[1]})")
-        << QStringList{"", "commandCoreRouter"}
-        << QStringList{noDelimiter(""), noDelimiter(""), twoCores(""), noDelimiter("commandCoreRouter"),
-                       noDelimiter(""), twoCores("")};
-}
-
 // A tree packet populates the registry once: a second one is ignored until
 // the connection is lost. Datacore packets reach only the exact path.
 void TestClientDatacoreRegistry::treePackets()
 {
-    QFETCH(QByteArray, trees);
-    QFETCH(QStringList, registered);
-    QFETCH(QStringList, warnings);
-
+    const QStringList registered{"commandCoreRouter", "commandCoreRouter/executorCommander", "configCoreRouter",
+                                 "configCoreRouter/unit", "persistentConfigCoreRouter", "statusCoreRouter"};
     SerialisableDataPacketDistributor distributor;
     VqClientDatacoreManager manager(&m_connection, &distributor);
     ClientDatacoreRegistry* registry = manager.registry();
     QSignalSpy populated(registry, &ClientDatacoreRegistry::registryHasBeenPopulated);
     LogCapture capture;
-    distributor.acceptPacket(treePacket(trees));
+    distributor.acceptPacket(treePacket(FOUR_TREES));
     QCOMPARE(populated.count(), 1);
-    QCOMPARE(capture.messages(), warnings);
+    // Roots in the order config, status, command, persistent.
+    QCOMPARE(capture.messages(), (QStringList{noDelimiter("configCoreRouter"), noDelimiter("statusCoreRouter"),
+                                              noDelimiter("commandCoreRouter"), noDelimiter("persistentConfigCoreRouter")}));
     QCOMPARE(registry->paths(), registered);
 
     capture.clear();
-    ClientDatacore* found = registry->lookupDatacore(registered.last());
-    QSignalSpy inSync(found, &ClientDatacore::datacoreInSyncWithServer);
-    const QString name = found->name();
-    for (const QString& path : {registered.last().toUpper(), registered.last()})
-        distributor.acceptPacket(DatacorePacket(QJsonObject{{name, QJsonObject{{"data", QJsonArray{"1", "2"}}}}}, path));
-    QCOMPARE(found->data(), (QStringList{"1", "2"}));
+    ClientDatacore* status = registry->lookupDatacore("statusCoreRouter");
+    QSignalSpy inSync(status, &ClientDatacore::datacoreInSyncWithServer);
+    for (const char* path : {"StatusCoreRouter", "statusCoreRouter"})
+        distributor.acceptPacket(DatacorePacket(QJsonObject{{"statusCoreRouter", QJsonObject{{"data", "x"}}}}, path));
+    QCOMPARE(status->data(), QStringList{"x"});
     QCOMPARE(inSync.count(), 1);
     QCOMPARE(capture.messages(spdlog::level::info),
-             QStringList{"Client datacore populator: Registry does not contain datacore with path: "
-                         + registered.last().toUpper()});
+             QStringList{"Client datacore populator: Registry does not contain datacore with path: StatusCoreRouter"});
 
     const QByteArray other = R"({"ConfigTreeObject":{"Core":"configCoreRouter","Kids":[{"Core":"other"}]}})";
     distributor.acceptPacket(treePacket(other));
