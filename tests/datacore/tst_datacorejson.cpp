@@ -89,16 +89,6 @@ void TestDatacoreJson::elementPathAndKeyErrors()
         QCOMPARE(codes, (QStringList{"2/5", "2/5", "2/6"}));
         QVERIFY(target.isEmpty());
     }
-    // With dataOnly only the data element still checks anything.
-    std::list<DatacoreJsonMessage> messages;
-    QJsonObject target;
-    for (DatacoreJsonInterface* element : elements.mid(1)) {
-        QVERIFY(element->serialise(QStringLiteral("x"), target, true, false, messages));
-        QVERIFY(element->deserialise(QStringLiteral("x"), unrelated, true, messages));
-    }
-    QVERIFY(!data.deserialise(QString(), unrelated, true, messages));
-    QCOMPARE(int(messages.size()), 1);
-    QVERIFY(target.isEmpty());
     QCOMPARE(owner.deserialised + owner.modified, 0);
 }
 
@@ -118,13 +108,8 @@ void TestDatacoreJson::dataElementReading_data()
     row("null empties", {"a"}, R"({"data":null})", {}, true, false);
     row("string into empty logs", {}, R"({"data":"a"})", {"a"}, true, true);
     row("same string", {"a"}, R"({"data":"a"})", {"a"}, false, false);
-    row("string differs in case", {"a"}, R"({"data":"A"})", {"A"}, true, false);
-    row("number becomes empty string", {"a"}, R"({"data":5})", {""}, true, false);
     row("same array", {"a", "b"}, R"({"data":["a","b"]})", {"a", "b"}, false, false);
     row("array reordered", {"a", "b"}, R"({"data":["b","a"]})", {"b", "a"}, true, false);
-    row("array with non-strings", {"a"}, R"({"data":["x",1,null]})", {"x", "", ""}, true, false);
-    row("empty array empties", {"a"}, R"({"data":[]})", {}, true, false);
-    row("array into empty does not log", {}, R"({"data":["a"]})", {"a"}, true, false);
 }
 
 void TestDatacoreJson::dataElementReading()
@@ -159,10 +144,7 @@ void TestDatacoreJson::statusElementReading_data()
     QTest::newRow("other class dropped, rest equal")
         << "[" + active + "," + INVALID_10 + "]" << QList<int>{10} << false;
     QTest::newRow("non-object entry counts as change") << "[" + INVALID_10 + ",1]" << QList<int>{10} << true;
-    QTest::newRow("entry without MessageBase counts as change")
-        << "[{\"DatacoreValidStatusMessage\":{}}," + INVALID_10 + "]" << QList<int>{10} << true;
     QTest::newRow("different identifier") << "[" + invalid21 + "]" << QList<int>{21} << true;
-    QTest::newRow("longer") << "[" + INVALID_10 + "," + invalid21 + "]" << QList<int>{10, 21} << true;
     QTest::newRow("empty") << QByteArray("[]") << QList<int>{} << true;
     QTest::newRow("not an array leaves reasons") << QByteArray("{}") << QList<int>{10} << false;
 }
@@ -202,18 +184,14 @@ void TestDatacoreJson::serialising_data()
     row("full", "", false, false, true,
         R"({"root":{"class":"DatacoreBase","data":null,"reasonsForBeingInactive":[],"reasonsForBeingInvalid":[)"
             + INVALID_10 + "]}}");
-    row("data only", "", true, false, true, R"({"root":{"data":null}})");
     row("recursive data only", "", true, true, true,
         R"({"root":{"a":{"c":{"data":null},"data":"1"},"b":{"data":["x","y"]},"data":null}})");
     row("child by path", "a", false, false, true,
         R"({"a":{"class":"T","data":"1","reasonsForBeingInactive":[],"reasonsForBeingInvalid":[]}})");
-    row("grandchild by path", "a/c", true, false, true, R"({"c":{"data":null}})");
     row("splits at the first separator, trailing one ends the path", "a/c/", true, false, true,
         R"({"c":{"data":null}})");
     row("unknown child", "z", true, false, false, "{}");
-    row("element is not a child", "data", true, false, false, "{}");
     row("leading separator", "/a", true, false, false, "{}");
-    row("own name is not a path", "root", true, false, false, "{}");
 }
 
 void TestDatacoreJson::serialising()
@@ -256,13 +234,8 @@ void TestDatacoreJson::deserialising_data()
         withRoot(R"(["p","q"])"), 1);
     row("nested children", "", R"({"root":{"a":{"c":{"data":"deep"}}}})", false, true, deep, 1);
     row("grandchild by path", "a/c", R"({"c":{"data":"deep"}})", false, true, deep, 1);
-    row("non-object value is an empty object", "", R"({"root":7})", false, true, untouched, 1);
     row("two keys, one is the name", "", R"({"root":{"data":"n"},"x":{}})", false, false, untouched, 1);
-    row("name missing", "", R"({"Root":{"data":"n"}})", false, false, untouched, 1);
-    row("empty source", "", "{}", false, false, untouched, 1);
     row("unknown child", "z", R"({"z":{"data":"n"}})", false, false, untouched, 1);
-    row("leading separator", "/a", R"({"a":{"data":"n"}})", false, false, untouched, 1);
-    row("child path, source named after root", "a", R"({"root":{"data":"n"}})", false, false, untouched, 1);
 }
 
 void TestDatacoreJson::deserialising()

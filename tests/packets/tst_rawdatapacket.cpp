@@ -9,7 +9,6 @@ namespace {
 class FixedPacket : public RawDataPacket
 {
 public:
-    explicit FixedPacket(const QByteArray& payload) : m_bytes(payload) {}
     FixedPacket(const QByteArray& frame, const RawDataPacketHeader& header)
         : RawDataPacket(frame, header), m_bytes(payload()) {}
     QByteArray payloadBytes() const override { return m_bytes; }
@@ -18,20 +17,6 @@ public:
 
 private:
     QByteArray m_bytes;
-};
-
-class OtherPacket : public RawDataPacket
-{
-    QByteArray payloadBytes() const override { return {}; }
-    quint16 packetType() const override { return 0x1014; }
-};
-
-class FixedPacketReceiver : public RawDataPacketReceiverInterface<FixedPacket>
-{
-public:
-    using RawDataPacketReceiverInterface<FixedPacket>::RawDataPacketReceiverInterface;
-    void receiveTypedPacket(std::shared_ptr<FixedPacket> packet) override { received.append(packet); }
-    QList<std::shared_ptr<FixedPacket>> received;
 };
 
 } // namespace
@@ -44,7 +29,6 @@ private slots:
     void readHeader_data();
     void readHeader();
     void headerComesFromTheClassNotTheReceivedHeader();
-    void typedReceiverGetsOtherClassesAsEmpty();
 };
 
 void TestRawDataPacket::readHeader_data()
@@ -95,16 +79,6 @@ void TestRawDataPacket::headerComesFromTheClassNotTheReceivedHeader()
     writePacket(received, &device);
     QCOMPARE(device.data().toHex(), QByteArray("10130003000000056869212121"));
     QCOMPARE(headerBytes(received, QByteArray(300, 'x')).toHex(), QByteArray("101300030000012c"));
-}
-
-// Registration order and removal are seen through delivery, in the frame buffer's tests.
-void TestRawDataPacket::typedReceiverGetsOtherClassesAsEmpty()
-{
-    FixedPacketReceiver receiver(0x1013);
-    receiver.receivePacket(std::make_shared<FixedPacket>(QByteArray("x")));
-    receiver.receivePacket(std::make_shared<OtherPacket>());
-    QCOMPARE(receiver.received.size(), 2);
-    QVERIFY(receiver.received.at(0) && !receiver.received.at(1));
 }
 
 QTEST_GUILESS_MAIN(TestRawDataPacket)

@@ -86,9 +86,6 @@ class tst_MeasurementPackets : public QObject
 private slots:
     void wireBytes_data();
     void wireBytes();
-    void decodeDamagedPayload_data();
-    void decodeDamagedPayload();
-    void captionParityAndRecordEquality();
 };
 
 // One row per class, its type id and payload written out by hand from the
@@ -237,65 +234,6 @@ void tst_MeasurementPackets::wireBytes()
         QCOMPARE(equal(*truncated, *decoded), kept == payload);
         QCOMPARE(capture.messages(), QStringList());
     }
-}
-
-void tst_MeasurementPackets::decodeDamagedPayload_data()
-{
-    QTest::addColumn<QByteArray>("payload");
-    QTest::addColumn<std::shared_ptr<RawDataPacket>>("expected");
-    QTest::addColumn<int>("logLines");
-
-    auto row = [](const char* name, const QByteArray& payload, std::shared_ptr<RawDataPacket> expected,
-                  int logLines = 1) { QTest::newRow(name) << payload << expected << logLines; };
-    using Bins = QVector<qint32>;
-    using Floats = QVector<MeterReading<float>>;
-    row("caption payload of 7 bytes gives two pairs and no line", hex("942c01 c142fe 99"),
-        packet<Captions608bytePairsRawDataPacket>(
-            QVector<Captions608bytePairsRawDataPacket::BytePair>{{0x94, 0x2C, true}, {0xC1, 0x42, false}}), 0);
-    row("bins: count larger than the bins that follow keeps those", hex("00000003 00000005 00000006"),
-        packet<EyeVerticalHistogramData>(Bins{5, 6}));
-    row("bins: negative count", hex("ffffffff 00000005"), packet<EyeVerticalHistogramData>(Bins()));
-    row("bins: largest count", hex("7fffffff 00000009"), packet<EyeVerticalHistogramData>(Bins{9}));
-    row("bins: bytes after the last field are ignored", hex("00000001 00000009 0102"),
-        packet<EyeVerticalHistogramData>(Bins{9}), 0);
-    row("meter: double beyond the float range becomes infinity",
-        hex("00000000 00000000 00000000 00000001 00000000 00000000 00000000 00000000 7fefffffffffffff"),
-        packet<PpmMetersData>(Floats{{0, 0, 0, 0, std::numeric_limits<float>::infinity()}}, 0, 0, 0), 0);
-    row("sample grid: run count beyond the payload drops the row", hex("00000001") + zeros(52) + hex("7fffffff"),
-        packet<RawSdiSampleGridPacket>(QVector<RawSdiSampleGridPacket::Row>()));
-    row("ancillary status: negative type-1 count keeps the header bytes", hex("05 06 ffff 0000"),
-        packet<AncillaryStatusDataPacket>(qint8(5), qint8(6), AncillaryStatusDataPacket::Records()));
-    row("teletext: count of 3 with one line", hex("03 0007 00") + zeros(42),
-        packet<TeletextRawDataPacket>(QVector<TeletextRawDataPacket::Line>{{7, false, {}}}));
-    row("channel status: count of 2 with one record", hex("00000000 00000000 00000002") + zeros(52) + hex("01"),
-        packet<AudioChannelStatusDataPacket>(AudioChannelStatusDataPacket::Values{0, 0, {{}}, false}));
-}
-
-void tst_MeasurementPackets::decodeDamagedPayload()
-{
-    QFETCH(QByteArray, payload);
-    QFETCH(std::shared_ptr<RawDataPacket>, expected);
-    QFETCH(int, logLines);
-
-    LogCapture capture;
-    const std::shared_ptr<RawDataPacket> decoded = decode(rawFrame(expected->packetType(), 0, payload));
-    QVERIFY(decoded);
-    QCOMPARE(decoded->payloadBytes().toHex(), expected->payloadBytes().toHex());
-    QCOMPARE(capture.countStartingWith(logPrefix(expected->packetType())), logLines);
-    QCOMPARE(capture.messages().size(), logLines);
-}
-
-void tst_MeasurementPackets::captionParityAndRecordEquality()
-{
-    const std::shared_ptr<RawDataPacket> decoded = decode(rawFrame(0x1026, 0, hex("942c01 c1c2fe")));
-    QStringList pairs; // as received, then without parity, then the flag
-    for (const auto& pair : static_cast<const Captions608bytePairsRawDataPacket&>(*decoded).pairs())
-        pairs << QString::asprintf("%02x%02x %02x%02x %d", pair.first, pair.second, pair.firstData, pair.secondData,
-                                   pair.flag);
-    QCOMPARE(pairs, (QStringList{"942c 142c 1", "c1c2 4142 0"}));
-    using Pair = Captions608bytePairsRawDataPacket::BytePair;
-    QVERIFY(!(Pair(0x94, 0x2C, true) == Pair(0x94, 0x2C, false)));
-    QVERIFY(!(AncPacketStatusType1(0x41, 1) == AncPacketStatusType1(0x42, 1)));
 }
 
 QTEST_GUILESS_MAIN(tst_MeasurementPackets)
