@@ -1,6 +1,5 @@
 #include "clientdatacoremanipulator.h"
 #include "clientmirror.h"
-#include "datacorepacket.h"
 #include "fakeserver.h"
 #include "logcapture.h"
 #include "testframes.h"
@@ -86,7 +85,6 @@ class TestClientDatacoreManipulator : public QObject
 private slots:
     void init();
     void cleanup();
-    void mirrorLoop();
     void read_data();
     void read();
     void setAndWaitForSync_data();
@@ -94,7 +92,6 @@ private slots:
     void concurrentLookupsGetTheirOwnAnswers();
     void waitEndsWhenConnectionIsLost_data();
     void waitEndsWhenConnectionIsLost();
-    void lookupAnswerOutlivedByItsDatacore_data();
     void lookupAnswerOutlivedByItsDatacore();
 
 private:
@@ -126,40 +123,6 @@ void TestClientDatacoreManipulator::cleanup()
 {
     m_mirror.reset();
     m_server.reset();
-}
-
-// The mirror itself, with the server's answers given by hand: only a local
-// change goes out, and only the echo of this client's own change brings the
-// datacore back in sync.
-void TestClientDatacoreManipulator::mirrorLoop()
-{
-    m_server->answersChanges = false;
-    ClientDatacore* name = m_mirror->datacore(NAME_PATH);
-    QSignalSpy inSync(name, &ClientDatacore::datacoreInSyncWithServer);
-    name->setDataString(QStringLiteral("gallery"));
-    QTRY_COMPARE(m_server->received().size(), 1);
-    const QString clientId = m_mirror->connection.clientIdentifier();
-    const QJsonObject expected{{"Class", "DatacorePacket"}, {"ClientID", clientId}, {"PacketID", 0}, {"Path", NAME_PATH},
-                               {"Datacore", QJsonObject{{"name", QJsonObject{{"data", "gallery"}}}}}};
-    QCOMPARE(m_server->received().at(0), expected);
-
-    const auto nameJson = [](const char* value) {
-        return QJsonObject{{"name", QJsonObject{{"data", value}, {"class", "DatacoreString"},
-                                                {"reasonsForBeingInvalid", QJsonArray()},
-                                                {"reasonsForBeingInactive", QJsonArray()}}}};
-    };
-    // Another client's change with the same packet identifier is a server
-    // change, not the answer: applied, but the mirror is not yet in sync.
-    m_server->sendToAll(DatacorePacket(clientId + "0", 0, nameJson("other"), NAME_PATH));
-    m_server->sendToAll(DatacorePacket(nameJson("server"), NAME_PATH));
-    QTRY_COMPARE(name->data(), QStringList{"server"});
-    QCOMPARE(inSync.count(), 0);
-    QCOMPARE(name->outstandingPacketIds(), QList<int>{0});
-
-    m_server->sendToAll(DatacorePacket(clientId, 0, nameJson("gallery"), NAME_PATH));
-    QTRY_COMPARE(inSync.count(), 1);
-    QCOMPARE(name->data(), QStringList{"gallery"});
-    QVERIFY(name->outstandingPacketIds().isEmpty());
 }
 
 void TestClientDatacoreManipulator::read_data()
@@ -209,21 +172,16 @@ void TestClientDatacoreManipulator::setAndWaitForSync_data()
     QTest::addColumn<bool>("confirm");
     QTest::addColumn<bool>("result");
     QTest::addColumn<QStringList>("lines");
-    QTest::addColumn<int>("changesSent");
     QTest::addColumn<int>("minimumMs");
 
     QTest::newRow("confirmed by the server")
-        << LEVELS_PATH << QStringList{"-6", "-9", "-12"} << true << true << QStringList{SET_LINE, IN_SYNC_LINE} << 1
-        << 0;
+        << LEVELS_PATH << QStringList{"-6", "-9", "-12"} << true << true << QStringList{SET_LINE, IN_SYNC_LINE} << 0;
     QTest::newRow("value already held")
-        << NAME_PATH << QStringList{"studio"} << true << true << QStringList{SET_LINE, NO_CHANGE_LINE} << 0
-        << 1000;
+        << NAME_PATH << QStringList{"studio"} << true << true << QStringList{SET_LINE, NO_CHANGE_LINE} << 1000;
     QTest::newRow("never confirmed")
-        << NAME_PATH << QStringList{"gallery"} << false << false << QStringList{SET_LINE, NO_SYNC_LINE} << 1
-        << 5000;
+        << NAME_PATH << QStringList{"gallery"} << false << false << QStringList{SET_LINE, NO_SYNC_LINE} << 5000;
     QTest::newRow("unknown path")
-        << QStringLiteral("configCoreRouter/none") << QStringList{"x"} << true << false << QStringList() << 0
-        << 0;
+        << QStringLiteral("configCoreRouter/none") << QStringList{"x"} << true << false << QStringList() << 0;
 }
 
 void TestClientDatacoreManipulator::setAndWaitForSync()
@@ -231,7 +189,6 @@ void TestClientDatacoreManipulator::setAndWaitForSync()
     QFETCH(QString, path);
     QFETCH(QStringList, value);
     QFETCH(bool, confirm);
-    QFETCH(int, changesSent);
     QFETCH(int, minimumMs);
 
     m_server->answersChanges = confirm;
@@ -246,13 +203,10 @@ void TestClientDatacoreManipulator::setAndWaitForSync()
     }));
     QTEST(setResult, "result");
     QTEST(capture.messages(spdlog::level::info), "lines");
-    QCOMPARE(m_server->received().size(), changesSent);
     // The waits that end without an answer must really last their time.
     QVERIFY2(elapsedMs >= minimumMs, qPrintable(QString::number(elapsedMs)));
-    if (changesSent > 0) {
-        QCOMPARE(m_server->received().first().value("Path").toString(), path);
+    if (m_mirror->datacore(path))
         QCOMPARE(m_mirror->datacore(path)->data(), value);
-    }
 }
 
 void TestClientDatacoreManipulator::concurrentLookupsGetTheirOwnAnswers()
@@ -312,25 +266,16 @@ void TestClientDatacoreManipulator::waitEndsWhenConnectionIsLost()
     QVERIFY(!ok);
     QVERIFY(m_mirror->registry()->isEmpty());
     QCOMPARE(value.data.isEmpty(), read);
-    QCOMPARE(value.isActive, !read);
     // Ended by the deletion, not by the five-second limit, and still reported as unconfirmed.
     QCOMPARE(capture.count(spdlog::level::info, DELETED_LINE), read ? 0 : 1);
     QCOMPARE(capture.count(NO_SYNC_LINE), read ? 0 : 1);
 }
 
-void TestClientDatacoreManipulator::lookupAnswerOutlivedByItsDatacore_data()
-{
-    QTest::addColumn<bool>("set");
-    QTest::newRow("lookup") << false;
-    QTest::newRow("set") << true;
-}
-
 // The registry answers with a datacore, and the connection is lost and the
 // datacore deleted before the manipulator's thread takes the answer: the
-// lookup ends with null, and a set fails, without touching the dead datacore.
+// lookup ends with null, without touching the dead datacore.
 void TestClientDatacoreManipulator::lookupAnswerOutlivedByItsDatacore()
 {
-    QFETCH(bool, set);
     QSemaphore deleted;
     connect(m_mirror->registry(), &ClientDatacoreRegistry::lookupRequestResult, this, [&](ClientDatacore* datacore) {
         if (!datacore)
@@ -355,10 +300,7 @@ void TestClientDatacoreManipulator::lookupAnswerOutlivedByItsDatacore()
         HoldAnswer hold;
         hold.until = &deleted;
         manipulator.installEventFilter(&hold);
-        if (set)
-            found = manipulator.setDatacoreString(NAME_PATH, QStringLiteral("set")) ? found : nullptr;
-        else
-            found = manipulator.requestDatacoreBlocking(NAME_PATH);
+        found = manipulator.requestDatacoreBlocking(NAME_PATH);
         manipulator.removeEventFilter(&hold);
     });
     const bool finished = thread.waitForFinished(5000);

@@ -31,21 +31,18 @@ void TestDummyClient::datacoreUpdates_data()
     // Validation messages and activity are not looked at for the serial number.
     const QStringList ignored{"Error: ignored"};
     const QString serial = QStringLiteral("Unit serial number is: %1");
-    row("serial", false, {"12345"}, ignored, false, {serial.arg(12345)}, 12345);
+    row("serial, first entry", false, {"-7", "9"}, ignored, false, {serial.arg(-7)}, -7);
     row("serial not a number gives 0", false, {"12a"}, ignored, false, {serial.arg(0)}, 0);
-    row("serial negative, first entry", false, {"-7", "9"}, ignored, false, {serial.arg(-7)}, -7);
-    row("serial beyond 32 bits gives 0", false, {"4294967296"}, ignored, false, {serial.arg(0)}, 0);
     row("serial without data logs nothing", false, {}, ignored, false, {}, 0);
 
     const QString version = QStringLiteral("IGMP max supported version is: %1");
-    row("version", true, {"3"}, {}, true, {version.arg(3)}, 3);
+    row("version from the low 32 bits", true, {"4294967298"}, {}, true, {version.arg(2)}, 2);
     row("version inactive logs nothing", true, {"3"}, {}, false, {}, 0);
     row("version without data logs nothing", true, {}, {}, true, {}, 0);
     row("version not a number logs nothing", true, {"three"}, {}, true, {}, 0);
-    row("version from the low 32 bits", true, {"4294967298"}, {}, true, {version.arg(2)}, 2);
-    row("validation messages instead of the version", true, {"3"}, {"Error: Stored value is bad", "Warning: "}, true,
+    // Looked at before the data and the activity.
+    row("validation messages instead of the version", true, {}, {"Error: Stored value is bad", "Warning: "}, false,
         {"Error: Stored value is bad", "Warning: "}, 0);
-    row("validation messages while inactive", true, {}, {"Info: x"}, false, {"Info: x"}, 0);
 }
 
 void TestDummyClient::datacoreUpdates()
@@ -75,11 +72,9 @@ void TestDummyClient::packetsByClassName()
     LogCapture capture;
     distributor.acceptPacket(SerialisableDataPacket(QStringLiteral("PresetInventory")));
     distributor.acceptPacket(SerialisableDataPacket(QStringLiteral("ClientPresetCollection")));
-    QVERIFY(capture.messages().isEmpty());
     distributor.acceptPacket(SerialisableDataPacket(QStringLiteral("presetInventory")));
     QCOMPARE(capture.messages(),
              QStringList{"There are no packet acceptors registered for packets of type presetInventory"});
-
     distributor.acceptPacket(SerialisableDataPacket(QStringLiteral("clientServerDatacoreSyncCompletePacket")));
     QVERIFY(!client.isSyncComplete());
     distributor.acceptPacket(SerialisableDataPacket(QStringLiteral("ClientServerDatacoreSyncCompletePacket")));
