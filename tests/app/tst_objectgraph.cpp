@@ -1,3 +1,5 @@
+#include "childrun.h"
+#include "dummyclientmain.h"
 #include "fakeserver.h"
 #include "logcapture.h"
 #include "sdiinputratechangeeventpacket.h"
@@ -6,6 +8,8 @@
 
 #include <QtTest>
 
+#include <stdexcept>
+
 namespace {
 
 const QString SERIAL_PATH = QStringLiteral("statusCoreRouter/licenseStatus/serialNumber");
@@ -13,6 +17,26 @@ const QString SERIAL_PATH = QStringLiteral("statusCoreRouter/licenseStatus/seria
 VqDummyClientApplicationBase* application()
 {
     return static_cast<VqDummyClientApplicationBase*>(QCoreApplication::instance());
+}
+
+class ThrowingObject : public QObject
+{
+protected:
+    bool event(QEvent* event) override
+    {
+        if (event->type() != QEvent::User)
+            return QObject::event(event);
+        throw std::runtime_error("handler failed");
+    }
+};
+
+// Child: the real entry point, with an event loop that returns 7 once the
+// first connection attempt, to a port nobody listens on here, has failed.
+int runEntryPointChild(int argc, char** argv)
+{
+    usePrivateLoopback();
+    qAddPreRoutine([] { QTimer::singleShot(3500, [] { QCoreApplication::exit(7); }); });
+    return runDummyClient(argc, argv);
 }
 
 } // namespace
@@ -24,9 +48,30 @@ class TestObjectGraph : public QObject
     Q_OBJECT
 
 private slots:
+    void handlerErrorDoesNotStopTheLoop();
+    void entryPointWithAssortedOptionsReturnsZero();
     void logPacketsReachBothHandlersBaseFirst();
     void connectsAfterRetryPeriodAndRewiresAfterReconnection();
 };
+
+void TestObjectGraph::handlerErrorDoesNotStopTheLoop()
+{
+    ThrowingObject thrower;
+    bool later = false;
+    QCoreApplication::postEvent(&thrower, new QEvent(QEvent::User));
+    QTimer::singleShot(0, this, [&] { later = true; });
+    QTRY_VERIFY(later);
+    QEvent direct(QEvent::User);
+    QVERIFY(!QCoreApplication::sendEvent(&thrower, &direct));
+}
+
+void TestObjectGraph::entryPointWithAssortedOptionsReturnsZero()
+{
+    const ChildRun::Result child = ChildRun::run("entry", {"--port=1", "-Dhost=example", "-v", "a=b=c", "=", "plain"});
+    QCOMPARE(child.exitStatus, QProcess::NormalExit);
+    QCOMPARE(child.exitCode, 0);
+    QVERIFY2(child.output.contains("QAbstractSocket::ConnectionRefusedError"), child.output.constData());
+}
 
 void TestObjectGraph::logPacketsReachBothHandlersBaseFirst()
 {
@@ -79,6 +124,8 @@ void TestObjectGraph::connectsAfterRetryPeriodAndRewiresAfterReconnection()
 
 int main(int argc, char** argv)
 {
+    if (ChildRun::mode() == "entry")
+        return runEntryPointChild(argc, argv);
     VqDummyClientApplicationBase application(argc, argv);
     TestObjectGraph test;
     return QTest::qExec(&test, argc, argv);
