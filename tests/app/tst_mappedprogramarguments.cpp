@@ -79,7 +79,6 @@ void TestMappedProgramArguments::lookUps()
     LogCapture capture;
     const MappedProgramArguments parsed = parse({"prog", "--x=1", "--x=2"});
     QCOMPARE(parsed.value("x"), QStringLiteral("2"));
-    QCOMPARE(parsed.values("x"), (QStringList{"2", "1"}));
     QVERIFY(parsed.contains("prog") && parsed.value("prog").isNull() && !parsed.contains("X"));
     QVERIFY(capture.messages().isEmpty());
     QVERIFY(parsed.value("X").isNull());
@@ -88,7 +87,6 @@ void TestMappedProgramArguments::lookUps()
     char program[] = "prog";
     char* argv[] = {program, nullptr};
     QVERIFY(MappedProgramArguments(2, argv, true).contains("prog"));
-    QCOMPARE(dump(MappedProgramArguments(0, argv, true)), std::string("MappedProgramArguments {\n}"));
 }
 
 QTEST_GUILESS_MAIN(TestMappedProgramArguments)

@@ -44,7 +44,6 @@ class TestConnectionBuilder : public QObject
 private slots:
     void lookups_data();
     void lookups();
-    void invalidTreeRecordsNothing();
     void repopulationConnectsOnce();
 };
 
@@ -79,21 +78,6 @@ void TestConnectionBuilder::lookups()
     fixture.datacore(SERIAL)->setDataString("1234");
     QCOMPARE(fixture.datacore(EXECUTOR)->data(), QStringList{"reboot"});
     QTEST(capture.messages(), "lines");
-}
-
-void TestConnectionBuilder::invalidTreeRecordsNothing()
-{
-    Fixture fixture;
-    fixture.registry.createDatacores({"configCoreRouter/a"}, &fixture.monitor);
-    LogCapture capture;
-    QVERIFY(!fixture.builder.lookupServerDatacore("a", ServerSideDatatree::InvalidTree));
-    QVERIFY(!fixture.builder.lookupServerDatacore("a", static_cast<ServerSideDatatree>(7)));
-    QCOMPARE(capture.count(spdlog::level::err, "Invalid server side datatree specified"), 2);
-    // Every lookup is recorded, the same datacore twice too.
-    ClientDatacore* a = fixture.datacore("configCoreRouter/a");
-    QCOMPARE(fixture.builder.lookupServerDatacore("a", ServerSideDatatree::ConfigTree), a);
-    QCOMPARE(fixture.builder.lookupServerDatacore("a", ServerSideDatatree::ConfigTree), a);
-    QCOMPARE(fixture.builder.connectedDatacores(), (std::deque<ClientDatacore*>{a, a}));
 }
 
 void TestConnectionBuilder::repopulationConnectsOnce()

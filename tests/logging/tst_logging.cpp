@@ -38,21 +38,9 @@ class TestLogging : public QObject
     Q_OBJECT
 
 private slots:
-    void standardOutputLines();
     void secondInitialiseChangesNothingAndShutdownEmptiesRegistry();
-    void systemLog();
+    void standardOutputAndSystemLog();
 };
-
-void TestLogging::standardOutputLines()
-{
-    QCOMPARE(ChildRun::run("syslog").output, QByteArray());
-    const ChildRun::Result child = ChildRun::run("stdout");
-    QCOMPARE(child.exitCode, 0);
-    const QString output = QString::fromUtf8(child.output).replace(QRegularExpression("\\[tid:\\d+\\]"), "[tid]");
-    const QString prefix = QDate::currentDate().toString(QStringLiteral("[yy/MM/dd]")) + "[tid]";
-    QCOMPARE(output.split(QLatin1Char('\n')), (QStringList{prefix + "[I]> Connected", prefix + "[E]> Boom 42",
-                                                            prefix + "[W]> " + NON_ASCII + " 100% %s", QString()}));
-}
 
 void TestLogging::secondInitialiseChangesNothingAndShutdownEmptiesRegistry()
 {
@@ -73,8 +61,9 @@ void TestLogging::secondInitialiseChangesNothingAndShutdownEmptiesRegistry()
     VqLog::info("nobody listens");
 }
 
-void TestLogging::systemLog()
+void TestLogging::standardOutputAndSystemLog()
 {
+    QCOMPARE(ChildRun::run("syslog").output, QByteArray());
     if (QStandardPaths::findExecutable(QStringLiteral("unshare")).isEmpty())
         QSKIP("unshare is not installed: cannot give the child a private /dev/log");
     QTemporaryDir directory;
@@ -89,7 +78,7 @@ void TestLogging::systemLog()
     // A private mount namespace whose /dev holds only a "log" leading to our
     // socket; the rest of the machine is not touched.
     const QString script = QStringLiteral("set -e; mount -t tmpfs tmpfs /dev; ln -s \"$1\" /dev/log; shift; exec \"$@\"");
-    const ChildRun::Result child = ChildRun::run("syslog", {}, {"unshare", "-m", "sh", "-c", script, "sh", socketPath});
+    const ChildRun::Result child = ChildRun::run("stdout", {}, {"unshare", "-m", "sh", "-c", script, "sh", socketPath});
     if (child.exitCode != 0) {
         ::close(fd);
         QSKIP(qPrintable("no private mount namespace here: " + QString::fromLocal8Bit(child.errors).trimmed()));
@@ -106,6 +95,10 @@ void TestLogging::systemLog()
     }
     ::close(fd);
 
+    const QString output = QString::fromUtf8(child.output).replace(QRegularExpression("\\[tid:\\d+\\]"), "[tid]");
+    const QString prefix = QDate::currentDate().toString(QStringLiteral("[yy/MM/dd]")) + "[tid]";
+    QCOMPARE(output.split(QLatin1Char('\n')), (QStringList{prefix + "[I]> Connected", prefix + "[E]> Boom 42",
+                                                            prefix + "[W]> " + NON_ASCII + " 100% %s", QString()}));
     // Priority = facility LOG_USER (8) + level; the text is bare, without our line prefix.
     QCOMPARE(datagrams, (QStringList{"<14>tst_logging: Connected", "<11>tst_logging: Boom 42",
                                      "<12>tst_logging: " + NON_ASCII + " 100% %s"}));
