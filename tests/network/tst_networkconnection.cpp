@@ -1,4 +1,6 @@
 #include "datacorepacket.h"
+#include "incomingframebuffer.h"
+#include "logcapture.h"
 #include "networkconnection.h"
 #include "testframes.h"
 
@@ -8,6 +10,33 @@
 #include <QtTest>
 
 #include <climits>
+#include <memory>
+
+namespace {
+
+QString corruptLengthMessage(quint32 length)
+{
+    return QStringLiteral("Incoming frame header claims a payload of %1 bytes, more than the limit of %2; "
+                          "skipped as corrupt").arg(length).arg(IncomingFrameBuffer::MaxPayloadLength);
+}
+
+enum class Action { DeleteNextReceiver, StopDelivery, ClearBuffer, FeedBuffer };
+
+// Announces bytes it then fails to read, as a socket that fails between the two calls.
+class FailingDevice : public QIODevice
+{
+public:
+    FailingDevice() { open(QIODevice::ReadOnly | QIODevice::Unbuffered); }
+    qint64 bytesAvailable() const override { return 10; }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char*, qint64) override { return -1; }
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(Action)
 
 class TestNetworkConnection : public QObject
 {
@@ -21,6 +50,12 @@ private slots:
     void sendsOnlyWhileConnected();
     void socketHandedInAndBack();
     void socketErrorText();
+    void sameFramesWhateverTheSplit();
+    void frames_data();
+    void frames();
+    void receiversActDuringDelivery_data();
+    void receiversActDuringDelivery();
+    void failedReadKeepsWhatIsHeld();
 
 private:
     QTcpSocket* connect(NetworkConnection& connection)
@@ -126,6 +161,135 @@ void TestNetworkConnection::socketErrorText()
     QCOMPARE(::socketErrorText(18), QStringLiteral("QAbstractSocket::ProxyProtocolError"));
     for (int value : {13, 19, -2, INT_MAX})
         QCOMPARE(::socketErrorText(value), QStringLiteral("illegal value for QAbstractSocket::SocketError: %1").arg(value));
+}
+
+void TestNetworkConnection::sameFramesWhateverTheSplit()
+{
+    QStringList log;
+    RecordingReceiver receiver("r", &log);
+    LogCapture capture;
+    const QByteArray stream = mixedStream();
+    // Every two-piece split, then single bytes.
+    for (int split = 0; split <= stream.size() + 1; ++split) {
+        log.clear();
+        IncomingFrameBuffer buffer;
+        if (split > stream.size()) {
+            for (char byte : stream)
+                buffer.receive(QByteArray(1, byte));
+        } else {
+            buffer.receive(stream.left(split));
+            buffer.receive(stream.mid(split));
+        }
+        if (log != MIXED_STREAM_DELIVERIES || !buffer.bufferedBytes().isEmpty())
+            QFAIL(qPrintable(QStringLiteral("split %1 delivered %2").arg(split).arg(log.join(','))));
+    }
+    QCOMPARE(capture.messages(), QStringList());
+}
+
+void TestNetworkConnection::frames_data()
+{
+    QTest::addColumn<QByteArray>("stream");
+    QTest::addColumn<QStringList>("deliveries");
+    QTest::addColumn<int>("waiting");
+    QTest::addColumn<QStringList>("log");
+
+    const auto row = [](const char* name, const QByteArray& stream, const QStringList& deliveries, int waiting,
+                        const QStringList& log) { QTest::newRow(name) << stream << deliveries << waiting << log; };
+    const quint32 limit = IncomingFrameBuffer::MaxPayloadLength;
+    const QByteArray a = jsonFrame("A");
+    row("two frames and half of a third", a + jsonFrame("B", 7) + jsonFrame("C", 40).left(30), {"r:A", "r:B"}, 30, {});
+    // 10 13 00 followed by the frame's 10 10 00 00 00: a length of 0x10000000.
+    row("garbage that swallows a header", QByteArray::fromHex("101300") + a, {"r:A"}, 0,
+        {corruptLengthMessage(0x10000000)});
+    // Every position of a run of 0x10 bytes reads as a 0x1010 header with a
+    // payload of 0x10101010 bytes: one line, not one per byte.
+    row("run of corrupt headers", QByteArray(64, '\x10') + QByteArray(8, '\0') + a, {"r:A"}, 0,
+        {corruptLengthMessage(0x10101010)});
+    row("one byte over the limit", frameHeader(0x1029, 0, limit + 1), {}, 7, {corruptLengthMessage(limit + 1)});
+    row("at the limit waits", frameHeader(0x1029, 0, limit) + a, {}, 8 + a.size(), {});
+    row("malformed JSON is delivered empty", rawFrame(0x1010, 0, QByteArray::fromHex("00000001") + "{"), {"r:"}, 0,
+        {"SerialisablePacket failed to parse packet unterminated object"});
+    // A measurement frame, hiding a JSON frame that must be skipped whole,
+    // fills the buffer up to size bytes with a JSON frame after it.
+    const auto filled = [&a](int size) {
+        const QByteArray hidden = jsonFrame("hidden");
+        return rawFrame(0x1014, 0, hidden + QByteArray(size - 8 - hidden.size() - a.size(), 'm')) + a;
+    };
+    const int most = IncomingFrameBuffer::MaxBufferedBytes;
+    row("buffer at its limit", filled(most), {"r:A"}, 0, {});
+    row("buffer one byte over", filled(most + 1), {"r:A"}, 0,
+        {QStringLiteral("Incoming buffer size %1 Discarding raw data packets").arg(most + 1)});
+}
+
+void TestNetworkConnection::frames()
+{
+    QFETCH(QByteArray, stream);
+    QFETCH(int, waiting);
+    QStringList log;
+    RecordingReceiver receiver("r", &log);
+    LogCapture capture;
+    IncomingFrameBuffer buffer;
+    buffer.receive(stream);
+    QTEST(log, "deliveries");
+    QCOMPARE(buffer.bufferedBytes(), stream.right(waiting));
+    QTEST(capture.messages(), "log");
+}
+
+void TestNetworkConnection::receiversActDuringDelivery_data()
+{
+    QTest::addColumn<Action>("action");
+    QTest::addColumn<QStringList>("deliveries");
+    QTest::addColumn<QByteArray>("waiting");
+    QTest::addColumn<QStringList>("nextFeed");
+
+    // The acting receiver is registered last, so it is called first.
+    const auto row = [](const char* name, Action action, const QStringList& deliveries, const QByteArray& waiting,
+                        const QStringList& nextFeed) {
+        QTest::newRow(name) << action << deliveries << waiting << nextFeed;
+    };
+    const QStringList all{"acting:A", "next:A", "acting:B", "next:B", "acting:C", "next:C"};
+    row("a receiver deletes the next one", Action::DeleteNextReceiver, {"acting:A", "acting:B", "acting:C"}, {}, {});
+    row("a receiver stops the delivery", Action::StopDelivery, all.mid(0, 2), jsonFrame("B") + jsonFrame("C"),
+        all.mid(2));
+    row("a receiver clears the buffer", Action::ClearBuffer, all.mid(0, 2), {}, {});
+    row("a receiver feeds the buffer", Action::FeedBuffer, all, jsonFrame("D"), {"acting:D", "next:D"});
+}
+
+void TestNetworkConnection::receiversActDuringDelivery()
+{
+    QFETCH(Action, action);
+    QFETCH(QByteArray, waiting);
+    IncomingFrameBuffer buffer;
+    QStringList log;
+    auto next = std::make_unique<RecordingReceiver>("next", &log);
+    ActingReceiver acting(&log, [&] {
+        if (action == Action::DeleteNextReceiver)
+            next.reset();
+        else if (action == Action::StopDelivery)
+            buffer.stopDelivery();
+        else if (action == Action::ClearBuffer)
+            buffer.clear();
+        else
+            buffer.receive(jsonFrame("D"));
+    });
+
+    buffer.receive(jsonFrame("A") + jsonFrame("B") + jsonFrame("C"));
+    QTEST(log, "deliveries");
+    QCOMPARE(buffer.bufferedBytes(), waiting);
+    log.clear();
+    buffer.receive(QByteArray());
+    QTEST(log, "nextFeed");
+    QVERIFY(buffer.bufferedBytes().isEmpty());
+}
+
+void TestNetworkConnection::failedReadKeepsWhatIsHeld()
+{
+    const QByteArray partHeader = frameHeader(1, 0, 4).left(3);
+    IncomingFrameBuffer buffer;
+    buffer.receive(partHeader);
+    FailingDevice device;
+    buffer.readFrom(device);
+    QCOMPARE(buffer.bufferedBytes(), partHeader);
 }
 
 QTEST_GUILESS_MAIN(TestNetworkConnection)
