@@ -210,7 +210,6 @@ void TestDummyClient::packetsByClassName()
     DummyPresetPacketDump dump(&distributor);
     LogCapture capture;
     distributor.acceptPacket(SerialisableDataPacket(QStringLiteral("PresetInventory")));
-    distributor.acceptPacket(SerialisableDataPacket(QStringLiteral("ClientPresetCollection")));
     distributor.acceptPacket(SerialisableDataPacket(QStringLiteral("presetInventory")));
     QCOMPARE(capture.messages(),
              QStringList{"There are no packet acceptors registered for packets of type presetInventory"});
