@@ -2,13 +2,16 @@
 #include "dummyclientmain.h"
 #include "fakeserver.h"
 #include "logcapture.h"
+#include "mappedprogramarguments.h"
 #include "sdiinputratechangeeventpacket.h"
 #include "sequencepackagedlogpacket.h"
 #include "vqdummyclientapplicationbase.h"
 
 #include <QtTest>
 
+#include <sstream>
 #include <stdexcept>
+#include <vector>
 
 namespace {
 
@@ -39,22 +42,94 @@ int runEntryPointChild(int argc, char** argv)
     return runDummyClient(argc, argv);
 }
 
+// argv as the process gets it: Latin-1 bytes, kept alive for the call.
+MappedProgramArguments parse(const QStringList& arguments, bool stripPrefixes = true)
+{
+    std::vector<QByteArray> storage;
+    for (const QString& argument : arguments)
+        storage.push_back(argument.toLatin1());
+    std::vector<char*> argv;
+    for (QByteArray& bytes : storage)
+        argv.push_back(bytes.data());
+    return MappedProgramArguments(int(argv.size()), argv.data(), stripPrefixes);
+}
+
+std::string dump(const MappedProgramArguments& arguments)
+{
+    std::ostringstream stream;
+    stream << arguments;
+    return stream.str();
+}
+
 } // namespace
 
-// The application's objects wired together, against an in-process server on
-// the fixed port 29440.
-class TestObjectGraph : public QObject
+// The application: its arguments, its entry point, and its objects wired
+// together against an in-process server on the fixed port 29440.
+class TestApplication : public QObject
 {
     Q_OBJECT
 
 private slots:
+    void parsing_data();
+    void parsing();
+    void lookUps();
     void handlerErrorDoesNotStopTheLoop();
     void entryPointWithAssortedOptionsReturnsZero();
     void logPacketsReachBothHandlersBaseFirst();
     void connectsAfterRetryPeriodAndRewiresAfterReconnection();
 };
 
-void TestObjectGraph::handlerErrorDoesNotStopTheLoop()
+void TestApplication::parsing_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("strip");
+    // Keys in order, once per value, each with all its values.
+    QTest::addColumn<QByteArray>("entries");
+    QTest::addColumn<int>("multipleEqualsErrors");
+
+    // Only the first prefix, once; empty parts dropped; Latin-1 dumped as UTF-8.
+    QTest::newRow("prefixes stripped")
+        << QStringList{"prog", "--x=1", "-v", "-Dmode=fast", "---y", "-D-z=1", "--x=2", "name=", "a==b",
+                       QStringLiteral("k=") + QChar(0xe9)} << true
+        << QByteArray("key[-y] : values[]key[-z] : values[1]key[a] : values[b]key[k] : values[\xc3\xa9]"
+                      "key[mode] : values[fast]key[name] : values[]key[prog] : values[]key[v] : values[]"
+                      "key[x] : values[21]key[x] : values[21]") << 0;
+    QTest::newRow("no stripping keeps the prefix") << QStringList{"--x=1"} << false
+                                                   << QByteArray("key[--x] : values[1]") << 0;
+    QTest::newRow("three parts keep first and last, no part adds nothing")
+        << QStringList{"a=b=c", "--", "-", "="} << true << QByteArray("key[a] : values[c]") << 4;
+}
+
+void TestApplication::parsing()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, strip);
+    QFETCH(QByteArray, entries);
+    QFETCH(int, multipleEqualsErrors);
+
+    LogCapture capture;
+    const MappedProgramArguments parsed = parse(arguments, strip);
+    QCOMPARE(capture.count(spdlog::level::err, QStringLiteral("Command line argument contained multiple '='!")),
+             multipleEqualsErrors);
+    QCOMPARE(dump(parsed), "MappedProgramArguments {\n" + entries.toStdString() + "}");
+}
+
+void TestApplication::lookUps()
+{
+    LogCapture capture;
+    const MappedProgramArguments parsed = parse({"prog", "--x=1", "--x=2"});
+    QCOMPARE(parsed.value("x"), QStringLiteral("2"));
+    QVERIFY(parsed.contains("prog") && parsed.value("prog").isNull() && !parsed.contains("X"));
+    QVERIFY(capture.messages().isEmpty());
+    QVERIFY(parsed.value("X").isNull());
+    QCOMPARE(capture.messages(spdlog::level::err), QStringList{"No key found: X"});
+
+    char program[] = "prog";
+    char* argv[] = {program, nullptr};
+    QVERIFY(MappedProgramArguments(2, argv, true).contains("prog"));
+}
+
+void TestApplication::handlerErrorDoesNotStopTheLoop()
 {
     ThrowingObject thrower;
     bool later = false;
@@ -65,7 +140,7 @@ void TestObjectGraph::handlerErrorDoesNotStopTheLoop()
     QVERIFY(!QCoreApplication::sendEvent(&thrower, &direct));
 }
 
-void TestObjectGraph::entryPointWithAssortedOptionsReturnsZero()
+void TestApplication::entryPointWithAssortedOptionsReturnsZero()
 {
     const ChildRun::Result child = ChildRun::run("entry", {"--port=1", "-Dhost=example", "-v", "a=b=c", "=", "plain"});
     QCOMPARE(child.exitStatus, QProcess::NormalExit);
@@ -73,7 +148,7 @@ void TestObjectGraph::entryPointWithAssortedOptionsReturnsZero()
     QVERIFY2(child.output.contains("QAbstractSocket::ConnectionRefusedError"), child.output.constData());
 }
 
-void TestObjectGraph::logPacketsReachBothHandlersBaseFirst()
+void TestApplication::logPacketsReachBothHandlersBaseFirst()
 {
     QStringList order;
     connect(application()->logPacketHandler(), &VqClientSequencePackagedLogPacketHandler::newLogEntry, this,
@@ -89,7 +164,7 @@ void TestObjectGraph::logPacketsReachBothHandlersBaseFirst()
     QCOMPARE(order, (QStringList{QStringLiteral("base"), QStringLiteral("derived")}));
 }
 
-void TestObjectGraph::connectsAfterRetryPeriodAndRewiresAfterReconnection()
+void TestApplication::connectsAfterRetryPeriodAndRewiresAfterReconnection()
 {
     FakeServer server;
     server.setDatacore(SERIAL_PATH, "111");
@@ -127,8 +202,8 @@ int main(int argc, char** argv)
     if (ChildRun::mode() == "entry")
         return runEntryPointChild(argc, argv);
     VqDummyClientApplicationBase application(argc, argv);
-    TestObjectGraph test;
+    TestApplication test;
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "tst_objectgraph.moc"
+#include "tst_application.moc"
