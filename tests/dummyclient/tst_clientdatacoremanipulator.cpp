@@ -75,7 +75,6 @@ class TestClientDatacoreManipulator : public QObject
 
 private slots:
     void init();
-    void cleanup();
     void read();
     void setAndWaitForSync_data();
     void setAndWaitForSync();
@@ -97,6 +96,8 @@ private:
 
 void TestClientDatacoreManipulator::init()
 {
+    // The previous test's mirror goes before its server.
+    m_mirror.reset();
     m_server = std::make_unique<FakeServer>();
     m_server->setDatacore(NAME_PATH, "studio");
     m_server->setDatacore(LEVELS_PATH, QJsonArray{"-18", "-20"});
@@ -107,12 +108,6 @@ void TestClientDatacoreManipulator::init()
     m_mirror = std::make_unique<ClientMirror>();
     QVERIFY(m_mirror->connect(m_server->port()));
     QTRY_VERIFY(m_mirror->datacore(ALARM_PATH) && !m_mirror->datacore(ALARM_PATH)->data().isEmpty());
-}
-
-void TestClientDatacoreManipulator::cleanup()
-{
-    m_mirror.reset();
-    m_server.reset();
 }
 
 void TestClientDatacoreManipulator::read()
