@@ -136,7 +136,7 @@ void TestDummyClient::eventText_data()
         << DATE_PREFIX + "gm";
 
     const QJsonObject sfp = eventObject(QStringLiteral("SfpEventPacket"), {{"Sfp", "x"}});
-    QTest::newRow("carrier of another class") << carrier(sfp, QStringLiteral("SequencePackagedLogPackets")) << QString();
+    QTest::newRow("another carrier class") << carrier(sfp, QStringLiteral("SequencePackagedLogPackets")) << QString();
     QTest::newRow("own class name of the alignment event")
         << carrier(eventObject(QStringLiteral("SdiJitterAlignmentRangeConformanceEventPacket"))) << QString();
     QTest::newRow("event class in other case") << carrier(eventObject(QStringLiteral("sfpEventPacket"))) << QString();

@@ -77,7 +77,7 @@ void TestLogging::standardOutputAndSystemLog()
 
     // A private mount namespace whose /dev holds only a "log" leading to our
     // socket; the rest of the machine is not touched.
-    const QString script = QStringLiteral("set -e; mount -t tmpfs tmpfs /dev; ln -s \"$1\" /dev/log; shift; exec \"$@\"");
+    const char* const script = "set -e; mount -t tmpfs tmpfs /dev; ln -s \"$1\" /dev/log; shift; exec \"$@\"";
     const ChildRun::Result child = ChildRun::run("stdout", {}, {"unshare", "-m", "sh", "-c", script, "sh", socketPath});
     if (child.exitCode != 0) {
         ::close(fd);

@@ -165,7 +165,7 @@ void TestNetworkConnection::socketErrorText()
     QCOMPARE(::socketErrorText(-1), QStringLiteral("QAbstractSocket::UnknownSocketError"));
     QCOMPARE(::socketErrorText(18), QStringLiteral("QAbstractSocket::ProxyProtocolError"));
     for (int value : {13, 19, -2, INT_MAX})
-        QCOMPARE(::socketErrorText(value), QStringLiteral("illegal value for QAbstractSocket::SocketError: %1").arg(value));
+        QCOMPARE(::socketErrorText(value), QString("illegal value for QAbstractSocket::SocketError: %1").arg(value));
 }
 
 void TestNetworkConnection::sameFramesWhateverTheSplit()
