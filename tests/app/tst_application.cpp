@@ -1,44 +1,37 @@
 #include "childrun.h"
 #include "dummyclientmain.h"
-#include "vqclientcoreapplicationbase.h"
+#include "fakeserver.h"
+#include "logcapture.h"
+#include "mappedprogramarguments.h"
+#include "sdiinputratechangeeventpacket.h"
+#include "sequencepackagedlogpacket.h"
+#include "vqdummyclientapplicationbase.h"
 
-#include <QTimer>
 #include <QtTest>
 
+#include <sstream>
 #include <stdexcept>
+#include <vector>
 
 namespace {
 
-// Throws from its handler of user events: a std::runtime_error, or else an int.
+const QString SERIAL_PATH = QStringLiteral("statusCoreRouter/licenseStatus/serialNumber");
+
+VqDummyClientApplicationBase* application()
+{
+    return static_cast<VqDummyClientApplicationBase*>(QCoreApplication::instance());
+}
+
 class ThrowingObject : public QObject
 {
-public:
-    explicit ThrowingObject(bool runtimeError) : m_runtimeError(runtimeError) {}
-
 protected:
     bool event(QEvent* event) override
     {
         if (event->type() != QEvent::User)
             return QObject::event(event);
-        if (m_runtimeError)
-            throw std::runtime_error("handler failed");
-        throw 42;
+        throw std::runtime_error("handler failed");
     }
-
-private:
-    bool m_runtimeError;
 };
-
-// Child: an event handler throws something not derived from std::exception.
-int runThrowingChild(int argc, char** argv)
-{
-    VqClientCoreApplicationBase application(argc, argv);
-    ThrowingObject object(false);
-    QCoreApplication::postEvent(&object, new QEvent(QEvent::User));
-    QTimer::singleShot(2000, [] { QCoreApplication::exit(0); });
-    QCoreApplication::exec();
-    return 0;
-}
 
 // Child: the real entry point, with an event loop that returns 7 once the
 // first connection attempt, to a port nobody listens on here, has failed.
@@ -49,64 +42,166 @@ int runEntryPointChild(int argc, char** argv)
     return runDummyClient(argc, argv);
 }
 
+// argv as the process gets it: Latin-1 bytes, kept alive for the call.
+MappedProgramArguments parse(const QStringList& arguments, bool stripPrefixes = true)
+{
+    std::vector<QByteArray> storage;
+    for (const QString& argument : arguments)
+        storage.push_back(argument.toLatin1());
+    std::vector<char*> argv;
+    for (QByteArray& bytes : storage)
+        argv.push_back(bytes.data());
+    return MappedProgramArguments(int(argv.size()), argv.data(), stripPrefixes);
+}
+
+std::string dump(const MappedProgramArguments& arguments)
+{
+    std::ostringstream stream;
+    stream << arguments;
+    return stream.str();
+}
+
 } // namespace
 
+// The application: its arguments, its entry point, and its objects wired
+// together against an in-process server on the fixed port 29440.
 class TestApplication : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void runtimeErrorDoesNotStopTheLoop();
-    void childProcessEnds_data();
-    void childProcessEnds();
+    void parsing_data();
+    void parsing();
+    void lookUps();
+    void handlerErrorDoesNotStopTheLoop();
+    void entryPointWithAssortedOptionsReturnsZero();
+    void logPacketsReachBothHandlersBaseFirst();
+    void connectsAfterRetryPeriodAndRewiresAfterReconnection();
 };
 
-void TestApplication::runtimeErrorDoesNotStopTheLoop()
+void TestApplication::parsing_data()
 {
-    ThrowingObject thrower(true);
-    int laterEvents = 0;
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("strip");
+    // Keys in order, once per value, each with all its values.
+    QTest::addColumn<QByteArray>("entries");
+    QTest::addColumn<int>("multipleEqualsErrors");
+
+    // Only the first prefix, once; empty parts dropped; Latin-1 dumped as UTF-8.
+    QTest::newRow("prefixes stripped")
+        << QStringList{"prog", "--x=1", "-v", "-Dmode=fast", "---y", "-D-z=1", "--x=2", "name=", "a==b",
+                       QStringLiteral("k=") + QChar(0xe9)} << true
+        << QByteArray("key[-y] : values[]key[-z] : values[1]key[a] : values[b]key[k] : values[\xc3\xa9]"
+                      "key[mode] : values[fast]key[name] : values[]key[prog] : values[]key[v] : values[]"
+                      "key[x] : values[21]key[x] : values[21]") << 0;
+    QTest::newRow("no stripping keeps the prefix") << QStringList{"--x=1"} << false
+                                                   << QByteArray("key[--x] : values[1]") << 0;
+    QTest::newRow("three parts keep first and last, no part adds nothing")
+        << QStringList{"a=b=c", "--", "-", "="} << true << QByteArray("key[a] : values[c]") << 4;
+}
+
+void TestApplication::parsing()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, strip);
+    QFETCH(QByteArray, entries);
+    QFETCH(int, multipleEqualsErrors);
+
+    LogCapture capture;
+    const MappedProgramArguments parsed = parse(arguments, strip);
+    QCOMPARE(capture.count(spdlog::level::err, QStringLiteral("Command line argument contained multiple '='!")),
+             multipleEqualsErrors);
+    QCOMPARE(dump(parsed), "MappedProgramArguments {\n" + entries.toStdString() + "}");
+}
+
+void TestApplication::lookUps()
+{
+    LogCapture capture;
+    const MappedProgramArguments parsed = parse({"prog", "--x=1", "--x=2"});
+    QCOMPARE(parsed.value("x"), QStringLiteral("2"));
+    QVERIFY(parsed.contains("prog") && parsed.value("prog").isNull() && !parsed.contains("X"));
+    QVERIFY(capture.messages().isEmpty());
+    QVERIFY(parsed.value("X").isNull());
+    QCOMPARE(capture.messages(spdlog::level::err), QStringList{"No key found: X"});
+
+    char program[] = "prog";
+    char* argv[] = {program, nullptr};
+    QVERIFY(MappedProgramArguments(2, argv, true).contains("prog"));
+}
+
+void TestApplication::handlerErrorDoesNotStopTheLoop()
+{
+    ThrowingObject thrower;
+    bool later = false;
     QCoreApplication::postEvent(&thrower, new QEvent(QEvent::User));
-    QTimer::singleShot(0, this, [&] { ++laterEvents; });
-    QCoreApplication::postEvent(&thrower, new QEvent(QEvent::User));
-    QTimer::singleShot(0, this, [&] { ++laterEvents; });
-    QTRY_COMPARE(laterEvents, 2);
+    QTimer::singleShot(0, this, [&] { later = true; });
+    QTRY_VERIFY(later);
     QEvent direct(QEvent::User);
     QVERIFY(!QCoreApplication::sendEvent(&thrower, &direct));
 }
 
-void TestApplication::childProcessEnds_data()
+void TestApplication::entryPointWithAssortedOptionsReturnsZero()
 {
-    QTest::addColumn<QByteArray>("mode");
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<bool>("crashes");
-    QTest::newRow("an exception not from std::exception ends the process") << QByteArray("throw") << QStringList()
-                                                                           << true;
-    QTest::newRow("entry point, assorted options, returns 0")
-        << QByteArray("entry") << QStringList{"--port=1", "-Dhost=example", "-v", "a=b=c", "=", "plain"} << false;
+    const ChildRun::Result child = ChildRun::run("entry", {"--port=1", "-Dhost=example", "-v", "a=b=c", "=", "plain"});
+    QCOMPARE(child.exitStatus, QProcess::NormalExit);
+    QCOMPARE(child.exitCode, 0);
+    QVERIFY2(child.output.contains("QAbstractSocket::ConnectionRefusedError"), child.output.constData());
 }
 
-void TestApplication::childProcessEnds()
+void TestApplication::logPacketsReachBothHandlersBaseFirst()
 {
-    QFETCH(QByteArray, mode);
-    QFETCH(QStringList, arguments);
-    QFETCH(bool, crashes);
-    const ChildRun::Result child = ChildRun::run(mode, arguments);
-    QCOMPARE(child.exitStatus, crashes ? QProcess::CrashExit : QProcess::NormalExit);
-    if (!crashes) {
-        QCOMPARE(child.exitCode, 0);
-        QVERIFY2(child.output.contains("QAbstractSocket::ConnectionRefusedError"), child.output.constData());
-    }
+    QStringList order;
+    connect(application()->logPacketHandler(), &VqClientSequencePackagedLogPacketHandler::newLogEntry, this,
+            [&](const QString&) { order.append(QStringLiteral("base")); });
+    connect(application()->extraLogPacketHandler(), &VqClientSequencePackagedLogPacketHandler::newLogEntry, this,
+            [&](const QString&) { order.append(QStringLiteral("derived")); });
+
+    SdiInputRateChangeEventPacket event;
+    event.setDateTime(QDateTime::currentDateTime());
+    SequencePackagedLogPacket carrier;
+    carrier.setLogPacket(event);
+    application()->distributor()->acceptPacket(carrier);
+    QCOMPARE(order, (QStringList{QStringLiteral("base"), QStringLiteral("derived")}));
+}
+
+void TestApplication::connectsAfterRetryPeriodAndRewiresAfterReconnection()
+{
+    FakeServer server;
+    server.setDatacore(SERIAL_PATH, "111");
+    server.setDatacore(QStringLiteral("configCoreRouter/systemController/brevEth0IgmpMaxVersion"), "2");
+    server.setDatacore(QStringLiteral("commandCoreRouter/executorCommander"), QJsonValue());
+    QVERIFY(server.listen(29440));
+    LogCapture capture;
+
+    QElapsedTimer sinceInitialise;
+    sinceInitialise.start();
+    application()->initialise();
+    QTRY_COMPARE_WITH_TIMEOUT(server.connectionCount(), 1, 5000);
+    QVERIFY2(sinceInitialise.elapsed() >= 1800, "the first attempt must wait for the retry timer");
+    QTRY_COMPARE(capture.count(QStringLiteral("Unit serial number is: 111")), 1);
+    QCOMPARE(capture.count(QStringLiteral("IGMP max supported version is: 2")), 1);
+
+    // A lost connection clears the mirror; the next tree wires the new datacores again.
+    server.setDatacore(SERIAL_PATH, "222");
+    server.closeAll();
+    QTRY_VERIFY(application()->datacoreManager()->registry()->isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(capture.count(QStringLiteral("Unit serial number is: 222")), 1, 5000);
+    QCOMPARE(capture.count(QStringLiteral("Unit serial number is: 111")), 1);
+    QCOMPARE(capture.count(QStringLiteral("IGMP max supported version is: 2")), 2);
+
+    // The DummyClient's command reaches the server through the rewired executor.
+    emit application()->dummyClient()->executeCommandWithParameters(QStringLiteral("reboot"));
+    QTRY_VERIFY(!server.received().isEmpty());
+    const QByteArray sent = QJsonDocument(server.received().last()).toJson(QJsonDocument::Compact);
+    QVERIFY2(sent.contains("\"Path\":\"commandCoreRouter/executorCommander\"") && sent.contains("\"data\":\"reboot\""),
+             sent.constData());
 }
 
 int main(int argc, char** argv)
 {
-    const QByteArray mode = ChildRun::mode();
-    if (mode == "throw")
-        return runThrowingChild(argc, argv);
-    if (mode == "entry")
+    if (ChildRun::mode() == "entry")
         return runEntryPointChild(argc, argv);
-
-    VqClientCoreApplicationBase application(argc, argv);
+    VqDummyClientApplicationBase application(argc, argv);
     TestApplication test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -1,19 +1,155 @@
+#include "clientdatacore.h"
+#include "clientdatacoremonitor.h"
+#include "clientdatacoreregistry.h"
 #include "dummyclient.h"
-#include "dummypresetpacketdump.h"
+#include "dummyclientdatacoreconnectionbuilder.h"
 #include "logcapture.h"
+#include "networkconnection.h"
+#include "ptpeventpacket.h"
 #include "serialisabledatapacketdistributor.h"
+#include "testframes.h"
+#include "vqclientsequencepackagedlogpackethandler.h"
 
+#include <QSignalSpy>
 #include <QtTest>
 
+Q_DECLARE_METATYPE(SerialisableDataPacket)
+
+namespace {
+
+const QString EXECUTOR = QStringLiteral("commandCoreRouter/executorCommander");
+const QString IGMP = QStringLiteral("configCoreRouter/systemController/brevEth0IgmpMaxVersion");
+const QString SERIAL = QStringLiteral("statusCoreRouter/licenseStatus/serialNumber");
+
+// The application's objects around one builder, wired as the application wires them.
+struct Fixture
+{
+    Fixture()
+    {
+        QObject::connect(&builder, &DatacoreConnectionBuilderBase::connectionToDatacoresGained, &builder,
+                         [this] { builder.connectDummyClient(&client); }, Qt::DirectConnection);
+    }
+
+    ClientDatacore* datacore(const QString& path) { return registry.lookupDatacore(path); }
+
+    NetworkConnection connection;
+    ClientDatacoreRegistry registry{&connection};
+    ClientDatacoreMonitor monitor{&connection};
+    SerialisableDataPacketDistributor distributor;
+    DummyClient client{&distributor};
+    DummyClientDatacoreConnectionBuilder builder{&registry};
+};
+
+// 4 December 2026, one in the morning.
+QJsonObject eventObject(const QString& className, const QJsonObject& members = QJsonObject())
+{
+    QJsonObject object = members;
+    object.insert(QStringLiteral("Class"), className);
+    object.insert(QStringLiteral("julianDate"), double(QDate(2026, 12, 4).toJulianDay()));
+    object.insert(QStringLiteral("msecsSinceStartOfDay"), 3600 * 1000);
+    return object;
+}
+
+SerialisableDataPacket carrier(const QJsonObject& logPacket, const QString& carrierClass = QStringLiteral("SequencePackagedLogPacket"))
+{
+    SerialisableDataPacket packet(carrierClass);
+    packet.jsonObject().insert(QStringLiteral("logPacket"), logPacket);
+    return packet;
+}
+
+// The line the handler emits for one carrier, or a null string when it emits none.
+QString lineFor(const SerialisableDataPacket& packet)
+{
+    VqClientSequencePackagedLogPacketHandler handler;
+    QSignalSpy spy(&handler, &VqClientSequencePackagedLogPacketHandler::newLogEntry);
+    handler.acceptPacket(packet);
+    return spy.isEmpty() ? QString() : spy.takeFirst().at(0).toString();
+}
+
+const QString DATE_PREFIX = QStringLiteral("Fri Dec 4 01:00:00 2026 ");
+
+void addEvent(const char* row, const char* className, const QJsonObject& members, const char* text)
+{
+    QTest::newRow(row) << carrier(eventObject(QString::fromLatin1(className), members))
+                       << DATE_PREFIX + QString::fromUtf8(text);
+}
+
+} // namespace
+
+// The client, the builder that wires it to its datacores, and the handler of
+// the log packets it is sent.
 class TestDummyClient : public QObject
 {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void datacoreUpdates_data();
     void datacoreUpdates();
-    void packetsByClassName();
+    void syncCompleteByExactClassName();
+    void lookups_data();
+    void lookups();
+    void repopulationConnectsOnce();
+    void eventText_data();
+    void eventText();
 };
+
+void TestDummyClient::initTestCase()
+{
+    // The text date format names days and months in the locale's language.
+    QLocale::setDefault(QLocale::c());
+}
+
+void TestDummyClient::eventText_data()
+{
+    QTest::addColumn<SerialisableDataPacket>("packet");
+    // Null when the handler emits nothing.
+    QTest::addColumn<QString>("line");
+
+    // The ends of the channel and rate tables, and just past each end.
+    const char* const rate = "SdiInputRateChangeEventPacket";
+    addEvent("rate: last channel and rate", rate, {{"channel", 4}, {"rate", 5}}, "New rate on 2022-6 In - No Signal");
+    addEvent("rate: one past the ends", rate, {{"channel", 5}, {"rate", 6}}, "New rate on Error - Unknown");
+    addEvent("rate: below the ends", rate, {{"channel", -1}, {"rate", -1}}, "New rate on Error - Unknown");
+    addEvent("rate: members missing", rate, {}, "New rate on SDI In A - No Signal");
+    addEvent("video standard", "SdiInputVideoStandardChangeEventPacket", {{"standard", "1080p50"}},
+             "New SDI video standard 1080p50");
+
+    // Both kinds share one formatter, and both read the alignment status member.
+    const char* const alignment = "SdiJitterTimingAlignmentOutOfRangeEventPacket";
+    addEvent("alignment ok, value narrowed to float", alignment,
+             {{"alignement_jitter_status", true}, {"alignment_jitter_value", 0.1}}, "Alignment Jitter ok: 0.1");
+    addEvent("alignment out, six digits", alignment,
+             {{"alignement_jitter_status", false}, {"alignment_jitter_value", 1234567}},
+             "Alignment Jitter out of spec: 1.23457e+06");
+    addEvent("timing reads the alignment status member", "SdiJitterTimingTimingOutOfRangeEventPacket",
+             {{"alignement_jitter_status", true}, {"timing_jitter_status", false}, {"timing_jitter_value", 2}},
+             "Timing Jitter ok: 2");
+
+    // Filled in one at a time, a %n in one member would be taken for the next one's place.
+    addEvent("rest request", "RestApiRequestEventPacket", {{"rest_method", "%2"}, {"rest_resource", "%1"}},
+             "Request %2 for resource %1 received from ");
+    addEvent("sfp", "SfpEventPacket", {{"Sfp", "inserted"}}, "inserted");
+    addEvent("scte104", "SCTE104EventPacket", {{"SCTE104", "splice"}}, "splice");
+    QTest::newRow("ptp from a date and time")
+        << carrier(PtpEventPacket("gm", QDateTime(QDate(2026, 12, 4), QTime(1, 0), Qt::LocalTime)).jsonObject())
+        << DATE_PREFIX + "gm";
+
+    const QJsonObject sfp = eventObject(QStringLiteral("SfpEventPacket"), {{"Sfp", "x"}});
+    QTest::newRow("another carrier class") << carrier(sfp, QStringLiteral("SequencePackagedLogPackets")) << QString();
+    QTest::newRow("own class name of the alignment event")
+        << carrier(eventObject(QStringLiteral("SdiJitterAlignmentRangeConformanceEventPacket"))) << QString();
+    QTest::newRow("event class in other case") << carrier(eventObject(QStringLiteral("sfpEventPacket"))) << QString();
+    QTest::newRow("logPacket not an object")
+        << SerialisableDataPacket(json(R"({"Class": "SequencePackagedLogPacket", "logPacket": "SfpEventPacket"})"))
+        << QString();
+}
+
+void TestDummyClient::eventText()
+{
+    QFETCH(SerialisableDataPacket, packet);
+    QTEST(lineFor(packet), "line");
+}
 
 void TestDummyClient::datacoreUpdates_data()
 {
@@ -31,21 +167,18 @@ void TestDummyClient::datacoreUpdates_data()
     // Validation messages and activity are not looked at for the serial number.
     const QStringList ignored{"Error: ignored"};
     const QString serial = QStringLiteral("Unit serial number is: %1");
-    row("serial", false, {"12345"}, ignored, false, {serial.arg(12345)}, 12345);
+    row("serial, first entry", false, {"-7", "9"}, ignored, false, {serial.arg(-7)}, -7);
     row("serial not a number gives 0", false, {"12a"}, ignored, false, {serial.arg(0)}, 0);
-    row("serial negative, first entry", false, {"-7", "9"}, ignored, false, {serial.arg(-7)}, -7);
-    row("serial beyond 32 bits gives 0", false, {"4294967296"}, ignored, false, {serial.arg(0)}, 0);
     row("serial without data logs nothing", false, {}, ignored, false, {}, 0);
 
     const QString version = QStringLiteral("IGMP max supported version is: %1");
-    row("version", true, {"3"}, {}, true, {version.arg(3)}, 3);
+    row("version from the low 32 bits", true, {"4294967298"}, {}, true, {version.arg(2)}, 2);
     row("version inactive logs nothing", true, {"3"}, {}, false, {}, 0);
     row("version without data logs nothing", true, {}, {}, true, {}, 0);
     row("version not a number logs nothing", true, {"three"}, {}, true, {}, 0);
-    row("version from the low 32 bits", true, {"4294967298"}, {}, true, {version.arg(2)}, 2);
-    row("validation messages instead of the version", true, {"3"}, {"Error: Stored value is bad", "Warning: "}, true,
+    // Looked at before the data and the activity.
+    row("validation messages instead of the version", true, {}, {"Error: Stored value is bad", "Warning: "}, false,
         {"Error: Stored value is bad", "Warning: "}, 0);
-    row("validation messages while inactive", true, {}, {"Info: x"}, false, {"Info: x"}, 0);
 }
 
 void TestDummyClient::datacoreUpdates()
@@ -66,24 +199,68 @@ void TestDummyClient::datacoreUpdates()
     QTEST(igmp ? qint64(client.igmpMaxVersion()) : qint64(client.serialNumber()), "value");
 }
 
-// Sync-complete and the preset packets are known by their exact class names.
-void TestDummyClient::packetsByClassName()
+void TestDummyClient::syncCompleteByExactClassName()
 {
     SerialisableDataPacketDistributor distributor;
     DummyClient client(&distributor);
-    DummyPresetPacketDump dump(&distributor);
-    LogCapture capture;
-    distributor.acceptPacket(SerialisableDataPacket(QStringLiteral("PresetInventory")));
-    distributor.acceptPacket(SerialisableDataPacket(QStringLiteral("ClientPresetCollection")));
-    QVERIFY(capture.messages().isEmpty());
-    distributor.acceptPacket(SerialisableDataPacket(QStringLiteral("presetInventory")));
-    QCOMPARE(capture.messages(),
-             QStringList{"There are no packet acceptors registered for packets of type presetInventory"});
-
     distributor.acceptPacket(SerialisableDataPacket(QStringLiteral("clientServerDatacoreSyncCompletePacket")));
     QVERIFY(!client.isSyncComplete());
     distributor.acceptPacket(SerialisableDataPacket(QStringLiteral("ClientServerDatacoreSyncCompletePacket")));
     QVERIFY(client.isSyncComplete());
+}
+
+void TestDummyClient::lookups_data()
+{
+    QTest::addColumn<QStringList>("paths");
+    QTest::addColumn<QStringList>("warnings");
+    QTest::addColumn<QStringList>("lines");
+
+    const QString serialLine = QStringLiteral("Unit serial number is: 1234");
+    QTest::newRow("all three") << QStringList{EXECUTOR, IGMP, SERIAL} << QStringList()
+                               << QStringList{"IGMP max supported version is: 3", serialLine};
+    QTest::newRow("no IGMP datacore")
+        << QStringList{EXECUTOR, SERIAL, "configCoreRouter/systemController"}
+        << QStringList{"Invalid path, constructed from configCoreRouter and systemController/brevEth0IgmpMaxVersion"}
+        << QStringList{serialLine};
+}
+
+void TestDummyClient::lookups()
+{
+    QFETCH(QStringList, paths);
+    Fixture fixture;
+    QSignalSpy gained(&fixture.builder, &DatacoreConnectionBuilderBase::connectionToDatacoresGained);
+    LogCapture capture;
+    fixture.registry.createDatacores(paths, &fixture.monitor);
+    QCOMPARE(gained.count(), 1);
+    QTEST(capture.messages(spdlog::level::warn), "warnings");
+
+    capture.clear();
+    emit fixture.client.executeCommandWithParameters("reboot");
+    emit fixture.client.toConfigCoreIgmpMaxVersionUpdated(3);
+    fixture.datacore(SERIAL)->setDataString("1234");
+    QCOMPARE(fixture.datacore(EXECUTOR)->data(), QStringList{"reboot"});
+    QTEST(capture.messages(), "lines");
+}
+
+void TestDummyClient::repopulationConnectsOnce()
+{
+    Fixture fixture;
+    QSignalSpy lost(&fixture.builder, &DatacoreConnectionBuilderBase::connectionToDatacoresLost);
+    fixture.registry.createDatacores({SERIAL, EXECUTOR}, &fixture.monitor);
+    emit fixture.connection.disconnectedFromHost();
+    QCOMPARE(lost.count(), 1);
+    QVERIFY(fixture.builder.connectedDatacores().empty());
+    // Asked again once the datacores are gone, the builder wires nothing.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    fixture.builder.connectDummyClient(&fixture.client);
+    emit fixture.client.executeCommandWithParameters(QStringLiteral("reboot"));
+
+    fixture.registry.createDatacores({SERIAL, IGMP}, &fixture.monitor);
+    fixture.builder.connectDummyClient(nullptr);
+    LogCapture capture;
+    fixture.datacore(SERIAL)->setDataString("77");
+    fixture.datacore(IGMP)->setDataString("2");
+    QCOMPARE(capture.messages(), (QStringList{"Unit serial number is: 77", "IGMP max supported version is: 2"}));
 }
 
 QTEST_GUILESS_MAIN(TestDummyClient)
