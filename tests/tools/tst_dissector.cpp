@@ -1,11 +1,9 @@
-#include "audiochannelstatusdatapacket.h"
 #include "datacorepacket.h"
 #include "eyehistogramdata.h"
 #include "metersdata.h"
 #include "pithistogrampacket.h"
 #include "processrunner.h"
 #include "refvsptppacket.h"
-#include "st337dolbydetectdata.h"
 #include "streamrecording.h"
 #include "teletextrawdatapacket.h"
 #include "testframes.h"
@@ -100,21 +98,14 @@ std::vector<CraftedStream> craftedStreams()
     const QByteArray histogram = frameOf(EyeWindowedVerticalHistogramData({5, -6, 7}));
     const QByteArray meters = frameOf(PpmMetersData({{3, 0, 1, 1, -18.5f}, {4, 0, 1, 1, -3.25f}}, 7, 8, 9));
     const QByteArray refVsPtpPayload = RefVsPtpPacket({-5, 6, 7}).payloadBytes();
-    const QByteArray meterWords = meters.mid(RawDataPacketHeader::SIZE, 12);
 
     PitHistogramPacket::Values pit;
     pit.field3 = qint64(1) << 40;
     pit.address2 = {false, 0xC0A80114};
     pit.bins[63] = 99;
-    AudioChannelStatusDataPacket::ChannelRecord channel;
-    channel.channelStatus = {0x01020304, 0x05060708, 0x090a0b0c, 0x0d0e0f10, 0x11121314, 0x15161718};
-    channel.crccError = 1;
-    ST337DolbyDetectData::Detection detection;
-    detection.field12 = -1;
 
     return {
-        {"header cut after 3 bytes", cut(change, {3}), changeFields},
-        {"payload over three segments", cut(change, {10, 50}), changeFields},
+        {"header and payload cut across segments", cut(change, {3, 50}), changeFields},
         {"three frames in a segment, the fourth cut", cut(sync + meters + sync + histogram, {int(sync.size() * 2 + meters.size() + 5)}),
          {"vq.type=0x1010|0x1013|0x1010|0x1023"}},
         {"event carrier",
@@ -123,7 +114,6 @@ std::vector<CraftedStream> craftedStreams()
         {"escaped strings", {jsonText(R"({"Class":"DatacorePacket","Path":"caf\u00e9/\"q\"\\\ud83d\ude00"})")},
          {"vq.json.path=caf\u00e9/\"q\"\\\U0001F600"}},
         {"garbage before a frame", {"abc" + sync}, {"vq.garbage=616263", "vq.garbage.skipped=1", "vq.type=0x1010"}},
-        {"one garbage byte at the end of the stream", {sync + "a"}, {"vq.garbage=61", "vq.type=0x1010"}},
         {"corrupt length before a frame", {QByteArray::fromHex("101300007ffffff0") + sync},
          {"vq.corrupt_header=101300007ffffff0", "vq.corrupt_header.skipped=1", "vq.type=0x1010"}},
         {"length prefix disagrees", {jsonText(R"({"Class":"A"})", 1)}, {"vq.json.prefix_mismatch=1", "vq.json.class=A"}},
@@ -132,26 +122,16 @@ std::vector<CraftedStream> craftedStreams()
                              {60000, 120000, 180000}),
          {"vq.json.class=X"}},
         {"class is a number", {jsonText(R"({"Class":5})")}, {"vq.json.wrong_type=1", "vq.json.no_class=1"}},
-        {"payload shorter than the length prefix", {rawFrame(0x1010, 0, "{}")}, {"vq.json.malformed=1"}},
         {"float meters", {meters},
          {"vq.meters.word1=9", "vq.meters.readings.channel=3|4", "vq.meters.readings.value=-18.5|-3.25"}},
         {"eye histogram", {histogram}, {"vq.histogram.bins.count=3", "vq.histogram.bins=5|-6|7"}},
-        {"empty histogram", {frameOf(JitterVerticalHistogramData(QVector<qint32>()))}, {"vq.histogram.bins.count=0", "vq.trailing="}},
         {"audio PIT histogram", {frameOf(AudioPitHistogramPacket(pit))},
          {"vq.subtype=1", "vq.subtype.unexpected=", "vq.pit.field3=1099511627776", "vq.pit.address1.null=1",
           "vq.pit.address2=192.168.1.20", "vq.pit.field8=0"}},
-        {"channel status", {frameOf(AudioChannelStatusDataPacket({0, 0, {channel}, true}))},
-         {"vq.chanstatus.channels.status=0102030405060708090a0b0c0d0e0f101112131415161718",
-          "vq.chanstatus.channels.crccError=1", "vq.chanstatus.flag=1"}},
         {"caption pairs and a stray byte", {rawFrame(0x1026, 0, QByteArray::fromHex("c1420120800007"))},
          {"vq.captions.first_char=0x41|0x20", "vq.captions.second_char=0x42|0x00", "vq.captions.flag=1|0",
           "vq.trailing=1"}},
-        {"ST 337 detection", {frameOf(ST337DolbyDetectData({detection}, {{1, 2, 3, 4}}, 0, 0, 0))},
-         {"vq.st337.detections.field12=-1", "vq.st337.groups.words=1|2|3|4"}},
         {"teletext is not decoded", {frameOf(TeletextRawDataPacket({}))}, {"vq.not_decoded=1"}},
-        {"meter count larger than the payload",
-         {rawFrame(0x1013, 0, meterWords + QByteArray::fromHex("000003e8") + meters.mid(RawDataPacketHeader::SIZE + 16, 24))},
-         {"vq.bad_count=1", "vq.meters.readings.value=-18.5"}},
         {"negative list count", {rawFrame(0x1011, 0, QByteArray::fromHex("ffffffff"))},
          {"vq.bad_count=1", "vq.histogram.bins.count=-1"}},
         {"payload ends inside a field", {rawFrame(0x1027, 0, refVsPtpPayload.left(14))},
@@ -295,10 +275,8 @@ void TestDissector::liveSession()
     QVERIFY(dumpcap.start({"-q", "-i", "lo", "-f", "tcp port 29440", "-w", captureFile}));
     // The file gets its header once the capture runs.
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(captureFile).size() > 0 || !dumpcap.isRunning(), 10000);
-    if (!dumpcap.isRunning()) {
-        QSKIP(qPrintable(QStringLiteral("dumpcap cannot capture on lo (exit code %1); it needs root or the capture "
-                                        "capabilities").arg(dumpcap.process().exitCode())));
-    }
+    if (!dumpcap.isRunning())
+        QSKIP("dumpcap cannot capture on lo; it needs root or the capture capabilities");
 
     const QString recordFile = m_dir.path() + "/live.vqrec";
     ProcessRunner server(QStringLiteral(VQ_SIMSERVER_PATH));
@@ -311,8 +289,7 @@ void TestDissector::liveSession()
     QVERIFY(client.start());
     QTRY_COMPARE_WITH_TIMEOUT(client.countMessage(QStringLiteral("Unit serial number is: 12345")), 1, 15000);
 
-    QTRY_VERIFY_WITH_TIMEOUT(client.countMessage(QStringLiteral("QAbstractSocket::RemoteHostClosedError")) == 1,
-                             10000);
+    QVERIFY(client.waitForMessageStartingWith(QStringLiteral("QAbstractSocket::RemoteHostClosedError")));
     client.stop();
     server.stop();
     QTest::qWait(200);
@@ -321,8 +298,7 @@ void TestDissector::liveSession()
 
     // The server sends nothing truncated or malformed, only garbage and one corrupt header.
     const QStringList faults = FAULT_FIELDS + QStringList{"vq.truncated", "vq.bad_count", "vq.json.malformed"};
-    const QStringList fields = faults + QStringList{"tcp.stream", "tcp.srcport", "tcp.seq", "tcp.len",
-        "tcp.segment.count", "vq.type", "vq.length", "vq.garbage", "vq.corrupt_header", "vq.json.class", "vq.json.path"};
+    const QStringList fields = faults + QStringList{"tcp.stream", "tcp.srcport", "tcp.segment.count", "vq.length", "vq.garbage", "vq.corrupt_header", "vq.json.class", "vq.json.path"};
     const QVector<QStringList> frames = dissect(captureFile, fields);
     QVERIFY(!frames.isEmpty());
     const auto column = [&](const QStringList& frame, const char* field) {
@@ -333,9 +309,7 @@ void TestDissector::liveSession()
         return value.isEmpty() ? QStringList() : value.split('|');
     };
 
-    qint64 streamBytes = 0;
     qint64 dissectedBytes = 0;
-    int measurementFrames = 0;
     int corruptHeaders = 0;
     int garbageBytes = 0;
     bool treeReassembled = false;
@@ -346,12 +320,6 @@ void TestDissector::liveSession()
         // The server's side of the first connection, the dummy client's.
         if (column(frame, "tcp.srcport").toUInt() != SERVER_PORT || column(frame, "tcp.stream") != QLatin1String("0"))
             continue;
-        // Relative sequence numbers start at 1; the FIN takes one more.
-        const qint64 length = column(frame, "tcp.len").toLongLong();
-        if (length > 0)
-            streamBytes = std::max(streamBytes, column(frame, "tcp.seq").toLongLong() + length - 1);
-        for (const QString& type : occurrences(frame, "vq.type"))
-            measurementFrames += type == QLatin1String("0x1010") ? 0 : 1;
         for (const QString& length : occurrences(frame, "vq.length"))
             dissectedBytes += RawDataPacketHeader::SIZE + length.toLongLong();
         // Hex text: two digits a byte.
@@ -368,10 +336,9 @@ void TestDissector::liveSession()
     StreamRecording recording;
     QString error;
     QVERIFY2(recording.load(recordFile, &error), qPrintable(error));
-    QVERIFY(measurementFrames > 10);
-    QVERIFY(garbageBytes >= measurementFrames);
-    QCOMPARE(dissectedBytes + garbageBytes, streamBytes);
-    QCOMPARE(recording.byteCount(), streamBytes);
+    QVERIFY(garbageBytes > 10);
+    // Every byte the server sent is in a frame, a corrupt header or garbage.
+    QCOMPARE(dissectedBytes + garbageBytes, recording.byteCount());
     QCOMPARE(corruptHeaders, 1);
     QCOMPARE(int(paths.size()), datacores);
     QVERIFY(treeReassembled);
