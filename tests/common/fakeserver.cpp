@@ -3,6 +3,7 @@
 #include "datacorepacket.h"
 #include "testframes.h"
 
+#include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -125,10 +126,8 @@ void FakeServer::onNewConnection()
         // A connection reset before the client has seen it established is
         // one that the client's socket silently tries again: a connection
         // meant to fail waits until the client is surely connected.
-        QTimer::singleShot(SETTLE_MS, this, [this, session] {
-            if (isKnown(session))
-                synchronise(*session);
-        });
+        // The socket as context: the timer goes with a connection that goes first.
+        QTimer::singleShot(SETTLE_MS, socket, [this, session] { synchronise(*session); });
     }
 }
 
@@ -223,10 +222,7 @@ void FakeServer::onChange(Session& session, const QJsonObject& packet)
         return;
     if (session.faultArmed && session.step == Step::InSet) {
         session.reading = false;
-        QTimer::singleShot(IN_SET_DELAY_MS, this, [this, &session] {
-            if (isKnown(&session))
-                fail(session);
-        });
+        QTimer::singleShot(IN_SET_DELAY_MS, session.socket.get(), [this, &session] { fail(session); });
         return;
     }
     const DatacorePacket change{SerialisableDataPacket(packet)};
@@ -252,12 +248,6 @@ void FakeServer::write(Session& session, const QByteArray& bytes)
     session.socket->flush();
 }
 
-bool FakeServer::isKnown(const Session* session) const
-{
-    return std::any_of(m_sessions.begin(), m_sessions.end(),
-                       [session](const auto& held) { return held.get() == session; });
-}
-
 void FakeServer::forget(Session* session)
 {
     m_sessions.erase(std::remove_if(m_sessions.begin(), m_sessions.end(),
@@ -280,12 +270,9 @@ QJsonObject FakeServer::treePacket() const
     QJsonObject packet{{"Class", "DatacorePathRadixTreePacket"}, {"ClientId", "fake"}};
     for (const auto& router : ROUTERS) {
         const QString name = QLatin1String(router[0]);
-        QStringList below;
-        for (const QString& path : m_datacores.keys()) {
-            if (path.startsWith(name + QLatin1Char('/')))
-                below.append(path.mid(name.size() + 1));
-        }
-        packet.insert(QLatin1String(router[1]), treeNode(name, below));
+        const QRegularExpression under(QLatin1Char('^') + name + QLatin1Char('/'));
+        QStringList below = m_datacores.keys().filter(under);
+        packet.insert(QLatin1String(router[1]), treeNode(name, below.replaceInStrings(under, QString())));
     }
     return packet;
 }

@@ -79,7 +79,6 @@ private:
     void fail(Session& session);
     bool reachedFaultStep(Session& session, Step step);
     void write(Session& session, const QByteArray& bytes);
-    bool isKnown(const Session* session) const;
     void forget(Session* session);
     QJsonObject datacoreJson(const QString& path) const;
     QJsonObject treePacket() const;
