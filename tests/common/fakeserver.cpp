@@ -74,12 +74,15 @@ bool FakeServer::listen(quint16 port)
 void FakeServer::setDatacore(const QString& path, const QJsonValue& data, const QJsonArray& reasonsForBeingInvalid,
                              const QJsonArray& reasonsForBeingInactive)
 {
-    m_datacores.insert(path, Datacore{data, reasonsForBeingInvalid, reasonsForBeingInactive});
+    m_datacores.insert(path, QJsonObject{{"data", data},
+                                         {"class", "DatacoreString"},
+                                         {"reasonsForBeingInvalid", reasonsForBeingInvalid},
+                                         {"reasonsForBeingInactive", reasonsForBeingInactive}});
 }
 
 QJsonValue FakeServer::data(const QString& path) const
 {
-    return m_datacores.value(path).data;
+    return m_datacores.value(path).value("data");
 }
 
 void FakeServer::failNextConnection(Fault fault, Step step)
@@ -230,7 +233,7 @@ void FakeServer::onChange(Session& session, const QJsonObject& packet)
     if (!answersChanges || !m_datacores.contains(path))
         return;
     const QJsonObject elements = change.datacore().constBegin().value().toObject();
-    m_datacores[path].data = elements.value("data");
+    m_datacores[path].insert("data", elements.value("data"));
     const QJsonObject result = datacoreJson(path);
     for (const auto& other : m_sessions) {
         if (other.get() == &session)
@@ -257,12 +260,7 @@ void FakeServer::forget(Session* session)
 
 QJsonObject FakeServer::datacoreJson(const QString& path) const
 {
-    const Datacore& datacore = m_datacores[path];
-    return {{path.section(QLatin1Char('/'), -1),
-             QJsonObject{{"data", datacore.data},
-                         {"class", "DatacoreString"},
-                         {"reasonsForBeingInvalid", datacore.reasonsForBeingInvalid},
-                         {"reasonsForBeingInactive", datacore.reasonsForBeingInactive}}}};
+    return {{path.section(QLatin1Char('/'), -1), m_datacores.value(path)}};
 }
 
 QJsonObject FakeServer::treePacket() const

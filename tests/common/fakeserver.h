@@ -83,15 +83,9 @@ private:
     QJsonObject datacoreJson(const QString& path) const;
     QJsonObject treePacket() const;
 
-    struct Datacore
-    {
-        QJsonValue data;
-        QJsonArray reasonsForBeingInvalid;
-        QJsonArray reasonsForBeingInactive;
-    };
-
     QTcpServer m_listener;
-    QMap<QString, Datacore> m_datacores;
+    // Each datacore's element as the server sends it.
+    QMap<QString, QJsonObject> m_datacores;
     std::vector<std::unique_ptr<Session>> m_sessions;
     QList<QJsonObject> m_received;
     Fault m_nextFault = Fault::Close;
