@@ -61,8 +61,6 @@ private slots:
     void listPathsFromTree_data();
     void listPathsFromTree();
     void watchEndsAfterItsCountOrWhenInterrupted();
-    void serverRefusesBadInput_data();
-    void serverRefusesBadInput();
     void manualsAndCompletionMatchTheOptions();
 
 private:
@@ -270,42 +268,6 @@ void TestDatacoreTool::watchEndsAfterItsCountOrWhenInterrupted()
     QCOMPARE(interrupted.exitStatus(), QProcess::NormalExit);
     QCOMPARE(interrupted.exitCode(), int(Ok));
     QCOMPARE(interrupted.readAllStandardOutput().count('\n'), 1);
-}
-
-void TestDatacoreTool::serverRefusesBadInput_data()
-{
-    QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("message");
-
-    const auto tree = [](const char* name, const QByteArray& json, const QString& message) {
-        QTest::newRow(name) << json << QStringList{"--tree", "%FILE%"} << "vq_simserver: %FILE%: " + message;
-    };
-    tree("unknown class", R"({"configCoreRouter":{"a":{"class":"DatacoreFloat"}}})",
-         ".configCoreRouter.a.class: expected one of DatacoreBase, DatacoreBool, DatacoreIgmpVersion, found "
-         "\"DatacoreFloat\"");
-    tree("a value no client takes", R"({"configCoreRouter":{"a":{"data":")" + QByteArray(17 << 20, 'x') + R"("}}})",
-         ".configCoreRouter.a.data: a datacore packet of 17825959 bytes, more than a client takes (16777216)");
-    QTest::newRow("a recording into no folder") << QByteArray() << QStringList{"--record", "/nonexistent/r.vqrec"}
-        << "vq_simserver: --record: cannot write into /nonexistent";
-}
-
-void TestDatacoreTool::serverRefusesBadInput()
-{
-    QFETCH(QByteArray, file);
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, message);
-    QTemporaryDir directory;
-    const QString fileName = directory.filePath("input");
-    QFile input(fileName);
-    QVERIFY(input.open(QIODevice::WriteOnly) && input.write(file) == file.size());
-    input.close();
-
-    QProcess server;
-    ProgramLauncher::start(server, QStringLiteral(VQ_SIMSERVER_PATH), arguments.replaceInStrings("%FILE%", fileName));
-    QVERIFY(server.waitForFinished(20000));
-    QCOMPARE(server.exitCode(), int(Usage));
-    QCOMPARE(server.readAllStandardError(), message.replace("%FILE%", fileName).toUtf8() + '\n');
 }
 
 // The options each program lists in its --help: its manual page must
