@@ -188,7 +188,6 @@ void TestDatacoreTool::dumpsReadBackAndDiff()
     const ToolRun changed = runTool({"diff", saved, "configCoreRouter/systemController"});
     QCOMPARE(changed.status, int(Differences));
     QCOMPARE(changed.lines, QStringList{"~ " + HOST_NAME_PATH + R"(: "vq-unit-01" -> "studio-7")"});
-    QCOMPARE(runTool({"diff", directory.filePath(QStringLiteral("missing.txt"))}).status, int(Usage));
 }
 
 void TestDatacoreTool::listPathsFromTree_data()
@@ -262,7 +261,6 @@ void TestDatacoreTool::watchEndsAfterItsCountOrWhenInterrupted()
     QCOMPARE(seen, (QStringList{"hostName=vq-unit-01 (initial)", "brevEth0IgmpMaxVersion=3 (initial)",
                                 "hostName=from-another-client"}));
 
-    QVERIFY(interrupted.processId() > 0);
     ::kill(pid_t(interrupted.processId()), SIGINT);
     QVERIFY(interrupted.waitForFinished(5000));
     QCOMPARE(interrupted.exitStatus(), QProcess::NormalExit);
