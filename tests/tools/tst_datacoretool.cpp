@@ -1,3 +1,4 @@
+#include "childrun.h"
 #include "datacorepathradixtreepacket.h"
 #include "datacoresnapshot.h"
 #include "datacoretoolsession.h"
@@ -91,17 +92,11 @@ QStringList TestDatacoreTool::withPort(const QStringList& arguments) const
 
 ToolRun TestDatacoreTool::runTool(const QStringList& arguments) const
 {
-    QProcess tool;
-    ProgramLauncher::start(tool, TOOL, withPort(arguments));
-    ToolRun run;
     // The server must keep being served meanwhile: it is a process, not this loop.
-    if (!tool.waitForFinished(20000))
-        tool.kill();
-    tool.waitForFinished();
-    run.status = tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
-    run.lines = QString::fromUtf8(tool.readAllStandardOutput()).split(QLatin1Char('\n'));
+    const ChildRun::Result result = ChildRun::execute(ProgramLauncher::command(TOOL, withPort(arguments)), {}, 20000);
+    ToolRun run{result.exitStatus == QProcess::NormalExit ? result.exitCode : -1,
+                QString::fromUtf8(result.output).split(QLatin1Char('\n')), QString::fromUtf8(result.errors)};
     run.lines.removeAll(QString());
-    run.errors = QString::fromUtf8(tool.readAllStandardError());
     return run;
 }
 
@@ -290,10 +285,7 @@ void TestDatacoreTool::manualsAndCompletionMatchTheOptions()
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).replace("\\-", "-") : QString();
     };
     const auto help = [](const QString& program, const QStringList& arguments) {
-        QProcess process;
-        ProgramLauncher::start(process, program, arguments);
-        process.waitForFinished(10000);
-        return QString::fromUtf8(process.readAllStandardOutput());
+        return QString::fromUtf8(ChildRun::execute(ProgramLauncher::command(program, arguments)).output);
     };
 
     const QSet<QString> toolOptions = options(help(TOOL, {"--help"}));

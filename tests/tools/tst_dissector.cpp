@@ -1,3 +1,4 @@
+#include "childrun.h"
 #include "datacorepacket.h"
 #include "eyehistogramdata.h"
 #include "metersdata.h"
@@ -115,16 +116,8 @@ std::vector<CraftedStream> craftedStreams()
 // Standard output of command, run with home as its HOME; empty when it fails.
 QByteArray runProcess(const QStringList& command, int timeoutMs, const QString& home)
 {
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("HOME"), home);
-    process.setProcessEnvironment(environment);
-    process.start(command.first(), command.mid(1));
-    if (!process.waitForFinished(timeoutMs))
-        process.kill();
-    process.waitForFinished();
-    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0 ? process.readAllStandardOutput()
-                                                                                    : QByteArray();
+    const ChildRun::Result result = ChildRun::execute(command, {"HOME=" + home}, timeoutMs);
+    return result.exitStatus == QProcess::NormalExit && result.exitCode == 0 ? result.output : QByteArray();
 }
 
 } // namespace
