@@ -112,12 +112,9 @@ void FakeServer::closeAll()
 void FakeServer::onNewConnection()
 {
     while (QTcpSocket* socket = m_listener.nextPendingConnection()) {
-        m_sessions.push_back(std::make_unique<Session>());
+        m_sessions.emplace_back(new Session{std::unique_ptr<QTcpSocket>(socket), QByteArray(),
+                                            std::exchange(m_faultArmed, false), m_nextFault, m_nextStep});
         Session* session = m_sessions.back().get();
-        session->socket.reset(socket);
-        session->faultArmed = std::exchange(m_faultArmed, false);
-        session->fault = m_nextFault;
-        session->step = m_nextStep;
         ++m_connectionCount;
         connect(socket, &QIODevice::readyRead, this, [this, session] { onReadyRead(*session); });
         connect(socket, &QAbstractSocket::disconnected, this, [this, session] { forget(session); },
