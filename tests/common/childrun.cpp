@@ -30,23 +30,23 @@ QByteArray mode()
 Result run(const QByteArray& mode, const QStringList& arguments, const QStringList& wrapper,
            const QStringList& environment, int timeoutMs)
 {
-    QProcess child;
-    QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
-    variables.insert(QLatin1String(MODE_VARIABLE), QString::fromLatin1(mode));
     // A child that ends without unwinding leaves its temporary files behind;
     // they go with this folder.
     const QTemporaryDir scratch;
-    variables.insert(QStringLiteral("TMPDIR"), scratch.path());
+    return execute(wrapper + ProgramLauncher::command(QCoreApplication::applicationFilePath(), arguments),
+                   environment + QStringList{QLatin1String(MODE_VARIABLE) + '=' + QString::fromLatin1(mode),
+                                             QStringLiteral("TMPDIR=") + scratch.path()},
+                   timeoutMs);
+}
+
+Result execute(const QStringList& command, const QStringList& environment, int timeoutMs)
+{
+    QProcess child;
+    QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
     for (const QString& variable : environment)
         variables.insert(variable.section(QLatin1Char('='), 0, 0), variable.section(QLatin1Char('='), 1));
     child.setProcessEnvironment(variables);
-    if (wrapper.isEmpty()) {
-        ProgramLauncher::start(child, QCoreApplication::applicationFilePath(), arguments);
-    } else {
-        const QStringList line = wrapper.mid(1)
-            + ProgramLauncher::command(QCoreApplication::applicationFilePath(), arguments);
-        child.start(wrapper.first(), line);
-    }
+    child.start(command.first(), command.mid(1));
     Result result;
     if (!child.waitForFinished(timeoutMs)) {
         child.kill();

@@ -27,6 +27,10 @@ QByteArray mode();
 Result run(const QByteArray& mode, const QStringList& arguments = {}, const QStringList& wrapper = {},
            const QStringList& environment = {}, int timeoutMs = 30000);
 
+// Any command line, such as ProgramLauncher::command() gives, with extra
+// NAME=VALUE environment; killed when it outlasts timeoutMs.
+Result execute(const QStringList& command, const QStringList& environment = {}, int timeoutMs = 30000);
+
 } // namespace ChildRun
 
 // Where the machine allows it (root), gives the process a network namespace

@@ -3,6 +3,7 @@
 #include "datacorepacket.h"
 #include "testframes.h"
 
+#include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -73,12 +74,15 @@ bool FakeServer::listen(quint16 port)
 void FakeServer::setDatacore(const QString& path, const QJsonValue& data, const QJsonArray& reasonsForBeingInvalid,
                              const QJsonArray& reasonsForBeingInactive)
 {
-    m_datacores.insert(path, Datacore{data, reasonsForBeingInvalid, reasonsForBeingInactive});
+    m_datacores.insert(path, QJsonObject{{"data", data},
+                                         {"class", "DatacoreString"},
+                                         {"reasonsForBeingInvalid", reasonsForBeingInvalid},
+                                         {"reasonsForBeingInactive", reasonsForBeingInactive}});
 }
 
 QJsonValue FakeServer::data(const QString& path) const
 {
-    return m_datacores.value(path).data;
+    return m_datacores.value(path).value("data");
 }
 
 void FakeServer::failNextConnection(Fault fault, Step step)
@@ -108,12 +112,9 @@ void FakeServer::closeAll()
 void FakeServer::onNewConnection()
 {
     while (QTcpSocket* socket = m_listener.nextPendingConnection()) {
-        m_sessions.push_back(std::make_unique<Session>());
+        m_sessions.emplace_back(new Session{std::unique_ptr<QTcpSocket>(socket), QByteArray(),
+                                            std::exchange(m_faultArmed, false), m_nextFault, m_nextStep});
         Session* session = m_sessions.back().get();
-        session->socket.reset(socket);
-        session->faultArmed = std::exchange(m_faultArmed, false);
-        session->fault = m_nextFault;
-        session->step = m_nextStep;
         ++m_connectionCount;
         connect(socket, &QIODevice::readyRead, this, [this, session] { onReadyRead(*session); });
         connect(socket, &QAbstractSocket::disconnected, this, [this, session] { forget(session); },
@@ -125,10 +126,8 @@ void FakeServer::onNewConnection()
         // A connection reset before the client has seen it established is
         // one that the client's socket silently tries again: a connection
         // meant to fail waits until the client is surely connected.
-        QTimer::singleShot(SETTLE_MS, this, [this, session] {
-            if (isKnown(session))
-                synchronise(*session);
-        });
+        // The socket as context: the timer goes with a connection that goes first.
+        QTimer::singleShot(SETTLE_MS, socket, [this, session] { synchronise(*session); });
     }
 }
 
@@ -223,10 +222,7 @@ void FakeServer::onChange(Session& session, const QJsonObject& packet)
         return;
     if (session.faultArmed && session.step == Step::InSet) {
         session.reading = false;
-        QTimer::singleShot(IN_SET_DELAY_MS, this, [this, &session] {
-            if (isKnown(&session))
-                fail(session);
-        });
+        QTimer::singleShot(IN_SET_DELAY_MS, session.socket.get(), [this, &session] { fail(session); });
         return;
     }
     const DatacorePacket change{SerialisableDataPacket(packet)};
@@ -234,7 +230,7 @@ void FakeServer::onChange(Session& session, const QJsonObject& packet)
     if (!answersChanges || !m_datacores.contains(path))
         return;
     const QJsonObject elements = change.datacore().constBegin().value().toObject();
-    m_datacores[path].data = elements.value("data");
+    m_datacores[path].insert("data", elements.value("data"));
     const QJsonObject result = datacoreJson(path);
     for (const auto& other : m_sessions) {
         if (other.get() == &session)
@@ -252,12 +248,6 @@ void FakeServer::write(Session& session, const QByteArray& bytes)
     session.socket->flush();
 }
 
-bool FakeServer::isKnown(const Session* session) const
-{
-    return std::any_of(m_sessions.begin(), m_sessions.end(),
-                       [session](const auto& held) { return held.get() == session; });
-}
-
 void FakeServer::forget(Session* session)
 {
     m_sessions.erase(std::remove_if(m_sessions.begin(), m_sessions.end(),
@@ -267,12 +257,7 @@ void FakeServer::forget(Session* session)
 
 QJsonObject FakeServer::datacoreJson(const QString& path) const
 {
-    const Datacore& datacore = m_datacores[path];
-    return {{path.section(QLatin1Char('/'), -1),
-             QJsonObject{{"data", datacore.data},
-                         {"class", "DatacoreString"},
-                         {"reasonsForBeingInvalid", datacore.reasonsForBeingInvalid},
-                         {"reasonsForBeingInactive", datacore.reasonsForBeingInactive}}}};
+    return {{path.section(QLatin1Char('/'), -1), m_datacores.value(path)}};
 }
 
 QJsonObject FakeServer::treePacket() const
@@ -280,12 +265,9 @@ QJsonObject FakeServer::treePacket() const
     QJsonObject packet{{"Class", "DatacorePathRadixTreePacket"}, {"ClientId", "fake"}};
     for (const auto& router : ROUTERS) {
         const QString name = QLatin1String(router[0]);
-        QStringList below;
-        for (const QString& path : m_datacores.keys()) {
-            if (path.startsWith(name + QLatin1Char('/')))
-                below.append(path.mid(name.size() + 1));
-        }
-        packet.insert(QLatin1String(router[1]), treeNode(name, below));
+        const QRegularExpression under(QLatin1Char('^') + name + QLatin1Char('/'));
+        QStringList below = m_datacores.keys().filter(under);
+        packet.insert(QLatin1String(router[1]), treeNode(name, below.replaceInStrings(under, QString())));
     }
     return packet;
 }

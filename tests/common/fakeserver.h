@@ -79,20 +79,13 @@ private:
     void fail(Session& session);
     bool reachedFaultStep(Session& session, Step step);
     void write(Session& session, const QByteArray& bytes);
-    bool isKnown(const Session* session) const;
     void forget(Session* session);
     QJsonObject datacoreJson(const QString& path) const;
     QJsonObject treePacket() const;
 
-    struct Datacore
-    {
-        QJsonValue data;
-        QJsonArray reasonsForBeingInvalid;
-        QJsonArray reasonsForBeingInactive;
-    };
-
     QTcpServer m_listener;
-    QMap<QString, Datacore> m_datacores;
+    // Each datacore's element as the server sends it.
+    QMap<QString, QJsonObject> m_datacores;
     std::vector<std::unique_ptr<Session>> m_sessions;
     QList<QJsonObject> m_received;
     Fault m_nextFault = Fault::Close;

@@ -4,33 +4,40 @@
 
 #include <spdlog/sinks/base_sink.h>
 
+#include <QRegularExpression>
+
 #include <algorithm>
 #include <mutex>
 
 class LogCapture::Sink : public spdlog::sinks::base_sink<std::mutex>
 {
 public:
-    QList<Record> records() const
+    // The texts at level, or at every level for off.
+    QStringList texts(spdlog::level::level_enum level)
     {
-        std::lock_guard<std::mutex> lock(const_cast<std::mutex&>(mutex_));
-        return m_records;
+        std::lock_guard<std::mutex> lock(mutex_);
+        QStringList result;
+        for (const Record& record : records) {
+            if (level == spdlog::level::off || record.level == level)
+                result.append(record.text);
+        }
+        return result;
     }
     void clear()
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        m_records.clear();
+        records.clear();
     }
 
 protected:
     void sink_it_(const spdlog::details::log_msg& message) override
     {
-        m_records.append({message.level,
-                          QString::fromUtf8(message.payload.data(), static_cast<int>(message.payload.size()))});
+        records.append({message.level, QString::fromUtf8(message.payload.data(), int(message.payload.size()))});
     }
     void flush_() override {}
 
 private:
-    QList<Record> m_records;
+    QList<Record> records;
 };
 
 LogCapture::LogCapture()
@@ -58,20 +65,12 @@ LogCapture::~LogCapture()
 
 QStringList LogCapture::messages() const
 {
-    QStringList result;
-    for (const Record& record : m_sink->records())
-        result.append(record.text);
-    return result;
+    return m_sink->texts(spdlog::level::off);
 }
 
 QStringList LogCapture::messages(spdlog::level::level_enum level) const
 {
-    QStringList result;
-    for (const Record& record : m_sink->records()) {
-        if (record.level == level)
-            result.append(record.text);
-    }
-    return result;
+    return m_sink->texts(level);
 }
 
 int LogCapture::count(const QString& text) const
@@ -86,9 +85,7 @@ int LogCapture::count(spdlog::level::level_enum level, const QString& text) cons
 
 int LogCapture::countStartingWith(const QString& prefix) const
 {
-    const QStringList all = messages();
-    return int(std::count_if(all.begin(), all.end(),
-                             [&prefix](const QString& text) { return text.startsWith(prefix); }));
+    return messages().filter(QRegularExpression('^' + QRegularExpression::escape(prefix))).size();
 }
 
 void LogCapture::clear()

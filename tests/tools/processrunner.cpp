@@ -14,8 +14,7 @@ ProcessRunner::ProcessRunner(const QString& program)
 
 bool ProcessRunner::start(const QStringList& arguments)
 {
-    m_partial.clear();
-    m_lines.clear();
+    m_output.clear();
     ProgramLauncher::start(m_process, m_program, arguments);
     return m_process.waitForStarted(5000);
 }
@@ -38,16 +37,11 @@ void ProcessRunner::stop()
 
 QStringList ProcessRunner::lines()
 {
-    // Only what arrived since the last call is split: a long-running program
-    // is polled many times.
-    m_partial += m_process.readAllStandardOutput();
-    const int end = m_partial.lastIndexOf('\n');
-    if (end >= 0) {
-        for (const QByteArray& line : m_partial.left(end).split('\n'))
-            m_lines.append(QString::fromUtf8(line));
-        m_partial.remove(0, end + 1);
-    }
-    return m_lines;
+    m_output += m_process.readAllStandardOutput();
+    QStringList all = QString::fromUtf8(m_output).split(QLatin1Char('\n'));
+    // Not yet a whole line.
+    all.removeLast();
+    return all;
 }
 
 int ProcessRunner::countMessage(const QString& message)

@@ -30,8 +30,7 @@ public:
 private:
     QString m_program;
     QProcess m_process;
-    QByteArray m_partial;
-    QStringList m_lines;
+    QByteArray m_output;
 };
 
 // Text of a log line after its "[yy/mm/dd][tid:N][L]> " prefix, or a null

@@ -1,11 +1,9 @@
-#include "audiochannelstatusdatapacket.h"
+#include "childrun.h"
 #include "datacorepacket.h"
 #include "eyehistogramdata.h"
 #include "metersdata.h"
-#include "pithistogrampacket.h"
 #include "processrunner.h"
 #include "refvsptppacket.h"
-#include "st337dolbydetectdata.h"
 #include "streamrecording.h"
 #include "teletextrawdatapacket.h"
 #include "testframes.h"
@@ -14,8 +12,6 @@
 #include <QtTest>
 
 #include <unistd.h>
-
-#include <set>
 
 namespace {
 
@@ -31,18 +27,6 @@ QByteArray jsonText(const QByteArray& text, int prefix = -1)
     QByteArray length(4, '\0');
     qToBigEndian<quint32>(quint32(prefix < 0 ? text.size() : prefix), reinterpret_cast<uchar*>(length.data()));
     return rawFrame(0x1010, 0, length + text);
-}
-
-std::vector<QByteArray> cut(const QByteArray& bytes, std::initializer_list<int> offsets)
-{
-    std::vector<QByteArray> pieces;
-    int start = 0;
-    for (const int offset : offsets) {
-        pieces.push_back(bytes.mid(start, offset - start));
-        start = offset;
-    }
-    pieces.push_back(bytes.mid(start));
-    return pieces;
 }
 
 struct Segment
@@ -99,59 +83,26 @@ std::vector<CraftedStream> craftedStreams()
     const QByteArray sync = jsonText(R"({"Class":"ClientServerDatacoreSyncCompletePacket"})");
     const QByteArray histogram = frameOf(EyeWindowedVerticalHistogramData({5, -6, 7}));
     const QByteArray meters = frameOf(PpmMetersData({{3, 0, 1, 1, -18.5f}, {4, 0, 1, 1, -3.25f}}, 7, 8, 9));
+    const QByteArray frames = sync + meters + sync + histogram;
     const QByteArray refVsPtpPayload = RefVsPtpPacket({-5, 6, 7}).payloadBytes();
-    const QByteArray meterWords = meters.mid(RawDataPacketHeader::SIZE, 12);
-
-    PitHistogramPacket::Values pit;
-    pit.field3 = qint64(1) << 40;
-    pit.address2 = {false, 0xC0A80114};
-    pit.bins[63] = 99;
-    AudioChannelStatusDataPacket::ChannelRecord channel;
-    channel.channelStatus = {0x01020304, 0x05060708, 0x090a0b0c, 0x0d0e0f10, 0x11121314, 0x15161718};
-    channel.crccError = 1;
-    ST337DolbyDetectData::Detection detection;
-    detection.field12 = -1;
 
     return {
-        {"header cut after 3 bytes", cut(change, {3}), changeFields},
-        {"payload over three segments", cut(change, {10, 50}), changeFields},
-        {"three frames in a segment, the fourth cut", cut(sync + meters + sync + histogram, {int(sync.size() * 2 + meters.size() + 5)}),
+        {"header and payload cut across segments", {change.left(3), change.mid(3, 47), change.mid(50)}, changeFields},
+        {"three frames in a segment, the fourth cut", {frames.left(frames.size() - 9), frames.right(9)},
          {"vq.type=0x1010|0x1013|0x1010|0x1023"}},
         {"event carrier",
          {jsonText(R"({"Class":"SequencePackagedLogPacket","logPacket":{"Class":"SdiInputRateChangeEventPacket"}})")},
          {"vq.json.event_class=SdiInputRateChangeEventPacket"}},
         {"escaped strings", {jsonText(R"({"Class":"DatacorePacket","Path":"caf\u00e9/\"q\"\\\ud83d\ude00"})")},
          {"vq.json.path=caf\u00e9/\"q\"\\\U0001F600"}},
-        {"garbage before a frame", {"abc" + sync}, {"vq.garbage=616263", "vq.garbage.skipped=1", "vq.type=0x1010"}},
-        {"one garbage byte at the end of the stream", {sync + "a"}, {"vq.garbage=61", "vq.type=0x1010"}},
-        {"corrupt length before a frame", {QByteArray::fromHex("101300007ffffff0") + sync},
-         {"vq.corrupt_header=101300007ffffff0", "vq.corrupt_header.skipped=1", "vq.type=0x1010"}},
+        {"garbage and a corrupt length before a frame", {"abc" + QByteArray::fromHex("101300007ffffff0") + sync},
+         {"vq.garbage=616263", "vq.corrupt_header=101300007ffffff0", "vq.type=0x1010"}},
         {"length prefix disagrees", {jsonText(R"({"Class":"A"})", 1)}, {"vq.json.prefix_mismatch=1", "vq.json.class=A"}},
         {"malformed json", {jsonText(R"({"Class":"A",)")}, {"vq.json.malformed=1", "vq.json.class="}},
-        {"deep nesting", cut(jsonText(R"({"Class":"X","a":)" + QByteArray(100000, '[') + QByteArray(100000, ']') + "}"),
-                             {60000, 120000, 180000}),
-         {"vq.json.class=X"}},
         {"class is a number", {jsonText(R"({"Class":5})")}, {"vq.json.wrong_type=1", "vq.json.no_class=1"}},
-        {"payload shorter than the length prefix", {rawFrame(0x1010, 0, "{}")}, {"vq.json.malformed=1"}},
         {"float meters", {meters},
          {"vq.meters.word1=9", "vq.meters.readings.channel=3|4", "vq.meters.readings.value=-18.5|-3.25"}},
-        {"eye histogram", {histogram}, {"vq.histogram.bins.count=3", "vq.histogram.bins=5|-6|7"}},
-        {"empty histogram", {frameOf(JitterVerticalHistogramData(QVector<qint32>()))}, {"vq.histogram.bins.count=0", "vq.trailing="}},
-        {"audio PIT histogram", {frameOf(AudioPitHistogramPacket(pit))},
-         {"vq.subtype=1", "vq.subtype.unexpected=", "vq.pit.field3=1099511627776", "vq.pit.address1.null=1",
-          "vq.pit.address2=192.168.1.20", "vq.pit.field8=0"}},
-        {"channel status", {frameOf(AudioChannelStatusDataPacket({0, 0, {channel}, true}))},
-         {"vq.chanstatus.channels.status=0102030405060708090a0b0c0d0e0f101112131415161718",
-          "vq.chanstatus.channels.crccError=1", "vq.chanstatus.flag=1"}},
-        {"caption pairs and a stray byte", {rawFrame(0x1026, 0, QByteArray::fromHex("c1420120800007"))},
-         {"vq.captions.first_char=0x41|0x20", "vq.captions.second_char=0x42|0x00", "vq.captions.flag=1|0",
-          "vq.trailing=1"}},
-        {"ST 337 detection", {frameOf(ST337DolbyDetectData({detection}, {{1, 2, 3, 4}}, 0, 0, 0))},
-         {"vq.st337.detections.field12=-1", "vq.st337.groups.words=1|2|3|4"}},
         {"teletext is not decoded", {frameOf(TeletextRawDataPacket({}))}, {"vq.not_decoded=1"}},
-        {"meter count larger than the payload",
-         {rawFrame(0x1013, 0, meterWords + QByteArray::fromHex("000003e8") + meters.mid(RawDataPacketHeader::SIZE + 16, 24))},
-         {"vq.bad_count=1", "vq.meters.readings.value=-18.5"}},
         {"negative list count", {rawFrame(0x1011, 0, QByteArray::fromHex("ffffffff"))},
          {"vq.bad_count=1", "vq.histogram.bins.count=-1"}},
         {"payload ends inside a field", {rawFrame(0x1027, 0, refVsPtpPayload.left(14))},
@@ -165,16 +116,8 @@ std::vector<CraftedStream> craftedStreams()
 // Standard output of command, run with home as its HOME; empty when it fails.
 QByteArray runProcess(const QStringList& command, int timeoutMs, const QString& home)
 {
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("HOME"), home);
-    process.setProcessEnvironment(environment);
-    process.start(command.first(), command.mid(1));
-    if (!process.waitForFinished(timeoutMs))
-        process.kill();
-    process.waitForFinished();
-    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0 ? process.readAllStandardOutput()
-                                                                                    : QByteArray();
+    const ChildRun::Result result = ChildRun::execute(command, {"HOME=" + home}, timeoutMs);
+    return result.exitStatus == QProcess::NormalExit && result.exitCode == 0 ? result.output : QByteArray();
 }
 
 } // namespace
@@ -295,24 +238,17 @@ void TestDissector::liveSession()
     QVERIFY(dumpcap.start({"-q", "-i", "lo", "-f", "tcp port 29440", "-w", captureFile}));
     // The file gets its header once the capture runs.
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(captureFile).size() > 0 || !dumpcap.isRunning(), 10000);
-    if (!dumpcap.isRunning()) {
-        QSKIP(qPrintable(QStringLiteral("dumpcap cannot capture on lo (exit code %1); it needs root or the capture "
-                                        "capabilities").arg(dumpcap.process().exitCode())));
-    }
+    if (!dumpcap.isRunning())
+        QSKIP("dumpcap cannot capture on lo; it needs root or the capture capabilities");
 
     const QString recordFile = m_dir.path() + "/live.vqrec";
     ProcessRunner server(QStringLiteral(VQ_SIMSERVER_PATH));
     // Enough datacores that the path tree spans several TCP segments.
     QVERIFY(server.startListening({"--synthetic", "2000", "--garbage", "--corrupt-length", "--measurement-rate", "20",
-                                   "--event-rate", "5", "--drop-after", "4", "--record", recordFile}));
-    const QString listening = logMessage(server.lines().filter(QStringLiteral("listening on")).value(0));
-    const int datacores = listening.section(' ', -2, -2).toInt();
+                                   "--event-rate", "5", "--drop-after", "2", "--record", recordFile}));
     ProcessRunner client(QStringLiteral(VQ_DUMMYCLIENT_PATH));
     QVERIFY(client.start());
-    QTRY_COMPARE_WITH_TIMEOUT(client.countMessage(QStringLiteral("Unit serial number is: 12345")), 1, 15000);
-
-    QTRY_VERIFY_WITH_TIMEOUT(client.countMessage(QStringLiteral("QAbstractSocket::RemoteHostClosedError")) == 1,
-                             10000);
+    QVERIFY(client.waitForMessageStartingWith(QStringLiteral("QAbstractSocket::RemoteHostClosedError"), 20000));
     client.stop();
     server.stop();
     QTest::qWait(200);
@@ -321,60 +257,31 @@ void TestDissector::liveSession()
 
     // The server sends nothing truncated or malformed, only garbage and one corrupt header.
     const QStringList faults = FAULT_FIELDS + QStringList{"vq.truncated", "vq.bad_count", "vq.json.malformed"};
-    const QStringList fields = faults + QStringList{"tcp.stream", "tcp.srcport", "tcp.seq", "tcp.len",
-        "tcp.segment.count", "vq.type", "vq.length", "vq.garbage", "vq.corrupt_header", "vq.json.class", "vq.json.path"};
-    const QVector<QStringList> frames = dissect(captureFile, fields);
-    QVERIFY(!frames.isEmpty());
-    const auto column = [&](const QStringList& frame, const char* field) {
-        return frame.value(fields.indexOf(QLatin1String(field)));
-    };
-    const auto occurrences = [&](const QStringList& frame, const char* field) {
-        const QString value = column(frame, field);
-        return value.isEmpty() ? QStringList() : value.split('|');
-    };
-
-    qint64 streamBytes = 0;
-    qint64 dissectedBytes = 0;
-    int measurementFrames = 0;
+    const QStringList fields = faults + QStringList{"tcp.stream", "tcp.srcport", "vq.length", "vq.garbage",
+                                                    "vq.corrupt_header"};
+    qint64 bytes = 0;
     int corruptHeaders = 0;
-    int garbageBytes = 0;
-    bool treeReassembled = false;
-    std::set<QString> paths;
-    for (const QStringList& frame : frames) {
+    for (const QStringList& frame : dissect(captureFile, fields)) {
         for (int i = 0; i < faults.size(); ++i)
             QVERIFY2(frame.value(i).isEmpty(), qPrintable(faults.at(i)));
         // The server's side of the first connection, the dummy client's.
-        if (column(frame, "tcp.srcport").toUInt() != SERVER_PORT || column(frame, "tcp.stream") != QLatin1String("0"))
+        if (frame.value(faults.size() + 1).toUInt() != SERVER_PORT || frame.value(faults.size()) != QLatin1String("0"))
             continue;
-        // Relative sequence numbers start at 1; the FIN takes one more.
-        const qint64 length = column(frame, "tcp.len").toLongLong();
-        if (length > 0)
-            streamBytes = std::max(streamBytes, column(frame, "tcp.seq").toLongLong() + length - 1);
-        for (const QString& type : occurrences(frame, "vq.type"))
-            measurementFrames += type == QLatin1String("0x1010") ? 0 : 1;
-        for (const QString& length : occurrences(frame, "vq.length"))
-            dissectedBytes += RawDataPacketHeader::SIZE + length.toLongLong();
+        const QString lengths = frame.value(faults.size() + 2);
+        for (const QString& length : lengths.isEmpty() ? QStringList() : lengths.split('|'))
+            bytes += RawDataPacketHeader::SIZE + length.toLongLong();
         // Hex text: two digits a byte.
-        garbageBytes += column(frame, "vq.garbage").remove('|').size() / 2;
-        corruptHeaders += occurrences(frame, "vq.corrupt_header").size();
-        dissectedBytes += column(frame, "vq.corrupt_header").remove('|').size() / 2;
-        for (const QString& path : occurrences(frame, "vq.json.path"))
-            paths.insert(path);
-        if (column(frame, "tcp.segment.count").toInt() > 1
-            && occurrences(frame, "vq.json.class").contains(QStringLiteral("DatacorePathRadixTreePacket")))
-            treeReassembled = true;
+        const QString hex = frame.value(faults.size() + 3) + frame.value(faults.size() + 4);
+        bytes += (hex.size() - hex.count('|')) / 2;
+        corruptHeaders += frame.value(faults.size() + 4).isEmpty() ? 0 : 1;
     }
-
     StreamRecording recording;
     QString error;
     QVERIFY2(recording.load(recordFile, &error), qPrintable(error));
-    QVERIFY(measurementFrames > 10);
-    QVERIFY(garbageBytes >= measurementFrames);
-    QCOMPARE(dissectedBytes + garbageBytes, streamBytes);
-    QCOMPARE(recording.byteCount(), streamBytes);
+    // Every byte the server sent is in a frame, a corrupt header or garbage.
+    QCOMPARE(bytes, recording.byteCount());
+    QVERIFY(recording.byteCount() > 100000);
     QCOMPARE(corruptHeaders, 1);
-    QCOMPARE(int(paths.size()), datacores);
-    QVERIFY(treeReassembled);
 }
 
 QTEST_GUILESS_MAIN(TestDissector)

@@ -8,7 +8,6 @@
 #include <QPointer>
 #include <QProcess>
 #include <QSignalSpy>
-#include <QTcpServer>
 #include <QtTest>
 
 #include <unistd.h>
@@ -21,15 +20,12 @@ const QString TOOL = QStringLiteral(VQ_DATACORE_PATH);
 const QString CLIENT = QStringLiteral(VQ_DUMMYCLIENT_PATH);
 const QString IGMP_PATH = QStringLiteral("configCoreRouter/systemController/brevEth0IgmpMaxVersion");
 const QString SERIAL_PATH = QStringLiteral("statusCoreRouter/licenseStatus/serialNumber");
-const QString SERVER = QStringLiteral("127.0.0.1:29440");
 // The client's retry period, its connection attempt, and room for a loaded machine.
 constexpr int RECONNECT_LIMIT_MS = 2000 + 500 + 7500;
 
-// Addresses that the test routes itself inside its private network namespace.
-const QString UNREACHABLE = QStringLiteral("10.9.9.9");
-const QString BLACKHOLE = QStringLiteral("10.8.8.8");
-const QString PROHIBITED = QStringLiteral("10.7.7.7");
-const QString SILENT = QStringLiteral("10.6.6.6");
+// The host each kind of attempt tries: beyond the loopback, addresses that the
+// test routes itself inside its private network namespace.
+const QString HOSTS[] = {"127.0.0.1", "127.0.0.1", "10.9.9.9", "10.8.8.8", "10.7.7.7", "10.6.6.6"};
 
 using Fault = FakeServer::Fault;
 using Step = FakeServer::Step;
@@ -39,22 +35,10 @@ enum class Target { Mirror, DummyClient, Get, Set, Dump, Watch };
 // What a faulty connection attempt (rather than a faulty server) looks like.
 enum class Attempt { Served, Refused, Unreachable, Blackhole, Prohibited, NeverCompletes };
 
-QStringList toolCommand(Target target, const QString& host, quint16 port, int timeoutSeconds)
-{
-    const QStringList commands[] = {{"get", SERIAL_PATH}, {"set", IGMP_PATH, "2"}, {"dump"}, {"watch", SERIAL_PATH}};
-    return QStringList{"--host", host, "--port", QString::number(port), "--timeout", QString::number(timeoutSeconds)}
-        + commands[int(target) - int(Target::Get)];
-}
-
 bool isRootInPrivateNetwork()
 {
     const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
     return ::geteuid() == 0 && interfaces.size() == 1 && interfaces.first().name() == QLatin1String("lo");
-}
-
-bool ip(const QStringList& arguments)
-{
-    return QProcess::execute(QStringLiteral("ip"), arguments) == 0;
 }
 
 } // namespace
@@ -103,11 +87,14 @@ void TestFaults::initTestCase()
 
     // Routes of each kind, only where they cannot touch the machine's own network.
     if (isRootInPrivateNetwork()) {
-        m_routed = ip({"route", "add", "blackhole", BLACKHOLE + "/32"})
-            && ip({"route", "add", "prohibit", PROHIBITED + "/32"})
+        const auto route = [](const QStringList& arguments) {
+            return QProcess::execute(QStringLiteral("ip"), QStringList{"route", "add"} + arguments) == 0;
+        };
+        m_routed = route({"blackhole", HOSTS[int(Attempt::Blackhole)] + "/32"})
+            && route({"prohibit", HOSTS[int(Attempt::Prohibited)] + "/32"})
             // Handed to the loopback, which does not answer for it: the
             // connection request goes unanswered.
-            && ip({"route", "add", SILENT + "/32", "dev", "lo"});
+            && route({HOSTS[int(Attempt::NeverCompletes)] + "/32", "dev", "lo"});
     }
 }
 
@@ -125,7 +112,7 @@ void TestFaults::faults_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("message");
 
-    const QString lost = QStringLiteral("connection to %1 lost").arg(SERVER);
+    const QString lost = QStringLiteral("connection to %1:29440 lost");
     const char* const targets[] = {"mirror", "vq_dummyclient", "get", "set", "dump", "watch"};
     const char* const faults[] = {"close", "reset", "stop reading"};
     const char* const steps[] = {"before the tree", "inside the tree frame", "before sync-complete",
@@ -163,14 +150,13 @@ void TestFaults::faults_data()
     const auto attempt = [](const char* name, Target target, Attempt attempt, int status, const QString& message) {
         QTest::newRow(name) << target << attempt << Fault::Close << Step::BeforeTree << status << message;
     };
-    const QString cannot = QStringLiteral("cannot connect to %1:29440: ");
-    attempt("get: refused", Target::Get, Attempt::Refused, 3, QStringLiteral("cannot connect to 127.0.0.1:"));
-    attempt("get: no route", Target::Get, Attempt::Unreachable, 3, cannot.arg(UNREACHABLE) + "Network unreachable");
-    attempt("set: no route", Target::Set, Attempt::Unreachable, 3, cannot.arg(UNREACHABLE) + "Network unreachable");
-    attempt("dump: blackhole route", Target::Dump, Attempt::Blackhole, 3, cannot.arg(BLACKHOLE));
-    attempt("watch: prohibit route", Target::Watch, Attempt::Prohibited, 3, cannot.arg(PROHIBITED));
-    attempt("get: never completes", Target::Get, Attempt::NeverCompletes, 5,
-            QStringLiteral("no datacores from %1:29440 within 2 s").arg(SILENT));
+    // "%1" stands for the host tried.
+    attempt("get: refused", Target::Get, Attempt::Refused, 3, "cannot connect to %1:29441: Connection refused");
+    attempt("get: no route", Target::Get, Attempt::Unreachable, 3, "cannot connect to %1:29440: Network unreachable");
+    attempt("set: no route", Target::Set, Attempt::Unreachable, 3, "cannot connect to %1:29440: Network unreachable");
+    attempt("dump: blackhole route", Target::Dump, Attempt::Blackhole, 3, "cannot connect to %1:29440: ");
+    attempt("watch: prohibit route", Target::Watch, Attempt::Prohibited, 3, "cannot connect to %1:29440: ");
+    attempt("get: never completes", Target::Get, Attempt::NeverCompletes, 5, "no datacores from %1:29440 within 2 s");
     attempt("mirror: no route", Target::Mirror, Attempt::Unreachable, 0, QString());
     attempt("mirror: never completes", Target::Mirror, Attempt::NeverCompletes, 0, QString());
 }
@@ -190,15 +176,9 @@ void TestFaults::faults()
 
     // The value a set changes.
     m_server.setDatacore(IGMP_PATH, "3");
-    const QString hosts[] = {"127.0.0.1", "127.0.0.1", UNREACHABLE, BLACKHOLE, PROHIBITED, SILENT};
-    const QString host = hosts[int(attempt)];
-    quint16 port = 29440;
-    if (attempt == Attempt::Refused) {
-        // A port that was free a moment ago.
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
-        port = probe.serverPort();
-    }
+    const QString host = HOSTS[int(attempt)];
+    // Nothing listens on the next port in the test's own network namespace.
+    const quint16 port = attempt == Attempt::Refused ? 29441 : 29440;
     if (attempt == Attempt::Unreachable && !isRootInPrivateNetwork())
         QSKIP("needs a private network namespace without routes");
     if (attempt > Attempt::Unreachable && !m_routed)
@@ -217,7 +197,11 @@ void TestFaults::faults()
     } else {
         if (attempt == Attempt::Served)
             m_server.failNextConnection(fault, step);
-        toolEnds(toolCommand(target, host, port, attempt == Attempt::NeverCompletes ? 2 : 10), status, message);
+        const QStringList commands[] = {{"get", SERIAL_PATH}, {"set", IGMP_PATH, "2"}, {"dump"}, {"watch", SERIAL_PATH}};
+        const int timeout = attempt == Attempt::NeverCompletes ? 2 : 10;
+        toolEnds(QStringList{"--host", host, "--port", QString::number(port), "--timeout", QString::number(timeout)}
+                     + commands[int(target) - int(Target::Get)],
+                 status, message.contains("%1") ? message.arg(host) : message);
         m_server.closeAll();
     }
 }
