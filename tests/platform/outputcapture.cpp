@@ -13,25 +13,15 @@ OutputCapture::OutputCapture(int fd)
     ::dup2(m_file.handle(), m_fd);
 }
 
-OutputCapture::~OutputCapture()
-{
-    restore();
-}
-
-void OutputCapture::restore()
-{
-    if (m_saved < 0)
-        return;
-    std::fflush(nullptr);
-    ::dup2(m_saved, m_fd);
-    ::close(m_saved);
-    m_saved = -1;
-    m_file.seek(0);
-    m_text = m_file.readAll();
-}
-
 QByteArray OutputCapture::text()
 {
-    restore();
+    if (m_saved >= 0) {
+        std::fflush(nullptr);
+        ::dup2(m_saved, m_fd);
+        ::close(m_saved);
+        m_saved = -1;
+        m_file.seek(0);
+        m_text = m_file.readAll();
+    }
     return m_text;
 }

@@ -9,16 +9,12 @@ class OutputCapture
 {
 public:
     explicit OutputCapture(int fd);
-    ~OutputCapture();
-    OutputCapture(const OutputCapture&) = delete;
-    OutputCapture& operator=(const OutputCapture&) = delete;
+    ~OutputCapture() { text(); }
 
     // Ends the capture and returns what was written.
     QByteArray text();
 
 private:
-    void restore();
-
     int m_fd;
     int m_saved = -1;
     QTemporaryFile m_file;
