@@ -13,12 +13,6 @@
 #include <stdexcept>
 #include <unistd.h>
 
-namespace {
-
-const QByteArray MTD_HEADING = "dev:    size   erasesize  name\n";
-
-} // namespace
-
 class TestPlatformAbstraction : public QObject
 {
     Q_OBJECT
@@ -26,12 +20,11 @@ class TestPlatformAbstraction : public QObject
 private slots:
     void hardwareId_data();
     void hardwareId();
-    void identityCachedAfterFirstGoodRead();
+    void identityReadOnce();
     void pwmOutputs();
     void watchdog();
     void partitionMap();
     void serialWriteThenRead();
-    void buildIdentityAndSingleInstance();
 };
 
 void TestPlatformAbstraction::hardwareId_data()
@@ -72,21 +65,33 @@ void TestPlatformAbstraction::hardwareId()
     QCOMPARE(errors.text().isEmpty(), mainBoard >= 0);
 }
 
-void TestPlatformAbstraction::identityCachedAfterFirstGoodRead()
+// The platform and the one VersionInfo read each identity once, however often
+// they are asked; a read that failed is tried again.
+void TestPlatformAbstraction::identityReadOnce()
 {
     FakeRoot root;
-    root.setMainBoard(65);
+    root.setMainBoard(70);
+    root.setGpioLines({502, 501, 500, 499, 498, 497, 496}, 21);
+    root.write("/proc/brev_pcie", "fpga_version: 1.2.3+45\nfpga_design_id: 7\n");
     Brevane::VqPlatformAbstraction platform;
-    QCOMPARE(platform.hardwareId(0), 65);
-    root.setMainBoard(3);
-    QCOMPARE(platform.hardwareId(0), 65);
-
-    root.setGpioLines({508, 507, 506, 505, 504}, 0x1F);
-    QFile::remove(root.path("/sys/class/gpio/gpio504/value"));
     {
+        // The mezzanine's lines are missing.
         OutputCapture errors(STDERR_FILENO);
+        QCOMPARE(platform.hardwareId(0), 70);
+        VersionInfo& version = VersionInfo::getInstance();
         QCOMPARE(platform.hardwareId(1), -1);
-        QVERIFY(errors.text().contains("gpio504/value: No such file or directory"));
+        QVERIFY(errors.text().contains("gpio508/value: No such file or directory"));
+        root.setMainBoard(5);
+        QCOMPARE(platform.hardwareId(0), 70);
+        QCOMPARE(&VersionInfo::getInstance(), &version);
+        QCOMPARE((QStringList{version.mainBoard.second, version.mezzanine.second, version.frontPanel.second,
+                              version.fpgaId.second, version.fpga.second}),
+                 (QStringList{"70", "-1", "21", "7", "1.2.3+45"}));
+        QVERIFY(version.isVqLMainBoard());
+        // The report's rows: the software first, the hardware last.
+        const QList<VersionInfo::Pair> pairs = version.pairs();
+        QCOMPARE(pairs.size(), 11);
+        QCOMPARE(pairs.first().first + ' ' + pairs.last().first, QStringLiteral("Software FPGA"));
     }
     root.setGpioLines({508, 507, 506, 505, 504}, 0x11);
     // A single byte without its newline is a whole value.
@@ -94,31 +99,27 @@ void TestPlatformAbstraction::identityCachedAfterFirstGoodRead()
     QCOMPARE(platform.hardwareId(1), 0x11);
 }
 
-// A failed export is reported, but every chip is still programmed.
+// Byte 0 drives pwmchip2, byte 1 pwmchip0, byte 2 pwmchip1 and byte 3
+// nothing; a failed export (pwmchip1 has none) is reported, but every chip is
+// still programmed.
 void TestPlatformAbstraction::pwmOutputs()
 {
     FakeRoot root;
-    const char* const files[] = {"export", "pwm0/period", "pwm0/duty_cycle", "pwm0/enable"};
-    for (int chip = 0; chip < 3; ++chip) {
-        for (const char* file : files) {
-            if (chip != 1 || file != files[0])
-                root.write(QStringLiteral("/sys/class/pwm/pwmchip%1/%2").arg(chip).arg(file),
-                           file == files[0] ? "" : "999999999");
-        }
+    QStringList files;
+    for (const QString chip : {"0", "1", "2"}) {
+        for (const char* file : {"export", "pwm0/period", "pwm0/duty_cycle", "pwm0/enable"})
+            files << "/sys/class/pwm/pwmchip" + chip + '/' + file;
     }
-
+    for (const QString& file : files)
+        root.write(file, file.endsWith("export") ? "" : "999999999");
+    QFile::remove(root.path(files.at(4)));
     Brevane::VqPlatformAbstraction platform;
     OutputCapture errors(STDERR_FILENO);
-    // Byte 0 drives pwmchip2, byte 1 pwmchip0, byte 2 pwmchip1; byte 3 is ignored.
     QVERIFY(platform.setPwmOutputs(0xAAFF8000u, true));
     QCOMPARE(errors.text(), QByteArray());
-
     QStringList written;
-    for (int chip = 0; chip < 3; ++chip) {
-        for (const char* file : files)
-            written << root.read(QStringLiteral("/sys/class/pwm/pwmchip%1/%2").arg(chip).arg(file));
-    }
-    // Export, period, duty cycle and enable of pwmchip0, 1 and 2.
+    for (const QString& file : files)
+        written << root.read(file);
     QCOMPARE(written,
              (QStringList{"0", "255000", "128000", "1", "", "255000", "255000", "1", "0", "255000", "0", "1"}));
 }
@@ -154,20 +155,16 @@ void TestPlatformAbstraction::watchdog()
 void TestPlatformAbstraction::partitionMap()
 {
     OutputCapture capture(STDERR_FILENO);
-    QVERIFY(Brevane::parseMtdPartitions(MTD_HEADING.toStdString()).empty());
+    QVERIFY(Brevane::parseMtdPartitions("dev:    size   erasesize  name\n").empty());
     const Brevane::MtdPartitionMap map = Brevane::parseMtdPartitions(
         "mtd9: 00000001 00000001 \"heading\"\nmtd0: 00040000 \"u-boot\"\nmtd1: 00020000 00001000 \"env\"\n");
     QCOMPARE(int(map.size()), 1);
-    const Brevane::MtdPartition& partition = map.at("env");
-    QCOMPARE(QStringLiteral("%1 %2 %3 %4")
-                 .arg(QString::fromStdString(partition.name), QString::fromStdString(partition.device))
-                 .arg(partition.size)
-                 .arg(partition.eraseSize),
-             QStringLiteral("env mtd1 131072 4096"));
+    const Brevane::MtdPartition& env = map.at("env");
+    QCOMPARE(QString::fromStdString(env.name + ' ' + env.device + ' ' + std::to_string(env.size) + ' '
+                                    + std::to_string(env.eraseSize)), QStringLiteral("env mtd1 131072 4096"));
     QCOMPARE(capture.text(),
              QByteArray("Failed to get mtp parts\nCould not find enough tokens (found: 3 wanted: 4)\n"));
-    QVERIFY_EXCEPTION_THROWN(Brevane::parseMtdPartitions((MTD_HEADING + "mtd0: xyz 00010000 \"a\"\n").toStdString()),
-                             std::invalid_argument);
+    QVERIFY_EXCEPTION_THROWN(Brevane::parseMtdPartitions("heading\nmtd0: xyz 00010000 \"a\"\n"), std::invalid_argument);
     FakeRoot root;
     root.addIdentityPartition();
     QCOMPARE(Brevane::mtdDeviceName(Brevane::FPGA_MTD_IDENT), std::string("mtd2"));
@@ -195,28 +192,6 @@ void TestPlatformAbstraction::serialWriteThenRead()
 
     Brevane::VqPlatformAbstraction platform;
     QCOMPARE(platform.serialNumber(), 1234u);
-}
-
-// The one instance reads the hardware once, however often it is asked for.
-void TestPlatformAbstraction::buildIdentityAndSingleInstance()
-{
-    FakeRoot root;
-    root.setMainBoard(70);
-    root.setGpioLines({502, 501, 500, 499, 498, 497, 496}, 21);
-    root.write("/proc/brev_pcie", "fpga_version: 1.2.3+45\nfpga_design_id: 7\n");
-    OutputCapture errors(STDERR_FILENO);
-    VersionInfo& version = VersionInfo::getInstance();
-    root.setMainBoard(5);
-    QCOMPARE(&VersionInfo::getInstance(), &version);
-    // The mezzanine's lines are missing.
-    QCOMPARE((QStringList{version.mainBoard.second, version.mezzanine.second, version.frontPanel.second,
-                          version.fpgaId.second, version.fpga.second}),
-             (QStringList{"70", "-1", "21", "7", "1.2.3+45"}));
-    QVERIFY(version.isVqLMainBoard());
-    // The report's rows: the software first, the hardware last.
-    const QList<VersionInfo::Pair> pairs = version.pairs();
-    QCOMPARE(pairs.size(), 11);
-    QCOMPARE(pairs.first().first + ' ' + pairs.last().first, QStringLiteral("Software FPGA"));
 }
 
 QTEST_GUILESS_MAIN(TestPlatformAbstraction)
