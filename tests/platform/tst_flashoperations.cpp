@@ -42,7 +42,20 @@ QByteArray erasedBetween(int from, int to)
     return QByteArray(from, '\0') + QByteArray(to - from, '\xFF') + QByteArray(BLOCKS * BLOCK - to, '\0');
 }
 
+struct Erase
+{
+    long start;
+    qlonglong size; // -1: not given
+    int result;
+    QByteArray flash;
+    QByteArray messages; // %D: the device
+    unsigned flags = FLASH_DISPLAY_DEFAULT;
+    QString device = QStringLiteral("/dev/mtd3");
+};
+
 } // namespace
+
+Q_DECLARE_METATYPE(Erase)
 
 class TestFlashOperations : public QObject
 {
@@ -59,52 +72,37 @@ private slots:
 
 void TestFlashOperations::erase_data()
 {
-    QTest::addColumn<QString>("device");
-    QTest::addColumn<int>("flags");
-    QTest::addColumn<qlonglong>("start");
-    QTest::addColumn<qlonglong>("size"); // -1: not given
-    QTest::addColumn<int>("result");
-    QTest::addColumn<QByteArray>("flash");
-    QTest::addColumn<QByteArray>("messages"); // %D: the device
-
-    auto row = [](const char* name, qlonglong start, qlonglong size, int result, const QByteArray& flash,
-                  const QByteArray& messages, int flags = FLASH_DISPLAY_DEFAULT, const char* device = "/dev/mtd3") {
-        QTest::newRow(name) << QString(device) << flags << start << size << result << flash << messages;
-    };
+    QTest::addColumn<Erase>("row");
     const QByteArray untouched(BLOCKS * BLOCK, '\0');
-    row("whole partition", 0, -1, 0, erasedBetween(0, BLOCKS * BLOCK),
+    QTest::newRow("whole partition") << Erase{0, -1, 0, erasedBetween(0, BLOCKS * BLOCK),
         "No size given, erasing entire partition\nErase in progress: ...\b\b\b033\b\b\b067\b\b\b100\n"
-        "Flash erased successfully\n");
-    row("start moved down to the boundary", BLOCK + 100, 2 * BLOCK, 0, erasedBetween(BLOCK, 3 * BLOCK),
-        "Moving device start offset to erase boundary, new start offset: 65536\n"
-        "Erase in progress (2 sectors from offset 0x00010000): ...\n\b\b\b050\b\b\b100\nFlash erased successfully\n");
-    row("more than the partition", 0, 4 * BLOCK, -1, untouched, "attempt to erase more than partition size \n");
-    row("past the end from an offset", 2 * BLOCK, 2 * BLOCK, -1, untouched,
-        "attempt to erase more than partition size \n");
-    row("size off the erase boundary", 0, BLOCK + 1, -1, untouched, "Size not a multiple of erase size\n");
-    row("geometry only", 0, BLOCK, 0, erasedBetween(0, BLOCK),
+        "Flash erased successfully\n"};
+    QTest::newRow("start moved down to the boundary") << Erase{BLOCK + 100, 2 * BLOCK, 0,
+        erasedBetween(BLOCK, 3 * BLOCK), "Moving device start offset to erase boundary, new start offset: 65536\n"
+        "Erase in progress (2 sectors from offset 0x00010000): ...\n\b\b\b050\b\b\b100\nFlash erased successfully\n"};
+    QTest::newRow("more than the partition")
+        << Erase{0, 4 * BLOCK, -1, untouched, "attempt to erase more than partition size \n"};
+    QTest::newRow("past the end from an offset")
+        << Erase{2 * BLOCK, 2 * BLOCK, -1, untouched, "attempt to erase more than partition size \n"};
+    QTest::newRow("size off the erase boundary")
+        << Erase{0, BLOCK + 1, -1, untouched, "Size not a multiple of erase size\n"};
+    QTest::newRow("geometry only") << Erase{0, BLOCK, 0, erasedBetween(0, BLOCK),
         "MTD type: 3\nMTD total size : 196608 bytes\nMTD write size : 1 bytes\nMTD erase size : 65536 bytes\n"
-        "MTD overhead / block : 0 bytes\nMTD Flags : 0x00000C00\n", FLASH_SHOW_GEOMETRY);
-    row("no such device", 0, BLOCK, FLASH_CANNOT_OPEN, untouched, "Could not open mtd device at %D for erasure\n",
-        FLASH_SHOW_GEOMETRY, "/dev/mtd9");
+        "MTD overhead / block : 0 bytes\nMTD Flags : 0x00000C00\n", FLASH_SHOW_GEOMETRY};
+    QTest::newRow("no such device") << Erase{0, BLOCK, FLASH_CANNOT_OPEN, untouched,
+        "Could not open mtd device at %D for erasure\n", FLASH_SHOW_GEOMETRY, "/dev/mtd9"};
 }
 
 void TestFlashOperations::erase()
 {
-    QFETCH(QString, device);
-    QFETCH(int, flags);
-    QFETCH(qlonglong, start);
-    QFETCH(qlonglong, size);
-    QFETCH(int, result);
-    QFETCH(QByteArray, flash);
-    QFETCH(QByteArray, messages);
+    QFETCH(Erase, row);
     FlashRoot root;
-    setFlashDisplayFlags(flags);
+    setFlashDisplayFlags(row.flags);
     OutputCapture errors(STDERR_FILENO);
-    const QByteArray path = QFile::encodeName(root.path(device));
-    QCOMPARE(eraseFlash(path, long(start), size < 0 ? FLASH_SIZE_ALL : size_t(size)), result);
-    QCOMPARE(errors.text(), messages.replace("%D", path));
-    QVERIFY(root.flash() == flash);
+    const QByteArray path = QFile::encodeName(root.path(row.device));
+    QCOMPARE(eraseFlash(path, long(row.start), row.size < 0 ? FLASH_SIZE_ALL : size_t(row.size)), row.result);
+    QCOMPARE(errors.text(), row.messages.replace("%D", path));
+    QVERIFY(root.flash() == row.flash);
 }
 
 // A file size limit of one block makes the stand-in's second block refuse the erase.
