@@ -6,6 +6,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cstdio>
+#include <unistd.h>
+
 FakeRoot::FakeRoot()
 {
     Brevane::setDeviceRoot(QFile::encodeName(m_directory.path()).toStdString());
@@ -57,4 +60,27 @@ void FakeRoot::addIdentityPartition(const QByteArray& content) const
                                       "mtd1: 00010000 00010000 \"u-boot-env\"\n"
                                       "mtd2: 00010000 00010000 \"ident\"\n");
     write(QStringLiteral("/dev/mtd2"), content);
+}
+
+OutputCapture::OutputCapture(int fd)
+    : m_fd(fd)
+{
+    if (!m_file.open())
+        return;
+    std::fflush(nullptr);
+    m_saved = ::dup(m_fd);
+    ::dup2(m_file.handle(), m_fd);
+}
+
+QByteArray OutputCapture::text()
+{
+    if (m_saved >= 0) {
+        std::fflush(nullptr);
+        ::dup2(m_saved, m_fd);
+        ::close(m_saved);
+        m_saved = -1;
+        m_file.seek(0);
+        m_text = m_file.readAll();
+    }
+    return m_text;
 }

@@ -1,6 +1,5 @@
 #include "fakeroot.h"
 #include "flashoperations.h"
-#include "outputcapture.h"
 
 #include <QtTest>
 

@@ -1,6 +1,6 @@
 #include "bitfileheader.h"
+#include "fakeroot.h"
 #include "jedecfile.h"
-#include "outputcapture.h"
 
 #include <QtTest>
 

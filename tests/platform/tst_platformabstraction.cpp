@@ -2,7 +2,6 @@
 #include "fakeroot.h"
 #include "gpio.h"
 #include "mtdpartitions.h"
-#include "outputcapture.h"
 #include "serialnumber.h"
 #include "versioninfo.h"
 #include "vqplatformabstraction.h"
