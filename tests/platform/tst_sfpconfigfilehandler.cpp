@@ -30,14 +30,11 @@ QJsonObject sdiModule()
                        {"SDIConfig", QJsonObject{{"IO", "rel_a"}, {"MSA", true}, {"ConnectorTypeOverride", 34}}}};
 }
 
-QByteArray fileWith(const QJsonArray& modules)
+// One module or a list of them.
+QByteArray fileWith(const QJsonValue& modules)
 {
-    return QJsonDocument(QJsonObject{{"configRevision", 5}, {"supportedSfps", modules}}).toJson();
-}
-
-QByteArray fileWith(const QJsonObject& module)
-{
-    return fileWith(QJsonArray{module});
+    return QJsonDocument(QJsonObject{{"configRevision", 5},
+                                     {"supportedSfps", modules.isArray() ? modules : QJsonArray{modules}}}).toJson();
 }
 
 // An undefined value removes the key.
