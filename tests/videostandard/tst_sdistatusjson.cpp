@@ -11,45 +11,33 @@ using FlagMember = bool Lane::*;
 
 namespace {
 
-// Each field in key order with the member that holds it.
+// The first and last entry of each kind, with the member that holds it.
 struct Field
 {
+    int index;
     const char* key;
     TextMember text;
     FlagMember flag;
 };
 
 const Field FIELDS[] = {
-    {"TotalHorizontalPixels", &Lane::totalHorizontalPixels, nullptr},
-    {"TotalVerticalPixelsProgressiveOrField1", &Lane::totalVerticalPixelsProgressiveOrField1, nullptr},
-    {"TotalVerticalPixelsField2", &Lane::totalVerticalPixelsField2, nullptr},
-    {"ActiveHorizontalPixels", &Lane::activeHorizontalPixels, nullptr},
-    {"ActiveVerticalPixelsProgressiveOrField1", &Lane::activeVerticalPixelsProgressiveOrField1, nullptr},
-    {"ActiveVerticalPixelsField2", &Lane::activeVerticalPixelsField2, nullptr},
-    {"IsProgressiveFlag", nullptr, &Lane::isProgressiveFlag},
-    {"IsLevelBFlag", nullptr, &Lane::isLevelBFlag},
-    {"IsStableFlag", nullptr, &Lane::isStableFlag},
-    {"Smpte352PacketLinkAchannelCpositionDetectedFlag", nullptr, &Lane::smpte352PacketLinkAchannelCpositionDetectedFlag},
-    {"Smpte352PacketLinkBchannelCpositionDetectedFlag", nullptr, &Lane::smpte352PacketLinkBchannelCpositionDetectedFlag},
-    {"Smpte352PacketLinkAchannelYpositionDetectedFlag", nullptr, &Lane::smpte352PacketLinkAchannelYpositionDetectedFlag},
-    {"Smpte352PacketLinkBchannelYpositionDetectedFlag", nullptr, &Lane::smpte352PacketLinkBchannelYpositionDetectedFlag},
-    {"Smpte352PacketLinkAchannelCPosition", &Lane::smpte352PacketLinkAchannelCPosition, nullptr},
-    {"Smpte352PacketLinkBchannelCPosition", &Lane::smpte352PacketLinkBchannelCPosition, nullptr},
-    {"Smpte352PacketLinkAchannelYPosition", &Lane::smpte352PacketLinkAchannelYPosition, nullptr},
-    {"Smpte352PacketLinkBchannelYPosition", &Lane::smpte352PacketLinkBchannelYPosition, nullptr},
+    {Lane::TotalHorizontalPixels, "TotalHorizontalPixels", &Lane::totalHorizontalPixels, nullptr},
+    {Lane::Smpte352PacketLinkBchannelYPosition, "Smpte352PacketLinkBchannelYPosition",
+        &Lane::smpte352PacketLinkBchannelYPosition, nullptr},
+    {Lane::IsProgressiveFlag, "IsProgressiveFlag", nullptr, &Lane::isProgressiveFlag},
+    {Lane::Smpte352PacketLinkBchannelYpositionDetectedFlag, "Smpte352PacketLinkBchannelYpositionDetectedFlag",
+        nullptr, &Lane::smpte352PacketLinkBchannelYpositionDetectedFlag},
 };
 
 // Every text differs from every other and every flag is set, so a field
 // that is swapped or not replaced shows up.
 Lane filledLane(const QString& tag)
 {
+    QJsonObject object;
+    for (const QString& key : Lane::propertyNames)
+        object.insert(key, key.endsWith("Flag") ? QJsonValue(true) : QJsonValue(tag + key));
     Lane lane;
-    for (int i = 0; i < Lane::PROPERTY_COUNT; ++i) {
-        if (FIELDS[i].text)
-            lane.*FIELDS[i].text = tag + QString::number(i);
-        else
-            lane.*FIELDS[i].flag = true;
-    }
+    lane.read(object);
     return lane;
 }
 
@@ -68,7 +56,7 @@ private slots:
 void TestSdiStatusJson::laneFieldKeys_data()
 {
     QTest::addColumn<int>("index");
-    for (int i = 0; i < Lane::PROPERTY_COUNT; ++i)
+    for (int i = 0; i < int(sizeof FIELDS / sizeof FIELDS[0]); ++i)
         QTest::newRow(FIELDS[i].key) << i;
 }
 
@@ -79,7 +67,7 @@ void TestSdiStatusJson::laneFieldKeys()
     QFETCH(int, index);
     const Field& field = FIELDS[index];
     const QString key = QString::fromLatin1(field.key);
-    QCOMPARE(Lane::propertyNames[index], key);
+    QCOMPARE(Lane::propertyNames[field.index], key);
 
     Lane lane;
     if (field.text)
