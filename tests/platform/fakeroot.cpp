@@ -53,15 +53,6 @@ void FakeRoot::setMainBoard(unsigned value) const
     setGpioLines({127, 126, 125, 124, 123, 122, 121}, value);
 }
 
-void FakeRoot::addIdentityPartition(const QByteArray& content) const
-{
-    write(QStringLiteral("/proc/mtd"), "dev:    size   erasesize  name\n"
-                                      "mtd0: 00040000 00010000 \"u-boot\"\n"
-                                      "mtd1: 00010000 00010000 \"u-boot-env\"\n"
-                                      "mtd2: 00010000 00010000 \"ident\"\n");
-    write(QStringLiteral("/dev/mtd2"), content);
-}
-
 OutputCapture::OutputCapture(int fd)
     : m_fd(fd)
 {

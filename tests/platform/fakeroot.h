@@ -19,8 +19,6 @@ public:
     // The strap lines get the bits of value, most significant first.
     void setGpioLines(std::initializer_list<unsigned> lines, unsigned value) const;
     void setMainBoard(unsigned value) const;
-    // "/proc/mtd" with the identity partition on mtd2, and that partition.
-    void addIdentityPartition(const QByteArray& content = QByteArray(0x10000, '\0')) const;
 
 private:
     QTemporaryDir m_directory;

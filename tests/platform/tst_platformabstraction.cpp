@@ -159,7 +159,9 @@ void TestPlatformAbstraction::partitionMap()
 void TestPlatformAbstraction::serialWriteThenRead()
 {
     FakeRoot root;
-    root.addIdentityPartition(QByteArray(0x10000, '\x5A'));
+    root.write("/proc/mtd", "dev:    size   erasesize  name\nmtd1: 00010000 00010000 \"u-boot-env\"\n"
+                            "mtd2: 00010000 00010000 \"ident\"\n");
+    root.write("/dev/mtd2", QByteArray(0x10000, '\x5A'));
     root.write("/var/volatile/.keep", "");
     root.write("/sbin/fw_setenv", "#!/bin/sh\necho \"$@\" > \"$(dirname \"$0\")/fw_setenv.called\"\n");
     QFile(root.path("/sbin/fw_setenv")).setPermissions(QFile::ReadOwner | QFile::ExeOwner);

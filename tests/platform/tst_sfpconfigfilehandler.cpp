@@ -47,14 +47,11 @@ QJsonObject changed(QJsonObject object, const QString& key, const QJsonValue& va
     return object;
 }
 
-QJsonObject with(const QString& key, const QJsonValue& value)
+QJsonObject with(const QString& key, const QJsonValue& value, bool inSdiConfig = false)
 {
-    return changed(sdiModule(), key, value);
-}
-
-QJsonObject withSdiConfig(const QString& key, const QJsonValue& value)
-{
-    return with("SDIConfig", changed(sdiModule().value("SDIConfig").toObject(), key, value));
+    return inSdiConfig
+        ? changed(sdiModule(), "SDIConfig", changed(sdiModule().value("SDIConfig").toObject(), key, value))
+        : changed(sdiModule(), key, value);
 }
 
 // Swing, pre-cursor, post-cursor and reclocker codes, lane by lane.
@@ -115,7 +112,7 @@ void TestSfpConfigFileHandler::parseMessages_data()
     row("SDI module without SDIConfig", fileWith(with("SDIConfig", none)),
         "Invalid JSON file: SDIConfig missing for SDI SFP.");
     row("SDIConfig not an object", fileWith(with("SDIConfig", "rel_a")), "Invalid JSON file: SDIConfig not an object");
-    row("MSA missing", fileWith(withSdiConfig("MSA", none)),
+    row("MSA missing", fileWith(with("MSA", none, true)),
         "Invalid JSON file: MSA flag is missing from SDIConfig object");
     row("10G module needs no SDIConfig", fileWith(changed(with("SDIConfig", none), "SDI", "10G")),
         "Adding support for SFP: LUMENAR(LM-12G)", 1);
@@ -181,7 +178,7 @@ void TestSfpConfigFileHandler::boardSettings()
     QFETCH(QList<int>, values);
     QFETCH(QString, message);
     SfpConfigFileHandler handler(version(10, 6));
-    QVERIFY(handler.parse(fileWith(changed(withSdiConfig("IO", io), "Boards", boards))));
+    QVERIFY(handler.parse(fileWith(changed(with("IO", io, true), "Boards", boards))));
     LogCapture capture;
     SfpBoardSettings settings;
     const SupportedSfp& sfp = handler.supportedSfps().first();
