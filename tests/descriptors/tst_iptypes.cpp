@@ -16,8 +16,6 @@ using Converter = QString (*)(quint32);
 #define MICRO_SIGN "\xC2\xB5"
 #define GREEK_MU "\xCE\xBC"
 
-const quint32 LARGEST_CODE = 0xFFFFFFFFu;
-
 void addRows(const char* name, Converter converter, std::initializer_list<std::pair<quint32, const char*>> rows)
 {
     for (const auto& row : rows) {
@@ -59,7 +57,7 @@ void TestIpTypes::converterTexts_data()
     addRows("ptpClockAccuracyText", ptpClockAccuracyText, {{31, "Reserved"}, {32, "< 25 ns"},
         {35, "< 1 " MICRO_SIGN "s"}, {41, "< 1ms"}, {49, "> 10 s"}, {50, "Reserved"}, {127, "Reserved"},
         {128, "Use alternate PTP Profile"}, {253, "Use alternate PTP Profile"}, {254, "Unknown"}, {255, "Reserved"},
-        {LARGEST_CODE, "Reserved"}});
+        {0xFFFFFFFFu, "Reserved"}});
     addRows("packetTimeText", packetTimeText, {{0, "125 " GREEK_MU "s"}, {4, "4 ms"}, {5, "Error"},
         {255, "Invalid"}, {256, "Error"}});
     addRows("lossOfSignalActionText", lossOfSignalActionText, {{1, "Freeze Last Frame"}, {2, "?"}});
