@@ -61,6 +61,9 @@ Read readFrom(QByteArray bytes, Reader reader)
     return read;
 }
 
+// Which reader a row is for.
+enum { BIT_FILE, FUSE_FILE, FUSE_COUNT };
+
 const QByteArray JEDEC = "\x02*\n"
                          "NOTE Diamond (64-bit) 3.11.2.446 JEDEC Compatible Fuse File.*\n"
                          "NOTE DATE CREATED:\tWed Mar 20 10:31:58 2019*\n"
@@ -88,16 +91,16 @@ class TestFpgaFileHeaders : public QObject
     Q_OBJECT
 
 private slots:
-    void bitFileResults_data();
-    void bitFileResults();
-    void jedecResults_data();
-    void jedecResults();
+    void results_data();
+    void results();
 };
 
-void TestFpgaFileHeaders::bitFileResults_data()
+void TestFpgaFileHeaders::results_data()
 {
     QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("reader");
     QTest::addColumn<qlonglong>("result");
+    QTest::addColumn<QByteArray>("errors"); // null: not looked at
     QTest::addColumn<QByteArray>("output"); // null: not looked at
 
     // Each row changes one thing in a valid file.
@@ -106,7 +109,7 @@ void TestFpgaFileHeaders::bitFileResults_data()
         BitFile file;
         if (change)
             change(file);
-        QTest::newRow(name) << file.bytes() << result << output;
+        QTest::newRow(name) << file.bytes() << int(BIT_FILE) << result << QByteArray() << output;
     };
     const QByteArray rest = "device: xcku040-ffva1156-2-e\ndate: 2024/03/01\ntime: 12:30:45\nsize: 1024\n";
     row("development build printed", nullptr, 1024,
@@ -123,7 +126,7 @@ void TestFpgaFileHeaders::bitFileResults_data()
     // Not even the NUL: an empty text, not a short field.
     QTest::newRow("device field of no bytes")
         << BitFile().bytes().replace(BitFile::field('b', BitFile().device), QByteArray("b\0\0", 3))
-        << 1024ll << QByteArray();
+        << int(BIT_FILE) << 1024ll << QByteArray() << QByteArray();
 
     // A file cut short gets the error of the part it was cut in, at the
     // part's first byte and its last. A field has its key, two length bytes
@@ -138,66 +141,51 @@ void TestFpgaFileHeaders::bitFileResults_data()
     for (const auto& part : parts) {
         for (int size = start; size < start + part.first; size += qMax(part.first - 1, 1))
             QTest::newRow(("cut to " + QByteArray::number(size)).constData())
-                << file.bytes().left(size) << qlonglong(part.second) << QByteArray();
+                << file.bytes().left(size) << int(BIT_FILE) << qlonglong(part.second) << QByteArray() << QByteArray();
         start += part.first;
     }
-}
 
-void TestFpgaFileHeaders::bitFileResults()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(qlonglong, result);
-    QFETCH(QByteArray, output);
-    const Read read = readFrom(bytes, [](std::FILE* stream) { return readBitFileHeader(stream, true); });
-    QCOMPARE(read.result, qint64(result));
-    if (!output.isNull())
-        QCOMPARE(read.output, output);
-    if (result >= 0) // the data follows at once
-        QCOMPARE(read.nextByte, 0xAA);
-}
-
-void TestFpgaFileHeaders::jedecResults_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<bool>("sizeOnly");
-    QTest::addColumn<int>("result");
-    QTest::addColumn<QByteArray>("errors");
-    QTest::addColumn<QByteArray>("output"); // null: not looked at
 
     auto replaced = [](const char* from, const char* to) { return QByteArray(JEDEC).replace(from, to); };
-    auto row = [](const char* name, const QByteArray& bytes, bool sizeOnly, int result, const char* errors = "",
-                  const char* output = nullptr) {
-        QTest::newRow(name) << bytes << sizeOnly << result << QByteArray(errors) << QByteArray(output);
+    auto jedec = [](const char* name, const QByteArray& bytes, bool sizeOnly, int result, const char* errors = "",
+                    const char* output = nullptr) {
+        QTest::newRow(name) << bytes << int(sizeOnly ? FUSE_COUNT : FUSE_FILE) << qlonglong(result)
+                            << QByteArray(errors) << QByteArray(sizeOnly ? "" : output);
     };
-    row("config lines before the end note", JEDEC, false, 32, "",
-        "diamond: (64-bit) 3.11.2.446 JEDEC Compatible Fuse File.\ndate: 20/3/2019\ntime: 10:31:58\n"
-        "design: vq_ctrl_impl1.ncd\ndevice: LCMXO2-1200HC-6TG144\nsize: 32\n"
-        "featurerow: 00 00 00 00 00 00 00 11\nfeaturebits: 04 60\nusercode: 00 00 00 05\n");
-    row("size only: fuse count in bytes", JEDEC, true, 343936 / 8);
-    row("no STX", "*\nNOTE x*\n", false, JEDEC_NO_STX, "No STX at start\n");
-    row("first line without '*'", replaced("\x02*\n", "\x02\n"), false, JEDEC_BAD_FIRST_LINE);
-    row("unknown field", replaced("G0*", "X0*"), false, JEDEC_UNKNOWN_FIELD, "88\n");
-    row("fuse count not a number", replaced("QF343936*", "QF*"), true, JEDEC_BAD_NUMBER);
-    row("final checksum missing", replaced("\x03" "ABCD", "\x03"), false, JEDEC_BAD_NUMBER);
-    row("feature row with a 2", replaced("E0000", "E0200"), false, JEDEC_BAD_BITS);
-    row("fuse data never ended", JEDEC.left(JEDEC.indexOf("*\nNOTE END")), false, JEDEC_BAD_BITS);
-    row("size only stops at the fuse list", replaced("L000000", "L000000\nX"), true, 343936 / 8);
-    row("date unreadable", replaced("Wed Mar 20 10:31:58 2019", "Wed Mar"), false, 32,
-        "date parse failed 2 : \"Wed Mar\"\n");
+    jedec("config lines before the end note", JEDEC, false, 32, "",
+          "diamond: (64-bit) 3.11.2.446 JEDEC Compatible Fuse File.\ndate: 20/3/2019\ntime: 10:31:58\n"
+          "design: vq_ctrl_impl1.ncd\ndevice: LCMXO2-1200HC-6TG144\nsize: 32\n"
+          "featurerow: 00 00 00 00 00 00 00 11\nfeaturebits: 04 60\nusercode: 00 00 00 05\n");
+    jedec("size only: fuse count in bytes", JEDEC, true, 343936 / 8);
+    jedec("no STX", "*\nNOTE x*\n", false, JEDEC_NO_STX, "No STX at start\n");
+    jedec("first line without '*'", replaced("\x02*\n", "\x02\n"), false, JEDEC_BAD_FIRST_LINE);
+    jedec("unknown field", replaced("G0*", "X0*"), false, JEDEC_UNKNOWN_FIELD, "88\n");
+    jedec("fuse count not a number", replaced("QF343936*", "QF*"), true, JEDEC_BAD_NUMBER);
+    jedec("final checksum missing", replaced("\x03" "ABCD", "\x03"), false, JEDEC_BAD_NUMBER);
+    jedec("feature row with a 2", replaced("E0000", "E0200"), false, JEDEC_BAD_BITS);
+    jedec("fuse data never ended", JEDEC.left(JEDEC.indexOf("*\nNOTE END")), false, JEDEC_BAD_BITS);
+    jedec("size only stops at the fuse list", replaced("L000000", "L000000\nX"), true, 343936 / 8);
+    jedec("date unreadable", replaced("Wed Mar 20 10:31:58 2019", "Wed Mar"), false, 32,
+          "date parse failed 2 : \"Wed Mar\"\n");
 }
 
-void TestFpgaFileHeaders::jedecResults()
+void TestFpgaFileHeaders::results()
 {
     QFETCH(QByteArray, bytes);
-    QFETCH(bool, sizeOnly);
-    QFETCH(int, result);
+    QFETCH(int, reader);
+    QFETCH(qlonglong, result);
     QFETCH(QByteArray, errors);
     QFETCH(QByteArray, output);
-    const Read read = readFrom(bytes, [sizeOnly](std::FILE* stream) { return readJedecFile(stream, sizeOnly); });
+    const Read read = readFrom(bytes, [reader](std::FILE* stream) {
+        return reader == BIT_FILE ? readBitFileHeader(stream, true) : readJedecFile(stream, reader == FUSE_COUNT);
+    });
     QCOMPARE(read.result, qint64(result));
-    QCOMPARE(read.errors, errors);
-    if (sizeOnly || !output.isNull())
-        QCOMPARE(read.output, sizeOnly ? QByteArray() : output);
+    if (!errors.isNull())
+        QCOMPARE(read.errors, errors);
+    if (!output.isNull())
+        QCOMPARE(read.output, output);
+    if (reader == BIT_FILE && result >= 0) // the data follows at once
+        QCOMPARE(read.nextByte, 0xAA);
 }
 
 QTEST_GUILESS_MAIN(TestFpgaFileHeaders)

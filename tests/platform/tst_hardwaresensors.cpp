@@ -112,8 +112,10 @@ void TestHardwareSensors::realLibrary()
             const QMap<QString, SensorRecord> records = byLabel(sensors.readings());
             QStringList values{QString::number(records.size())};
             for (const char* label : {"Left unit temperature (C)", "Fan Controller 3.3V", "FPGA 3.3V", "Left Fan RPM",
-                                      "CPU Temperature (C)"})
-                values << QStringLiteral("%1/%2").arg(records.value(label).value).arg(records.value(label).outOfRangeCount);
+                                      "CPU Temperature (C)"}) {
+                const SensorRecord record = records.value(label);
+                values << QStringLiteral("%1/%2").arg(record.value).arg(record.outOfRangeCount);
+            }
             return values;
         };
         QCOMPARE(seen(), (QStringList{"29", "45/0", "3.3/0", "3.3/0", "0/1", "0/0"}));
@@ -127,7 +129,7 @@ void TestHardwareSensors::realLibrary()
     const QString output = QString::fromUtf8(child.output + child.errors);
     // No test output at all: unshare itself was refused.
     if (!output.contains(QLatin1String("realLibrary()")))
-        QSKIP("this machine allows no private mount namespace (unshare -m), so libsensors cannot get a fake hwmon tree");
+        QSKIP("this machine allows no private mount namespace (unshare -m) to give libsensors a fake hwmon tree");
     if (output.contains(QLatin1String("SKIP   :")))
         QSKIP(qPrintable(output.mid(output.indexOf(QLatin1String("SKIP   :")))));
     QVERIFY2(child.exitStatus == QProcess::NormalExit && child.exitCode == 0, qPrintable(output));

@@ -150,7 +150,8 @@ void TestSfpConfigFileHandler::boardSettings_data()
         QTest::newRow(name) << QString(io) << boards << board << values << message;
     };
     // Settings given for board 4 alone.
-    auto lanes = [&row](const char* name, const QJsonObject& settings, const QList<int>& values, const char* error = "") {
+    auto lanes = [&row](const char* name, const QJsonObject& settings, const QList<int>& values,
+                        const char* error = "") {
         row(name, "rel_a", {{"4", settings}}, 4, values, *error ? QStringLiteral("Invalid JSON file: ") + error : "");
     };
     lanes("one number for all lanes", codes(12, QJsonArray{1, 2, 3, 4}, 7),
