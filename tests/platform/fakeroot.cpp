@@ -65,13 +65,12 @@ OutputCapture::OutputCapture(int fd)
 
 QByteArray OutputCapture::text()
 {
-    if (m_saved >= 0) {
-        std::fflush(nullptr);
-        ::dup2(m_saved, m_fd);
-        ::close(m_saved);
-        m_saved = -1;
-        m_file.seek(0);
-        m_text = m_file.readAll();
-    }
-    return m_text;
+    if (m_saved < 0)
+        return QByteArray();
+    std::fflush(nullptr);
+    ::dup2(m_saved, m_fd);
+    ::close(m_saved);
+    m_saved = -1;
+    m_file.seek(0);
+    return m_file.readAll();
 }

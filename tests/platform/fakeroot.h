@@ -32,12 +32,11 @@ public:
     explicit OutputCapture(int fd);
     ~OutputCapture() { text(); }
 
-    // Ends the capture and returns what was written.
+    // Ends the capture and returns what was written; nothing the second time.
     QByteArray text();
 
 private:
     int m_fd;
     int m_saved = -1;
     QTemporaryFile m_file;
-    QByteArray m_text;
 };

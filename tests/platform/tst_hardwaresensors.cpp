@@ -16,14 +16,6 @@ bool writeFile(const QString& path, const QByteArray& content)
     return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
 }
 
-QMap<QString, SensorRecord> byLabel(const QList<SensorRecord>& readings)
-{
-    QMap<QString, SensorRecord> records;
-    for (const SensorRecord& record : readings)
-        records.insert(record.label, record);
-    return records;
-}
-
 } // namespace
 
 class TestHardwareSensors : public QObject
@@ -109,7 +101,9 @@ void TestHardwareSensors::realLibrary()
         // after the stopped fan starts; the CPU's chip is not here at all.
         auto seen = [&sensors]() {
             sensors.refresh();
-            const QMap<QString, SensorRecord> records = byLabel(sensors.readings());
+            QMap<QString, SensorRecord> records;
+            for (const SensorRecord& record : sensors.readings())
+                records.insert(record.label, record);
             QStringList values{QString::number(records.size())};
             for (const char* label : {"Left unit temperature (C)", "Fan Controller 3.3V", "FPGA 3.3V", "Left Fan RPM",
                                       "CPU Temperature (C)"}) {

@@ -5,7 +5,6 @@
 #include "serialnumber.h"
 #include "versioninfo.h"
 #include "vqplatformabstraction.h"
-#include "watchdog.h"
 
 #include <QtTest>
 
