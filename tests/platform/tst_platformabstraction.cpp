@@ -20,8 +20,7 @@ private slots:
     void hardwareId();
     void identityReadOnce();
     void pwmAndWatchdog();
-    void partitionMap();
-    void serialWriteThenRead();
+    void identityPartition();
 };
 
 void TestPlatformAbstraction::hardwareId_data()
@@ -137,12 +136,13 @@ void TestPlatformAbstraction::pwmAndWatchdog()
              QByteArray("Watchdog device not open\n01"));
 }
 
-// The first line is the heading, whatever it says, and a heading alone is an
-// error; a line of too few fields is reported and skipped, one that is not
-// hexadecimal ends the parse.
-void TestPlatformAbstraction::partitionMap()
+// The first line of the partition list is the heading, whatever it says, and
+// a heading alone is an error; a line of too few fields is reported and
+// skipped, one that is not hexadecimal ends the parse. The serial number goes
+// to the partition the list names "ident".
+void TestPlatformAbstraction::identityPartition()
 {
-    OutputCapture capture(STDERR_FILENO);
+    OutputCapture errors(STDERR_FILENO);
     QVERIFY(Brevane::parseMtdPartitions("dev:    size   erasesize  name\n").empty());
     const Brevane::MtdPartitionMap map = Brevane::parseMtdPartitions(
         "mtd9: 00000001 00000001 \"heading\"\nmtd0: 00040000 \"u-boot\"\nmtd1: 00020000 00001000 \"env\"\n");
@@ -150,13 +150,10 @@ void TestPlatformAbstraction::partitionMap()
     const Brevane::MtdPartition& env = map.at("env");
     QCOMPARE(QString::fromStdString(env.name + ' ' + env.device + ' ' + std::to_string(env.size) + ' '
                                     + std::to_string(env.eraseSize)), QStringLiteral("env mtd1 131072 4096"));
-    QCOMPARE(capture.text(),
+    QCOMPARE(errors.text(),
              QByteArray("Failed to get mtp parts\nCould not find enough tokens (found: 3 wanted: 4)\n"));
     QVERIFY_EXCEPTION_THROWN(Brevane::parseMtdPartitions("heading\nmtd0: xyz 00010000 \"a\"\n"), std::invalid_argument);
-}
 
-void TestPlatformAbstraction::serialWriteThenRead()
-{
     FakeRoot root;
     root.write("/proc/mtd", "dev:    size   erasesize  name\nmtd1: 00010000 00010000 \"u-boot-env\"\n"
                             "mtd2: 00010000 00010000 \"ident\"\n");
@@ -164,15 +161,13 @@ void TestPlatformAbstraction::serialWriteThenRead()
     root.write("/var/volatile/.keep", "");
     root.write("/sbin/fw_setenv", "#!/bin/sh\necho \"$@\" > \"$(dirname \"$0\")/fw_setenv.called\"\n");
     QFile(root.path("/sbin/fw_setenv")).setPermissions(QFile::ReadOwner | QFile::ExeOwner);
-
-    OutputCapture errors(STDERR_FILENO);
+    OutputCapture writeErrors(STDERR_FILENO);
     QCOMPARE(Brevane::writeSerialNumber(1234), 0);
     QVERIFY(root.read("/dev/mtd2")
             == QByteArray("mac: \x02\x56\x51\x00\x04\xD2\nserial: 001234", 26) + QByteArray(0x10000 - 26, '\xFF'));
     QCOMPARE(root.read("/sbin/fw_setenv.called"), QByteArray("runlevel 4\n"));
     QCOMPARE(QFile(root.path("/var/volatile/tmps")).permissions() & 0x7777,
              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
-
     Brevane::VqPlatformAbstraction platform;
     QCOMPARE(platform.serialNumber(), 1234u);
     QVERIFY_EXCEPTION_THROWN(Brevane::mtdDeviceName("kernel"), std::out_of_range);
