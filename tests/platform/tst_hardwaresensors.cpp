@@ -50,15 +50,13 @@ void TestHardwareSensors::outOfRangeCount_data()
     QTest::addColumn<QString>("key");
     QTest::addColumn<QList<double>>("raw");
     QTest::addColumn<QList<int>>("counts");
-    QTest::addColumn<double>("lastValue");
 
     const QString fpga33 = QStringLiteral("ultrascale-kintexin9_inputVUSER3");
     const QString cpu = QStringLiteral("imx_thermal_zonetemp1_inputtemp1");
-    QTest::newRow("three out then one in") << cpu << QList<double>{81.0, 0.5, 90.0, 70.0}
-                                           << QList<int>{1, 2, 3, 0} << 70.0;
-    QTest::newRow("limits are inclusive") << cpu << QList<double>{1.0, 80.0} << QList<int>{0, 0} << 80.0;
-    QTest::newRow("alarm range does not count") << cpu << QList<double>{84.0, 82.0} << QList<int>{1, 2} << 82.0;
-    QTest::newRow("scale 2 brings 1.65 into range") << fpga33 << QList<double>{1.65} << QList<int>{0} << 3.3;
+    QTest::newRow("three out then one in") << cpu << QList<double>{81.0, 0.5, 90.0, 70.0} << QList<int>{1, 2, 3, 0};
+    QTest::newRow("limits are inclusive") << cpu << QList<double>{1.0, 80.0} << QList<int>{0, 0};
+    QTest::newRow("alarm range does not count") << cpu << QList<double>{84.0, 82.0} << QList<int>{1, 2};
+    QTest::newRow("scale 2 brings 1.65 into range") << fpga33 << QList<double>{1.65} << QList<int>{0};
 }
 
 void TestHardwareSensors::outOfRangeCount()
@@ -66,7 +64,6 @@ void TestHardwareSensors::outOfRangeCount()
     QFETCH(QString, key);
     QFETCH(QList<double>, raw);
     QFETCH(QList<int>, counts);
-    QFETCH(double, lastValue);
 
     SensorTable table;
     QVERIFY(table.applyBoardTable(100));
@@ -74,7 +71,6 @@ void TestHardwareSensors::outOfRangeCount()
         QVERIFY(table.updateReading(key, raw.at(index)));
         QCOMPARE(table.records().value(key).outOfRangeCount, counts.at(index));
     }
-    QCOMPARE(table.records().value(key).value, lastValue);
     QVERIFY(!table.updateReading(QStringLiteral("nosuchchipin0_input"), 1.0));
 }
 
