@@ -1,36 +1,16 @@
 #include "fakeroot.h"
 
-#include "deviceroot.h"
-
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 #include <cstdio>
 #include <unistd.h>
 
-FakeRoot::FakeRoot()
+bool writeFile(const QString& path, const QByteArray& content)
 {
-    Brevane::setDeviceRoot(QFile::encodeName(m_directory.path()).toStdString());
-}
-
-FakeRoot::~FakeRoot()
-{
-    Brevane::setDeviceRoot("/");
-}
-
-QString FakeRoot::path(const QString& absolute) const
-{
-    return m_directory.path() + absolute;
-}
-
-void FakeRoot::write(const QString& absolute, const QByteArray& content) const
-{
-    const QString target = path(absolute);
-    QDir().mkpath(QFileInfo(target).path());
-    QFile file(target);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        file.write(content);
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
 }
 
 QByteArray FakeRoot::read(const QString& absolute) const

@@ -1,20 +1,26 @@
 #pragma once
 
+#include "deviceroot.h"
+
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
+
+// Content written to path, with the folders on the way made first.
+bool writeFile(const QString& path, const QByteArray& content);
 
 // A temporary device root of plain files laid out like the instrument's, made
 // the platform layer's root for the object's lifetime.
 class FakeRoot
 {
 public:
-    FakeRoot();
-    ~FakeRoot();
+    FakeRoot() { Brevane::setDeviceRoot(QFile::encodeName(m_directory.path()).toStdString()); }
+    ~FakeRoot() { Brevane::setDeviceRoot("/"); }
 
-    QString path(const QString& absolute) const;
-    void write(const QString& absolute, const QByteArray& content) const;
+    QString path(const QString& absolute) const { return m_directory.path() + absolute; }
+    void write(const QString& absolute, const QByteArray& content) const { writeFile(path(absolute), content); }
     QByteArray read(const QString& absolute) const;
     // The strap lines get the bits of value, most significant first.
     void setGpioLines(std::initializer_list<unsigned> lines, unsigned value) const;

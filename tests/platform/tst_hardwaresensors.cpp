@@ -1,4 +1,5 @@
 #include "childrun.h"
+#include "fakeroot.h"
 #include "hardwaresensors.h"
 #include "logcapture.h"
 #include "sensortable.h"
@@ -6,17 +7,6 @@
 #include <QtTest>
 
 #include <sys/mount.h>
-
-namespace {
-
-bool writeFile(const QString& path, const QByteArray& content)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
-
-} // namespace
 
 class TestHardwareSensors : public QObject
 {
