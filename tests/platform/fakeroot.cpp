@@ -13,9 +13,9 @@ bool writeFile(const QString& path, const QByteArray& content)
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
 }
 
-QByteArray FakeRoot::read(const QString& absolute) const
+QByteArray readFile(const QString& path)
 {
-    QFile file(path(absolute));
+    QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
@@ -26,11 +26,6 @@ void FakeRoot::setGpioLines(std::initializer_list<unsigned> lines, unsigned valu
         --bit;
         write(QStringLiteral("/sys/class/gpio/gpio%1/value").arg(line), (value >> bit) & 1 ? "1\n" : "0\n");
     }
-}
-
-void FakeRoot::setMainBoard(unsigned value) const
-{
-    setGpioLines({127, 126, 125, 124, 123, 122, 121}, value);
 }
 
 OutputCapture::OutputCapture(int fd)

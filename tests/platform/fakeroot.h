@@ -10,6 +10,8 @@
 
 // Content written to path, with the folders on the way made first.
 bool writeFile(const QString& path, const QByteArray& content);
+// Empty when the file cannot be read.
+QByteArray readFile(const QString& path);
 
 // A temporary device root of plain files laid out like the instrument's, made
 // the platform layer's root for the object's lifetime.
@@ -21,10 +23,10 @@ public:
 
     QString path(const QString& absolute) const { return m_directory.path() + absolute; }
     void write(const QString& absolute, const QByteArray& content) const { writeFile(path(absolute), content); }
-    QByteArray read(const QString& absolute) const;
+    QByteArray read(const QString& absolute) const { return readFile(path(absolute)); }
     // The strap lines get the bits of value, most significant first.
     void setGpioLines(std::initializer_list<unsigned> lines, unsigned value) const;
-    void setMainBoard(unsigned value) const;
+    void setMainBoard(unsigned value) const { setGpioLines({127, 126, 125, 124, 123, 122, 121}, value); }
 
 private:
     QTemporaryDir m_directory;

@@ -70,12 +70,6 @@ QJsonObject codes(const QJsonValue& swing, const QJsonValue& pre, const QJsonVal
             {"ReclockerSettings", reclocker}};
 }
 
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 class TestSfpConfigFileHandler : public QObject
@@ -224,7 +218,7 @@ void TestSfpConfigFileHandler::load()
                  int(step.modules == 5 && !owner));
     }
     QCOMPARE(QDir(directory).entryList(QDir::Files), QStringList{handler.fileName()});
-    QCOMPARE(contents(file), contents(":/" + handler.fileName()));
+    QCOMPARE(readFile(file), readFile(":/" + handler.fileName()));
     QCOMPARE(QFileInfo(file).ownerId(), owner ? uint(owner->pw_uid) : ::getuid());
 }
 
