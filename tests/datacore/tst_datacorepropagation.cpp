@@ -1,9 +1,11 @@
 #include "datacorebase.h"
+#include "datacorebool.h"
 #include "testframes.h"
 
 #include <QtTest>
 
 #include <algorithm>
+#include <deque>
 #include <memory>
 #include <vector>
 
@@ -42,20 +44,18 @@ private:
 
 } // namespace
 
-Q_DECLARE_METATYPE(DatacoreChangeState)
-
 class TestDatacorePropagation : public QObject
 {
     Q_OBJECT
 
 private slots:
     void deserialiseFlushesOnce();
-    void changeStates_data();
     void changeStates();
     void manyPendingChanges_data();
     void manyPendingChanges();
-    void initialiseWalksChildrenFirst();
-    void teardownInAnyOrder();
+    void initialiseAndTeardown();
+    void boolValidity_data();
+    void boolValidity();
 };
 
 void TestDatacorePropagation::deserialiseFlushesOnce()
@@ -77,53 +77,43 @@ void TestDatacorePropagation::deserialiseFlushesOnce()
 
     log.clear();
     QVERIFY(root.deserialise(QString(), json(R"({"root":{"data":["a","b"],"x":{"data":"w"}}})"), false, messages));
-    QCOMPARE(root.count("calc"), 1);
-    QCOMPARE(x.count("calc"), 0);
+    QCOMPARE((QList<int>{root.count("calc"), x.count("calc")}), (QList<int>{1, 0}));
 
     // A local change recalculates every ancestor, but runs only its own hook.
     log.clear();
     root.resetChangeStateRecursive();
     for (int i = 0; i < 3; ++i)
         x.setDataString(QString::number(i));
-    QCOMPARE(root.count("calc"), 3);
-    QCOMPARE(root.count("changed"), 0);
-    QCOMPARE(x.count("changed"), 3);
+    QCOMPARE((QList<int>{root.count("calc"), root.count("changed"), x.count("changed")}), (QList<int>{3, 0, 3}));
 }
 
-void TestDatacorePropagation::changeStates_data()
-{
-    QTest::addColumn<QString>("localValue");
-    QTest::addColumn<QByteArray>("serverData");
-    QTest::addColumn<DatacoreChangeState>("state");
-    QTest::addColumn<int>("changedHooks");
-
-    // The datacore holds "v" with state NoChange before the row's steps.
-    const QString noLocal;
-    QTest::newRow("server change") << noLocal << QByteArray("\"w\"") << DatacoreChangeState::ChangedByDeserialisation
-                                   << 1;
-    QTest::newRow("server sends the same value") << noLocal << QByteArray("\"v\"") << DatacoreChangeState::NoChange << 0;
-    QTest::newRow("local change") << "l" << QByteArray() << DatacoreChangeState::ChangedLocally << 1;
-    QTest::newRow("local change survives server change")
-        << "l" << QByteArray("\"w\"") << DatacoreChangeState::ChangedLocally << 2;
-}
-
+// "=value" is a server packet, "reset" clears the state, anything else a
+// local change; a local change outlives a server one.
 void TestDatacorePropagation::changeStates()
 {
-    QFETCH(QString, localValue);
-    QFETCH(QByteArray, serverData);
-
     QStringList log;
     CountingDatacore datacore(QStringLiteral("d"), nullptr, &log);
     datacore.resetChangeState();
-    if (!localValue.isNull())
-        datacore.setDataString(localValue);
     std::list<DatacoreJsonMessage> messages;
-    if (!serverData.isNull())
-        QVERIFY(datacore.deserialise(QString(), json("{\"d\":{\"data\":" + serverData + "}}"), true, messages));
-    QTEST(datacore.changeState(), "state");
-    QTEST(datacore.count("changed"), "changedHooks");
+    QList<DatacoreChangeState> states;
+    QList<int> hooks;
+    for (const QString& step : QStringList{"=v", "=w", "reset", "l", "=x"}) {
+        if (step == "reset")
+            datacore.resetChangeState();
+        else if (step.startsWith('='))
+            QVERIFY(datacore.deserialise(QString(), QJsonObject{{"d", QJsonObject{{"data", step.mid(1)}}}}, true,
+                                         messages));
+        else
+            datacore.setDataString(step);
+        states << datacore.changeState();
+        hooks << datacore.count("changed");
+    }
+    QCOMPARE(states, (QList<DatacoreChangeState>{DatacoreChangeState::NoChange,
+                                                 DatacoreChangeState::ChangedByDeserialisation,
+                                                 DatacoreChangeState::NoChange, DatacoreChangeState::ChangedLocally,
+                                                 DatacoreChangeState::ChangedLocally}));
+    QCOMPARE(hooks, (QList<int>{0, 1, 1, 2, 3}));
 }
-
 void TestDatacorePropagation::manyPendingChanges_data()
 {
     QTest::addColumn<int>("children");
@@ -179,50 +169,76 @@ void TestDatacorePropagation::manyPendingChanges()
     QCOMPARE(root.pendingChanges(), std::vector<DatacoreBase*>{&sibling});
 }
 
-void TestDatacorePropagation::initialiseWalksChildrenFirst()
+// Initialise walks children first; with nothing changing, nothing propagates.
+// The tree then goes from the top, a change still pending at the root.
+void TestDatacorePropagation::initialiseAndTeardown()
 {
     QStringList log;
-    CountingDatacore root(QStringLiteral("root"), nullptr, &log);
-    CountingDatacore a(QStringLiteral("a"), &root, &log);
-    CountingDatacore a1(QStringLiteral("a1"), &a, &log);
-    CountingDatacore b(QStringLiteral("b"), &root, &log);
-
-    // Nothing changes, so nothing propagates: the bare walk.
-    root.initialise();
+    auto root = std::make_unique<CountingDatacore>(QStringLiteral("root"), nullptr, &log);
+    auto a = std::make_unique<CountingDatacore>(QStringLiteral("a"), root.get(), &log);
+    auto a1 = std::make_unique<CountingDatacore>(QStringLiteral("a1"), a.get(), &log);
+    auto b = std::make_unique<CountingDatacore>(QStringLiteral("b"), root.get(), &log);
+    auto unlisted = std::make_unique<CountingDatacore>(QStringLiteral("b"), root.get(), &log);
+    root->initialise();
     QCOMPARE(log, (QStringList{"calc a1", "calc a", "calc b", "calc root", "valid a1", "valid a", "valid b",
                                "valid root"}));
 
     // New reasons propagate as local changes (a1's reaches the root before the
     // walk does), and the states are reset after.
     log.clear();
-    root.setInvalid(true);
-    a1.setInvalid(true);
-    root.initialise();
-    const QStringList tail = log.mid(log.lastIndexOf(QRegularExpression("calc .*")) + 1);
-    QCOMPARE(tail, (QStringList{"valid a", "valid b"}));
-    QCOMPARE(root.count("changed") + a1.count("changed"), 2);
-    for (const DatacoreBase* datacore : std::initializer_list<const DatacoreBase*>{&root, &a, &a1, &b})
+    root->setInvalid(true);
+    a1->setInvalid(true);
+    root->initialise();
+    QCOMPARE(log.mid(log.lastIndexOf(QRegularExpression("calc .*")) + 1), (QStringList{"valid a", "valid b"}));
+    QCOMPARE(root->count("changed") + a1->count("changed"), 2);
+    for (const auto* datacore : {root.get(), a.get(), a1.get(), b.get()})
         QCOMPARE(datacore->changeState(), DatacoreChangeState::NoChange);
-    QVERIFY(!root.isValid() && !a1.isValid() && a.isValid() && b.isValid());
-    QVERIFY(!a.allChildrenValid() && b.allChildrenValid());
+    QVERIFY(!root->isValid() && !a1->isValid() && a->isValid() && b->isValid());
+    QVERIFY(!a->allChildrenValid() && b->allChildrenValid());
+
+    a1->setDataString(QStringLiteral("x"));
+    root.reset();
+    QCOMPARE((QStringList{a->path(), unlisted->path()}), (QStringList{"a", "b"}));
+    a.reset();
+    QCOMPARE(a1->path(), QStringLiteral("a1"));
+    a1->setDataString(QStringLiteral("y"));
+    QCOMPARE(a1->pendingChanges(), std::vector<DatacoreBase*>{a1.get()});
 }
 
-void TestDatacorePropagation::teardownInAnyOrder()
+void TestDatacorePropagation::boolValidity_data()
 {
-    QStringList log;
-    auto root = std::make_unique<CountingDatacore>(QStringLiteral("root"), nullptr, &log);
-    auto child = std::make_unique<CountingDatacore>(QStringLiteral("child"), root.get(), &log);
-    auto unlisted = std::make_unique<CountingDatacore>(QStringLiteral("child"), root.get(), &log);
-    auto grandchild = std::make_unique<CountingDatacore>(QStringLiteral("g"), child.get(), &log);
-    grandchild->setDataString(QStringLiteral("x"));
+    QTest::addColumn<QStringList>("data");
+    QTest::addColumn<QList<int>>("reasons"); // identifier + 100 * type
+    QTest::addColumn<bool>("value");
+    QTest::addColumn<QList<bool>>("values");
 
-    root.reset();
-    QCOMPARE(child->path(), QStringLiteral("child"));
-    QCOMPARE(unlisted->path(), QStringLiteral("child"));
-    child.reset();
-    QCOMPARE(grandchild->path(), QStringLiteral("g"));
-    grandchild->setDataString(QStringLiteral("y"));
-    QCOMPARE(grandchild->pendingChanges(), std::vector<DatacoreBase*>{grandchild.get()});
+    QTest::newRow("list of legal items") << QStringList{"true", "false", "true"} << QList<int>{} << true
+                                         << QList<bool>{true, false, true};
+    QTest::newRow("two illegal items, one reason")
+        << QStringList{"True", " false"} << QList<int>{210} << false << QList<bool>{false, false};
+    QTest::newRow("illegal after a legal first item")
+        << QStringList{"true", ""} << QList<int>{210} << true << QList<bool>{true, false};
+    QTest::newRow("no item") << QStringList{} << QList<int>{221} << false << QList<bool>{};
+}
+
+void TestDatacorePropagation::boolValidity()
+{
+    QFETCH(QStringList, data);
+    QFETCH(QList<bool>, values);
+
+    DatacoreBool datacore(QStringLiteral("flag"), nullptr, QList<bool>{true, true});
+    datacore.setData(data);
+    std::list<DatacoreValidStatusMessage> reasons;
+    datacore.reasonsForBeingInvalid(reasons);
+    QList<int> codes;
+    for (const DatacoreValidStatusMessage& reason : reasons)
+        codes << reason.identifier() + 100 * reason.type();
+    QTEST(codes, "reasons");
+    QTEST(datacore.value(), "value");
+    QCOMPARE(datacore.values(), std::deque<bool>(values.begin(), values.end()));
+
+    datacore.setValue(false);
+    QVERIFY(datacore.isValid());
 }
 
 QTEST_GUILESS_MAIN(TestDatacorePropagation)
