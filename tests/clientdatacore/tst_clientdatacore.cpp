@@ -35,22 +35,25 @@ QJsonObject serverJson(const QJsonValue& data, const QJsonArray& invalid = {}, c
     return {{NAME, QJsonObject{{"data", data}, {"reasonsForBeingInvalid", invalid}, {"reasonsForBeingInactive", inactive}}}};
 }
 
-QList<int> firstArguments(const QSignalSpy& spy)
+QString joined(const QList<int>& values)
+{
+    QStringList texts;
+    for (int value : values)
+        texts.append(QString::number(value));
+    return texts.join(QLatin1Char(','));
+}
+
+QString firstArguments(const QSignalSpy& spy)
 {
     QList<int> values;
     for (const QList<QVariant>& arguments : spy)
         values.append(arguments.at(0).toInt());
-    return values;
+    return joined(values);
 }
 
 QString noDelimiter(const QString& path)
 {
     return "No delimiter, assuming root datacore and creating ClientDatacore for: " + path;
-}
-
-QString twoCores(const QString& path)
-{
-    return "ClientDatacoreRegistry: Cannot create two cores for path '" + path + "'.";
 }
 
 SerialisableDataPacket treePacket(const QByteArray& trees)
@@ -80,9 +83,8 @@ private slots:
     void validationMessages();
     void createDatacores_data();
     void createDatacores();
-    void populatedUntilDisconnected();
     void pathIndexGrowsWithoutReserve();
-    void treePackets();
+    void treePacketsUntilDisconnected();
 
 private:
     NetworkConnection m_connection;
@@ -91,41 +93,36 @@ private:
 
 // Each step is "set <value>" (a local change), "server <value>" (a server
 // packet), "answer <id> <value>" (the server's echo of this client's change)
-// or "own-without-id <value>" (this client's id but no "PacketID").
+// or "own-without-id <value>" (this client's id but no "PacketID"). The
+// outcome lists the identifiers sent, the lost counts, the in-sync signals,
+// whether each packet applied, the data, the identifiers still outstanding and
+// the updates.
 void TestClientDatacore::syncWithServer_data()
 {
     QTest::addColumn<QStringList>("steps");
-    QTest::addColumn<QList<int>>("identifiers");
-    QTest::addColumn<QList<int>>("lost");
-    QTest::addColumn<int>("inSync");
-    QTest::addColumn<QString>("results");
-    QTest::addColumn<QStringList>("data");
-    QTest::addColumn<QList<int>>("outstandingAfter");
-    QTest::addColumn<int>("updates");
+    QTest::addColumn<QString>("outcome");
 
-    const auto row = [](const char* name, const QStringList& steps, const QList<int>& identifiers,
-                        const QList<int>& lost, int inSync, const char* results, const QStringList& data,
-                        const QList<int>& outstandingAfter, int updates) {
-        QTest::newRow(name) << steps << identifiers << lost << inSync << QString(results) << data << outstandingAfter
-                            << updates;
-    };
-    row("unchanged value takes no identifier", {"set a", "set a"}, {0}, {}, 0, "", {"a"}, {0}, 1);
-    row("answer to the third oldest reports 3 and applies", {"set a", "set b", "set c", "answer 2 d"}, {0, 1, 2}, {3},
-        1, "1", {"d"}, {}, 4);
-    row("answer to the oldest is not applied while a later one is out", {"set a", "set b", "answer 0 c", "set d"},
-        {0, 1, 2}, {}, 0, "0", {"d"}, {1, 2}, 3);
-    row("identifiers restart at 0 once all are answered", {"set a", "answer 0 a", "set b"}, {0, 0}, {}, 1, "1", {"b"},
-        {0}, 2);
-    row("answer with an unknown identifier is ignored", {"set a", "answer 5 z"}, {0}, {}, 0, "0", {"a"}, {0}, 1);
-    row("server change while outstanding applies without in-sync", {"set a", "own-without-id z"}, {0}, {}, 0, "1",
-        {"z"}, {0}, 2);
-    row("server change with nothing outstanding is in sync", {"server z", "server z"}, {}, {}, 2, "11", {"z"}, {}, 1);
+    QTest::newRow("unchanged value takes no identifier")
+        << QStringList{"set a", "set a"} << "sent=0 lost= synced=0 applied= data=a outstanding=0 updated=1";
+    QTest::newRow("answer to the third oldest reports 3 and applies")
+        << QStringList{"set a", "set b", "set c", "answer 2 d"}
+        << "sent=0,1,2 lost=3 synced=1 applied=1 data=d outstanding= updated=4";
+    QTest::newRow("answer to the oldest is not applied while a later one is out")
+        << QStringList{"set a", "set b", "answer 0 c", "set d"}
+        << "sent=0,1,2 lost= synced=0 applied=0 data=d outstanding=1,2 updated=3";
+    QTest::newRow("identifiers restart at 0 once all are answered")
+        << QStringList{"set a", "answer 0 a", "set b"} << "sent=0,0 lost= synced=1 applied=1 data=b outstanding=0 updated=2";
+    QTest::newRow("answer with an unknown identifier is ignored")
+        << QStringList{"set a", "answer 5 z"} << "sent=0 lost= synced=0 applied=0 data=a outstanding=0 updated=1";
+    QTest::newRow("server change while outstanding applies without in-sync")
+        << QStringList{"set a", "own-without-id z"} << "sent=0 lost= synced=0 applied=1 data=z outstanding=0 updated=2";
+    QTest::newRow("server change with nothing outstanding is in sync")
+        << QStringList{"server z", "server z"} << "sent= lost= synced=2 applied=11 data=z outstanding= updated=1";
 }
 
 void TestClientDatacore::syncWithServer()
 {
     QFETCH(QStringList, steps);
-    QFETCH(QList<int>, identifiers);
 
     ClientDatacore datacore(QStringLiteral("ClientDatacore"), NAME, nullptr, PATH);
     QSignalSpy sent(&datacore, &ClientDatacore::clientDatacoreHasUpdateForServer);
@@ -146,14 +143,13 @@ void TestClientDatacore::syncWithServer()
             applied += datacore.applyDatacorePacket(DatacorePacket(json, PATH), words.first() == "own-without-id")
                 ? '1' : '0';
     }
-    QCOMPARE(firstArguments(sent), identifiers);
-    QCOMPARE(outOfSync.count(), identifiers.size());
-    QTEST(firstArguments(lost), "lost");
-    QTEST(inSync.count(), "inSync");
-    QTEST(applied, "results");
-    QTEST(datacore.data(), "data");
-    QTEST(datacore.outstandingPacketIds(), "outstandingAfter");
-    QTEST(updated.count(), "updates");
+    const QStringList outcome{"sent=" + firstArguments(sent), "lost=" + firstArguments(lost),
+                              "synced=" + QString::number(inSync.count()), "applied=" + applied,
+                              "data=" + datacore.data().join(QLatin1Char(',')),
+                              "outstanding=" + joined(datacore.outstandingPacketIds()),
+                              "updated=" + QString::number(updated.count())};
+    QTEST(outcome.join(QLatin1Char(' ')), "outcome");
+    QCOMPARE(outOfSync.count(), sent.count());
     QCOMPARE(datacore.changeState(), DatacoreChangeState::NoChange);
 }
 
@@ -188,7 +184,7 @@ void TestClientDatacore::setterTexts()
     setter(datacore);
     QCOMPARE(updated.count(), 1);
     QCOMPARE(updated.at(0).at(0).toStringList(), stored);
-    QCOMPARE(firstArguments(sent), QList<int>{1});
+    QCOMPARE(firstArguments(sent), QStringLiteral("1"));
 }
 
 void TestClientDatacore::validationMessages_data()
@@ -249,7 +245,7 @@ void TestClientDatacore::createDatacores_data()
     QTest::newRow("nameless root and its child") << QStringList{"", "/x"} << QStringList{"", "/x"}
                                                  << QStringList{noDelimiter("")};
     QTest::newRow("repeated path keeps one") << QStringList{"r/a", "r/b", "r/a"} << QStringList{"r/a", "r/b"}
-                                             << QStringList{twoCores("r/a")};
+                                             << QStringList{"ClientDatacoreRegistry: Cannot create two cores for path 'r/a'."};
 }
 
 void TestClientDatacore::createDatacores()
@@ -274,48 +270,6 @@ void TestClientDatacore::createDatacores()
     }
 }
 
-void TestClientDatacore::populatedUntilDisconnected()
-{
-    ClientDatacoreRegistry registry(&m_connection);
-    QSignalSpy cleared(&registry, &ClientDatacoreRegistry::registryHasBeenCleared);
-    registry.createDatacores({"r", "r/b", "r/a"}, &m_monitor);
-    ClientDatacore* first = registry.lookupDatacore("r/a");
-    QSignalSpy populated(&registry, &ClientDatacoreRegistry::registryHasBeenPopulated);
-    registry.createDatacores({"r/a", "s"}, &m_monitor);
-    QCOMPARE(populated.count(), 0);
-    QCOMPARE(registry.paths(), (QStringList{"r", "r/a", "r/b"}));
-    QCOMPARE(registry.lookupDatacore("r/a"), first);
-    // Asked by name, only the exact path answers.
-    QSignalSpy answers(&registry, &ClientDatacoreRegistry::lookupRequestResult);
-    for (const char* path : {"r/a", "r/A", "/r/a"})
-        registry.requestLookupDatacoreFromPath(path);
-    QCOMPARE(answers.count(), 3);
-    QCOMPARE(answers.at(0).at(0).value<ClientDatacore*>(), first);
-    QVERIFY(!answers.at(1).at(0).value<ClientDatacore*>() && !answers.at(2).at(0).value<ClientDatacore*>());
-
-    QList<QPointer<ClientDatacore>> datacores;
-    QStringList destroyed;
-    for (const QString& path : registry.paths()) {
-        datacores.append(registry.lookupDatacore(path));
-        connect(datacores.last(), &QObject::destroyed, this, [&destroyed, path] { destroyed.append(path); });
-    }
-    // The loss may be reported from inside a call on a datacore: they are
-    // deleted from the event loop, and silent until then.
-    emit m_connection.disconnectedFromHost();
-    QCOMPARE(cleared.count(), 1);
-    QVERIFY(registry.isEmpty());
-    QVERIFY(destroyed.isEmpty());
-    QSignalSpy updated(datacores.first(), &ClientDatacore::datacoreUpdated);
-    datacores.first()->setDataString("late");
-    QCOMPARE(updated.count(), 0);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QCOMPARE(destroyed, (QStringList{"r", "r/a", "r/b"}));
-    for (const QPointer<ClientDatacore>& datacore : datacores)
-        QVERIFY(datacore.isNull());
-    emit m_connection.disconnectedFromHost();
-    QCOMPARE(cleared.count(), 1);
-}
-
 void TestClientDatacore::pathIndexGrowsWithoutReserve()
 {
     std::vector<std::unique_ptr<ClientDatacore>> datacores;
@@ -336,37 +290,65 @@ void TestClientDatacore::pathIndexGrowsWithoutReserve()
 }
 
 // A tree packet populates the registry once: a second one is ignored until
-// the connection is lost. Datacore packets reach only the exact path.
-void TestClientDatacore::treePackets()
+// the connection is lost. Datacore packets and lookups reach only the exact
+// path.
+void TestClientDatacore::treePacketsUntilDisconnected()
 {
-    const QStringList registered{"commandCoreRouter", "commandCoreRouter/executorCommander", "configCoreRouter",
-                                 "configCoreRouter/unit", "persistentConfigCoreRouter", "statusCoreRouter"};
     SerialisableDataPacketDistributor distributor;
     VqClientDatacoreManager manager(&m_connection, &distributor);
     ClientDatacoreRegistry* registry = manager.registry();
     QSignalSpy populated(registry, &ClientDatacoreRegistry::registryHasBeenPopulated);
+    QSignalSpy cleared(registry, &ClientDatacoreRegistry::registryHasBeenCleared);
     LogCapture capture;
     distributor.acceptPacket(treePacket(FOUR_TREES));
-    QCOMPARE(populated.count(), 1);
     // Roots in the order config, status, command, persistent.
     QCOMPARE(capture.messages(), (QStringList{noDelimiter("configCoreRouter"), noDelimiter("statusCoreRouter"),
                                               noDelimiter("commandCoreRouter"), noDelimiter("persistentConfigCoreRouter")}));
-    QCOMPARE(registry->paths(), registered);
+    const QStringList registered = registry->paths();
+    QCOMPARE(registered, (QStringList{"commandCoreRouter", "commandCoreRouter/executorCommander", "configCoreRouter",
+                                      "configCoreRouter/unit", "persistentConfigCoreRouter", "statusCoreRouter"}));
 
     capture.clear();
     ClientDatacore* status = registry->lookupDatacore("statusCoreRouter");
     QSignalSpy inSync(status, &ClientDatacore::datacoreInSyncWithServer);
-    for (const char* path : {"StatusCoreRouter", "statusCoreRouter"})
+    QSignalSpy answers(registry, &ClientDatacoreRegistry::lookupRequestResult);
+    for (const char* path : {"StatusCoreRouter", "/statusCoreRouter", "statusCoreRouter"}) {
         distributor.acceptPacket(DatacorePacket(QJsonObject{{"statusCoreRouter", QJsonObject{{"data", "x"}}}}, path));
+        registry->requestLookupDatacoreFromPath(path);
+    }
     QCOMPARE(status->data(), QStringList{"x"});
     QCOMPARE(inSync.count(), 1);
-    QCOMPARE(capture.messages(spdlog::level::info),
-             QStringList{"Client datacore populator: Registry does not contain datacore with path: StatusCoreRouter"});
+    QCOMPARE(capture.countStartingWith("Client datacore populator: Registry does not contain datacore"), 2);
+    QCOMPARE(answers.count(), 3);
+    QVERIFY(!answers.at(0).at(0).value<ClientDatacore*>() && !answers.at(1).at(0).value<ClientDatacore*>());
+    QCOMPARE(answers.at(2).at(0).value<ClientDatacore*>(), status);
 
     const QByteArray other = R"({"ConfigTreeObject":{"Core":"configCoreRouter","Kids":[{"Core":"other"}]}})";
     distributor.acceptPacket(treePacket(other));
+    QCOMPARE(populated.count(), 1);
     QCOMPARE(registry->paths(), registered);
+    QCOMPARE(registry->lookupDatacore("statusCoreRouter"), status);
+
+    QList<QPointer<ClientDatacore>> datacores;
+    QStringList destroyed;
+    for (const QString& path : registered) {
+        datacores.append(registry->lookupDatacore(path));
+        connect(datacores.last(), &QObject::destroyed, this, [&destroyed, path] { destroyed.append(path); });
+    }
+    // The loss may be reported from inside a call on a datacore: they are
+    // deleted from the event loop, and silent until then.
     emit m_connection.disconnectedFromHost();
+    QCOMPARE(cleared.count(), 1);
+    QVERIFY(registry->isEmpty() && destroyed.isEmpty());
+    QSignalSpy updated(status, &ClientDatacore::datacoreUpdated);
+    status->setDataString("late");
+    QCOMPARE(updated.count(), 0);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(destroyed, registered);
+    for (const QPointer<ClientDatacore>& datacore : datacores)
+        QVERIFY(datacore.isNull());
+    emit m_connection.disconnectedFromHost();
+    QCOMPARE(cleared.count(), 1);
     distributor.acceptPacket(treePacket(other));
     QCOMPARE(populated.count(), 2);
     QVERIFY(registry->lookupDatacore("configCoreRouter/other"));
