@@ -98,9 +98,8 @@ class TestDatacore : public QObject
     Q_OBJECT
 
 private slots:
-    void messageTexts_data();
-    void messageTexts();
-    void parseMixedArray();
+    void parseMessages_data();
+    void parseMessages();
     void elementPathAndKeyErrors();
     void elementReading_data();
     void elementReading();
@@ -114,75 +113,61 @@ private slots:
     void boolValidity();
 };
 
-void TestDatacore::messageTexts_data()
+// Each row parses one array entry; a message reads back as its class, type,
+// identifier and, if it has one, its text.
+void TestDatacore::parseMessages_data()
 {
-    QTest::addColumn<QString>("className");
-    QTest::addColumn<QByteArray>("messageBase");
-    QTest::addColumn<int>("type");
-    QTest::addColumn<int>("identifier");
-    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("entry");
+    QTest::addColumn<QStringList>("parsed");
+    QTest::addColumn<QString>("logged");
 
-    auto row = [](const QString& className, int identifier, const char* text) {
-        const QByteArray tag = className.toLatin1() + ' ' + QByteArray::number(identifier);
-        QTest::newRow(tag.constData()) << className << R"({"type":1,"identifier":)" + QByteArray::number(identifier) + "}"
-                                       << 1 << identifier << QString(text);
+    const auto row = [](const QString& className, const QByteArray& base, const QString& parsed) {
+        const QByteArray entry = "{\"" + className.toLatin1() + "\":{},\"MessageBase\":" + base + "}";
+        QTest::newRow(entry.constData()) << entry << QStringList{className + parsed} << QString();
+    };
+    const auto text = [&row](const QString& className, int identifier, const char* text) {
+        const QByteArray id = QByteArray::number(identifier);
+        row(className, R"({"type":1,"identifier":)" + id + "}", " 1 " + id + (*text ? " " : "") + text);
     };
     // The ends of each table and the gaps in it: the entries between are one lookup.
-    row(JSON, 0, "Datacore path could not be resolved");
-    row(JSON, 6, "MessageContentJsonDoesNotContainDatacoreElementKey");
-    row(ACTIVE, 2, "Command Executor is Busy");
-    row(ACTIVE, 5, "One or more child datacores are invalid.");
+    text(JSON, 0, "Datacore path could not be resolved");
+    text(JSON, 6, "MessageContentJsonDoesNotContainDatacoreElementKey");
+    text(ACTIVE, 2, "Command Executor is Busy");
+    text(ACTIVE, 5, "One or more child datacores are invalid.");
     for (int identifier : {-1, 1, 45, 49})
-        row(VALID, identifier, "");
-    row(VALID, 2, "Stored integer is Oversized");
-    row(VALID, 48, "Bouncing box not supported for Level B mapping structure II, III, IV");
+        text(VALID, identifier, "");
+    text(VALID, 2, "Stored integer is Oversized");
+    text(VALID, 48, "Bouncing box not supported for Level B mapping structure II, III, IV");
     // Numbers: integral ones within int range, else 0; missing ones keep the defaults.
-    QTest::newRow("neither number") << ACTIVE << QByteArray("{}") << 3 << -1 << QString();
-    QTest::newRow("non-numbers") << ACTIVE << QByteArray(R"({"type":"2","identifier":null})") << 0 << 0 << QString();
-    QTest::newRow("both ends of the int range")
-        << ACTIVE << QByteArray(R"({"type":-2147483648,"identifier":2147483647})") << int(INT_MIN) << int(INT_MAX)
-        << QString();
-    QTest::newRow("fraction and out of range") << ACTIVE << QByteArray(R"({"type":1.5,"identifier":1e12})") << 0 << 0
-                                               << QString();
+    row(ACTIVE, "{}", " 3 -1");
+    row(ACTIVE, R"({"type":"2","identifier":null})", " 0 0");
+    row(ACTIVE, R"({"type":-2147483648,"identifier":2147483647})", " -2147483648 2147483647");
+    row(ACTIVE, R"({"type":1.5,"identifier":1e12})", " 0 0");
+
+    QTest::newRow("not an object") << QByteArray(R"("a string")") << QStringList()
+                                   << "Not a serialised object, of QJson type: 3";
+    QTest::newRow("no message base") << QByteArray(R"({"type":2,"identifier":3})") << QStringList()
+                                     << "Not recognised as a serialised message: identifiertype";
+    QTest::newRow("unsupported class") << QByteArray(R"({"MessageBase":{},"OtherMessage":{},"Extra":1})")
+                                       << QStringList() << "Unsupported message type: ExtraMessageBaseOtherMessage";
+    QTest::newRow("json class first") << QByteArray(R"({"MessageBase":{"type":1,"identifier":0},)"
+                                                    R"("DatacoreValidStatusMessage":{},"DatacoreJsonMessage":{}})")
+                                      << QStringList{JSON + " 1 0 Datacore path could not be resolved"} << QString();
 }
 
-void TestDatacore::messageTexts()
+void TestDatacore::parseMessages()
 {
-    QFETCH(QString, className);
-    QFETCH(QByteArray, messageBase);
-    QFETCH(QString, text);
+    QFETCH(QByteArray, entry);
 
-    const QJsonObject object = json(R"({")" + className.toLatin1() + R"(":{},"MessageBase":)" + messageBase + "}");
-    const auto parsed = parseSerialisedMessages(QJsonArray{object});
-    QCOMPARE(int(parsed.size()), 1);
-    const MessageBase& message = *parsed.front();
-    QTEST(message.type(), "type");
-    QTEST(message.identifier(), "identifier");
-    QCOMPARE(message.text(), text);
-    QCOMPARE(message.hasText(), !text.isEmpty());
-}
-
-void TestDatacore::parseMixedArray()
-{
     LogCapture capture;
-    const QJsonArray array = QJsonDocument::fromJson(R"([
-        {"MessageBase": {"type": 2, "identifier": 10}, "DatacoreValidStatusMessage": {}},
-        "a string",
-        {"type": 2, "identifier": 3},
-        {"MessageBase": {}, "OtherMessage": {}, "Extra": 1},
-        {"MessageBase": {"identifier": 4}, "DatacoreValidStatusMessage": {}, "DatacoreJsonMessage": {}},
-        {"MessageBase": {"identifier": 2}, "DatacoreActiveStatusMessage": {}}
-    ])").array();
-
-    const auto messages = parseSerialisedMessages(array);
-    QStringList classes;
-    for (const auto& message : messages)
-        classes << message->className() + QLatin1Char(' ') + QString::number(message->identifier());
-    QCOMPARE(classes, (QStringList{VALID + " 10", JSON + " 4", ACTIVE + " 2"}));
-    QCOMPARE(capture.messages(spdlog::level::info),
-             (QStringList{"Not a serialised object, of QJson type: 3",
-                          "Not recognised as a serialised message: identifiertype",
-                          "Unsupported message type: ExtraMessageBaseOtherMessage"}));
+    QStringList parsed;
+    for (const auto& message : parseSerialisedMessages(QJsonDocument::fromJson("[" + entry + "]").array())) {
+        parsed << QStringList{message->className(), QString::number(message->type()),
+                              QString::number(message->identifier())}.join(' ')
+                + (message->hasText() ? " " + message->text() : QString());
+    }
+    QTEST(parsed, "parsed");
+    QTEST(capture.messages().join('\n'), "logged");
 }
 
 void TestDatacore::elementPathAndKeyErrors()
