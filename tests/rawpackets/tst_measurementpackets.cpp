@@ -45,12 +45,6 @@ std::shared_ptr<T> packet(Args&&... args)
     return std::make_shared<T>(std::forward<Args>(args)...);
 }
 
-template <typename T>
-bool sameValues(const RawDataPacket& a, const RawDataPacket& b)
-{
-    return typeid(a) == typeid(T) && typeid(b) == typeid(T) && static_cast<const T&>(a) == static_cast<const T&>(b);
-}
-
 constexpr qint64 LONG = 0x0102030405060708LL;
 
 PitHistogramPacket::Values pitValues()
@@ -89,8 +83,10 @@ void tst_MeasurementPackets::wireBytes_data()
 
     const auto row = [](const char* name, auto packet, quint16 type, quint16 subType, const QByteArray& payload) {
         using T = typename decltype(packet)::element_type;
-        QTest::newRow(name) << std::shared_ptr<RawDataPacket>(packet) << rawFrame(type, subType, payload)
-                            << Equal(&sameValues<T>);
+        const Equal equal = [](const RawDataPacket& a, const RawDataPacket& b) {
+            return typeid(a) == typeid(T) && typeid(b) == typeid(T) && static_cast<const T&>(a) == static_cast<const T&>(b);
+        };
+        QTest::newRow(name) << std::shared_ptr<RawDataPacket>(packet) << rawFrame(type, subType, payload) << equal;
     };
     using Bins = QVector<qint32>;
     using Floats = QVector<MeterReading<float>>;
