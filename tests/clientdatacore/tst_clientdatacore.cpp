@@ -55,17 +55,13 @@ QString noDelimiter(const QString& path)
     return "No delimiter, assuming root datacore and creating ClientDatacore for: " + path;
 }
 
-SerialisableDataPacket treePacket(const QByteArray& trees)
-{
-    SerialisableDataPacket packet(json(trees));
-    packet.jsonObject().insert(QStringLiteral("Class"), QStringLiteral("DatacorePathRadixTreePacket"));
-    return packet;
-}
-
-const QByteArray FOUR_TREES = R"({"PersistentConfigTreeObject":{"Core":"persistentConfigCoreRouter"},)"
-                              R"("CommandTreeObject":{"Core":"commandCoreRouter","Kids":[{"Core":"executorCommander"}]},)"
-                              R"("StatusTreeObject":{"Core":"statusCoreRouter"},)"
-                              R"("ConfigTreeObject":{"Core":"configCoreRouter","Kids":[{"Core":"unit"}]}})";
+const SerialisableDataPacket FOUR_TREES(json(R"({"Class":"DatacorePathRadixTreePacket",)"
+                                             R"("PersistentConfigTreeObject":{"Core":"persistentConfigCoreRouter"},)"
+                                             R"("CommandTreeObject":{"Core":"commandCoreRouter","Kids":[{"Core":"executorCommander"}]},)"
+                                             R"("StatusTreeObject":{"Core":"statusCoreRouter"},)"
+                                             R"("ConfigTreeObject":{"Core":"configCoreRouter","Kids":[{"Core":"unit"}]}})"));
+const SerialisableDataPacket OTHER_TREE(json(R"({"Class":"DatacorePathRadixTreePacket",)"
+                                             R"("ConfigTreeObject":{"Core":"configCoreRouter","Kids":[{"Core":"other"}]}})"));
 
 } // namespace
 
@@ -277,7 +273,7 @@ void TestClientDatacore::treePacketsUntilDisconnected()
     QSignalSpy populated(registry, &ClientDatacoreRegistry::registryHasBeenPopulated);
     QSignalSpy cleared(registry, &ClientDatacoreRegistry::registryHasBeenCleared);
     LogCapture capture;
-    distributor.acceptPacket(treePacket(FOUR_TREES));
+    distributor.acceptPacket(FOUR_TREES);
     // Roots in the order config, status, command, persistent.
     QCOMPARE(capture.messages(), (QStringList{noDelimiter("configCoreRouter"), noDelimiter("statusCoreRouter"),
                                               noDelimiter("commandCoreRouter"), noDelimiter("persistentConfigCoreRouter")}));
@@ -300,8 +296,7 @@ void TestClientDatacore::treePacketsUntilDisconnected()
     QCOMPARE(capture.countStartingWith("Client datacore populator: Registry does not contain datacore"), 2);
     QCOMPARE(answers, (QList<ClientDatacore*>{nullptr, nullptr, status}));
 
-    const QByteArray other = R"({"ConfigTreeObject":{"Core":"configCoreRouter","Kids":[{"Core":"other"}]}})";
-    distributor.acceptPacket(treePacket(other));
+    distributor.acceptPacket(OTHER_TREE);
     QCOMPARE(populated.count(), 1);
     QCOMPARE(registry->paths(), registered);
     QCOMPARE(registry->lookupDatacore("statusCoreRouter"), status);
@@ -321,7 +316,7 @@ void TestClientDatacore::treePacketsUntilDisconnected()
     QCOMPARE(destroyed, registered);
     emit m_connection.disconnectedFromHost();
     QCOMPARE(cleared.count(), 1);
-    distributor.acceptPacket(treePacket(other));
+    distributor.acceptPacket(OTHER_TREE);
     QCOMPARE(populated.count(), 2);
     QVERIFY(registry->lookupDatacore("configCoreRouter/other"));
 }

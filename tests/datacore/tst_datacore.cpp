@@ -21,11 +21,6 @@ const QString JSON = QStringLiteral("DatacoreJsonMessage");
 const QString VALID = QStringLiteral("DatacoreValidStatusMessage");
 const QString ACTIVE = QStringLiteral("DatacoreActiveStatusMessage");
 
-QByteArray text(const QJsonObject& object)
-{
-    return QJsonDocument(object).toJson(QJsonDocument::Compact);
-}
-
 struct RecordingOwner : DatacoreElementPrivateInterface
 {
     void elementDeserialised() override { ++deserialised; }
@@ -321,7 +316,7 @@ void TestDatacore::readAndWrite()
         QTEST(tree.root.deserialise(path, json(source), dataOnly, tree.messages), "ok");
         QVERIFY(tree.root.serialise(QString(), target, true, true, tree.messages));
     }
-    QTEST(text(target), "written");
+    QTEST(QJsonDocument(target).toJson(QJsonDocument::Compact), "written");
     QVERIFY(tree.messages.empty());
     std::list<DatacoreValidStatusMessage> reasons;
     tree.root.reasonsForBeingInvalid(reasons);
