@@ -4,7 +4,6 @@
 #include "clientdatacoreregistry.h"
 #include "datacoreactivestatusmessage.h"
 #include "datacorepacket.h"
-#include "datacorepathradixtreepacket.h"
 #include "datacorevalidstatusmessage.h"
 #include "logcapture.h"
 #include "networkconnection.h"
