@@ -31,12 +31,9 @@ struct RecordingOwner : DatacoreElementPrivateInterface
 const QByteArray INVALID_10 = R"({"DatacoreValidStatusMessage":{},"MessageBase":{"identifier":10,"type":2}})";
 
 // Keeps the reasons it is given, as a mirror of a server datacore does.
-class KeepingDatacore : public DatacoreBase
+struct KeepingDatacore : DatacoreBase
 {
-public:
     using DatacoreBase::DatacoreBase;
-
-protected:
     void calculateReasonsForBeingInvalid(std::list<DatacoreValidStatusMessage>&) override {}
     void calculateReasonsForBeingInactive(std::list<DatacoreActiveStatusMessage>&) override {}
 };
@@ -65,7 +62,7 @@ public:
         : DatacoreBase(name, parent, QStringLiteral("v")), m_log(log) {}
     void setInvalid(bool invalid) { m_invalid = invalid; }
 
-protected:
+private:
     void calculateReasonsForBeingInvalid(std::list<DatacoreValidStatusMessage>& reasons) override
     {
         record("calc");
@@ -75,8 +72,6 @@ protected:
     }
     void onDatacoreValid() override { record("valid"); }
     void onDatacoreChanged() override { record("changed"); }
-
-private:
     void record(const char* event) { m_log->append(QLatin1String(event) + QLatin1Char(' ') + name()); }
 
     QStringList* m_log;
