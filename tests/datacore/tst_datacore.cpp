@@ -223,6 +223,7 @@ void TestDatacore::elementReading()
     QFETCH(QStringList, stored);
     QFETCH(QByteArray, source);
     QFETCH(bool, changed);
+    QFETCH(bool, zeroSizedLogged);
 
     LogCapture capture;
     RecordingOwner owner;
@@ -239,7 +240,7 @@ void TestDatacore::elementReading()
         result << QString::number(reason.identifier());
     QTEST(result, "result");
     QCOMPARE((QList<int>{owner.deserialised, owner.modified}), (QList<int>{changed ? 1 : 0, 0}));
-    QTEST(capture.count(spdlog::level::err, "0 sized entry for data element") == 1, "zeroSizedLogged");
+    QCOMPARE(capture.count(spdlog::level::err, "0 sized entry for data element"), zeroSizedLogged ? 1 : 0);
     QVERIFY(messages.empty());
 }
 
