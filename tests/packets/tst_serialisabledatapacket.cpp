@@ -3,10 +3,12 @@
 #include "serialisabledatapacketdistributor.h"
 #include "testframes.h"
 
+#include <QBuffer>
 #include <QtTest>
 
 #include <functional>
 #include <map>
+#include <utility>
 
 namespace {
 
@@ -21,7 +23,7 @@ struct RecordingAcceptor : SerialisableDataPacketAcceptorInterface
     {
         deliveries->append(name + ":" + packet.className());
         if (onAccept)
-            onAccept();
+            std::exchange(onAccept, nullptr)();
     }
 
     QString name;
@@ -37,20 +39,65 @@ class TestSerialisableDataPacket : public QObject
     Q_OBJECT
 
 private slots:
+    void readHeader_data();
+    void readHeader();
     void writtenBytesAreExact();
     void extract_data();
     void extract();
     void dispatch_data();
     void dispatch();
-    void registrationDuringDispatchWaitsForTheNextPacket();
 };
+
+void TestSerialisableDataPacket::readHeader_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("packetType");
+    QTest::addColumn<quint32>("payloadLength");
+    QTest::addColumn<quint32>("receiverKey");
+
+    const QByteArray empty = QByteArray::fromHex("1013000000000000");
+    QTest::newRow("length 0 is complete with 8 bytes") << empty << 0x1013 << 0u << 0x1013u;
+    QTest::newRow("last valid id 0x1029") << QByteArray::fromHex("1029000000000000") << 0x1029 << 0u << 0x1029u;
+    QTest::newRow("0x102A is invalid") << QByteArray::fromHex("102A000000000000") << 0 << 0u << 0u;
+    QTest::newRow("0x100F is invalid") << QByteArray::fromHex("100F000000000000") << 0 << 0u << 0u;
+    QTest::newRow("sub-type 1 of 0x1010 is key 0x11010") << QByteArray::fromHex("1010000100000002ABCD") << 0x1010
+                                                         << 2u << 0x11010u;
+    QTest::newRow("one byte short is incomplete") << QByteArray::fromHex("10100000000000040A0B0C") << 1 << 4u << 1u;
+    QTest::newRow("length 0xFFFFFFF8 does not wrap") << QByteArray::fromHex("10100000FFFFFFF8") << 1
+                                                     << 0xFFFFFFF8u << 1u;
+    for (int size = 0; size < RawDataPacketHeader::SIZE; ++size)
+        QTest::newRow(QByteArray("cut to " + QByteArray::number(size)).constData()) << empty.left(size) << 1 << 0u << 1u;
+}
+
+void TestSerialisableDataPacket::readHeader()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, packetType);
+
+    const RawDataPacketHeader header = ::readHeader(bytes);
+    QCOMPARE(int(header.packetType), packetType);
+    QTEST(header.payloadLength, "payloadLength");
+    QTEST(header.receiverKey(), "receiverKey");
+    // A view into a larger buffer must not look past its own end.
+    QCOMPARE(int(::readHeader((bytes + QByteArray(64, '\0')).constData(), bytes.size()).packetType), packetType);
+}
 
 void TestSerialisableDataPacket::writtenBytesAreExact()
 {
     const SerialisableDataPacket packet(QStringLiteral("A"));
     const QByteArray payload = packet.payloadBytes();
     QCOMPARE(payload, QByteArray::fromHex("0000000D") + QByteArray(R"({"Class":"A"})"));
-    QCOMPARE(headerBytes(packet, payload).toHex(), QByteArray("1010000000000011"));
+
+    // Received under another header, with 2 bytes of the next frame after its
+    // payload; written with the header its class gives.
+    const QByteArray frame = rawFrame(0x1020, 3, payload) + "xy";
+    const SerialisableDataPacket received(frame, ::readHeader(frame));
+    QCOMPARE(received.payload(), payload);
+    QBuffer device;
+    device.open(QIODevice::WriteOnly);
+    writePacket(received, &device);
+    QCOMPARE(device.data().toHex(), (QByteArray::fromHex("1010000000000011") + payload).toHex());
+    QCOMPARE(headerBytes(received, QByteArray(300, 'x')).toHex(), QByteArray("101000000000012c"));
 
     SerialisableDataPacket parent(QStringLiteral("P"));
     parent.insertPacketArray("list", {SerialisableDataPacket(QStringLiteral("Z")), packet});
@@ -104,26 +151,24 @@ void TestSerialisableDataPacket::extract()
 void TestSerialisableDataPacket::dispatch_data()
 {
     // "acceptor:class" registers, "acceptor:!class" is refused by the acceptor,
-    // "null:class" passes a null pointer; a null packet class means no "Class".
+    // "acceptor:class>other" registers other on its first delivery, "null:class"
+    // passes a null pointer. Two packets of class X are sent.
     QTest::addColumn<QStringList>("registrations");
-    QTest::addColumn<QString>("packetClass");
     QTest::addColumn<QStringList>("deliveries");
     QTest::addColumn<QStringList>("log");
 
-    const auto row = [](const char* name, const QStringList& registrations, const QString& packetClass,
-                        const QStringList& deliveries, const QStringList& log) {
-        QTest::newRow(name) << registrations << packetClass << deliveries << log;
-    };
-    row("registration order", {"b:X", "a:X"}, "X", {"b:X", "a:X"}, {});
-    row("case-sensitive names", {"a:x", "b:Y"}, "X", {}, {NO_ACCEPTORS + "X"});
-    row("refusal logged, not registered", {"a:!X", "b:X"}, "X", {"b:X"}, {REFUSED + "X"});
-    row("null acceptor ignored", {"null:X"}, "X", {}, {NO_ACCEPTORS + "X"});
+    const auto row = [](const char* name, const QStringList& registrations, const QStringList& deliveries,
+                        const QStringList& log) { QTest::newRow(name) << registrations << deliveries << log; };
+    row("registration order, one made in dispatch waits for the next packet", {"b:X", "a:X>late"},
+        {"b:X", "a:X", "b:X", "a:X", "late:X"}, {});
+    row("case-sensitive names", {"a:x", "b:Y"}, {}, {NO_ACCEPTORS + "X", NO_ACCEPTORS + "X"});
+    row("refusal logged, not registered", {"a:!X", "b:X"}, {"b:X", "b:X"}, {REFUSED + "X"});
+    row("null acceptor ignored", {"null:X"}, {}, {NO_ACCEPTORS + "X", NO_ACCEPTORS + "X"});
 }
 
 void TestSerialisableDataPacket::dispatch()
 {
     QFETCH(QStringList, registrations);
-    QFETCH(QString, packetClass);
     QStringList deliveries;
     std::map<QString, RecordingAcceptor> acceptors;
     LogCapture capture;
@@ -131,40 +176,31 @@ void TestSerialisableDataPacket::dispatch()
         SerialisableDataPacketDistributor distributor;
         for (const QString& registration : registrations) {
             const QString name = registration.section(':', 0, 0);
-            QString className = registration.section(':', 1);
+            QString className = registration.section(':', 1).section('>', 0, 0);
+            const QString late = registration.section('>', 1);
             RecordingAcceptor* acceptor =
                 name == "null" ? nullptr : &acceptors.try_emplace(name, name, &deliveries).first->second;
             if (className.startsWith('!'))
                 acceptor->refused.append(className.remove(0, 1));
+            if (!late.isEmpty()) {
+                RecordingAcceptor* other = &acceptors.try_emplace(late, late, &deliveries).first->second;
+                acceptor->onAccept = [&distributor, other, className] {
+                    distributor.registerPacketAcceptor(other, className);
+                };
+            }
             distributor.registerPacketAcceptor(acceptor, std::deque<QString>{className});
         }
-        QJsonObject object{{"Payload", 1}};
-        if (!packetClass.isNull())
-            object.insert("Class", packetClass);
+        const QJsonObject object{{"Class", "X"}, {"Payload", 1}};
         // Through the registry, as a received frame arrives.
         const auto receivers = RawDataPacketReceiverInterfaceBase::registry.values(0x1010);
         QCOMPARE(receivers.size(), 1);
-        receivers.first()->receivePacket(std::make_shared<SerialisableDataPacket>(object));
+        for (int i = 0; i < 2; ++i)
+            receivers.first()->receivePacket(std::make_shared<SerialisableDataPacket>(object));
         distributor.receiveTypedPacket(nullptr);
     }
     QVERIFY(!RawDataPacketReceiverInterfaceBase::registry.contains(0x1010));
     QTEST(deliveries, "deliveries");
     QTEST(capture.messages(spdlog::level::info), "log");
-}
-
-void TestSerialisableDataPacket::registrationDuringDispatchWaitsForTheNextPacket()
-{
-    QStringList deliveries;
-    RecordingAcceptor first("first", &deliveries);
-    RecordingAcceptor late("late", &deliveries);
-    SerialisableDataPacketDistributor distributor;
-    first.onAccept = [&] { distributor.registerPacketAcceptor(&late, "X"); };
-    distributor.registerPacketAcceptor(&first, "X");
-    distributor.acceptPacket(SerialisableDataPacket(QStringLiteral("X")));
-    QCOMPARE(deliveries, QStringList{"first:X"});
-    first.onAccept = nullptr;
-    distributor.acceptPacket(SerialisableDataPacket(QStringLiteral("X")));
-    QCOMPARE(deliveries, (QStringList{"first:X", "first:X", "late:X"}));
 }
 
 QTEST_GUILESS_MAIN(TestSerialisableDataPacket)

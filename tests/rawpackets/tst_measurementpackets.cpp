@@ -34,16 +34,6 @@ QByteArray hex(const char* text)
     return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
 }
 
-QByteArray zeros(int count)
-{
-    return QByteArray(count, '\0');
-}
-
-QString logPrefix(quint16 typeId)
-{
-    return QStringLiteral("Packet type 0x%1:").arg(typeId, 4, 16, QLatin1Char('0'));
-}
-
 std::shared_ptr<RawDataPacket> decode(const QByteArray& frame)
 {
     return createMeasurementPacket(frame, readHeader(frame));
@@ -53,12 +43,6 @@ template <typename T, typename... Args>
 std::shared_ptr<T> packet(Args&&... args)
 {
     return std::make_shared<T>(std::forward<Args>(args)...);
-}
-
-template <typename T>
-bool sameValues(const RawDataPacket& a, const RawDataPacket& b)
-{
-    return typeid(a) == typeid(T) && typeid(b) == typeid(T) && static_cast<const T&>(a) == static_cast<const T&>(b);
 }
 
 constexpr qint64 LONG = 0x0102030405060708LL;
@@ -74,7 +58,7 @@ PitHistogramPacket::Values pitValues()
 
 const QByteArray PIT_PAYLOAD = hex("00000001 fffffffe 0102030405060708 00000003 00000004 00000005 00000006 01 00"
                                    "00000007")
-    + zeros(62 * 4)
+    + QByteArray(62 * 4, '\0')
     + hex("fffffff8 00000009 00c0a80001 0100000000 0000000a 0000000b 0000000c 00ef010203 0000000d fffffff2 fff1");
 
 } // namespace
@@ -99,8 +83,10 @@ void tst_MeasurementPackets::wireBytes_data()
 
     const auto row = [](const char* name, auto packet, quint16 type, quint16 subType, const QByteArray& payload) {
         using T = typename decltype(packet)::element_type;
-        QTest::newRow(name) << std::shared_ptr<RawDataPacket>(packet) << rawFrame(type, subType, payload)
-                            << Equal(&sameValues<T>);
+        const Equal equal = [](const RawDataPacket& a, const RawDataPacket& b) {
+            return typeid(a) == typeid(T) && typeid(b) == typeid(T) && static_cast<const T&>(a) == static_cast<const T&>(b);
+        };
+        QTest::newRow(name) << std::shared_ptr<RawDataPacket>(packet) << rawFrame(type, subType, payload) << equal;
     };
     using Bins = QVector<qint32>;
     using Floats = QVector<MeterReading<float>>;
@@ -179,7 +165,7 @@ void tst_MeasurementPackets::wireBytes_data()
         hex("0102030405060708 00000001 00000002 00000003 00000004 00000005 fffffffa ffffffffffffffff 0a0b 0c fe"
             "0000000000000011 0000000000000012 00000013 00000014 0000000000000015 00000016 00000017"
             "0000000000000018 00000021")
-            + zeros(14 * 4) + hex("ffffffff"));
+            + QByteArray(14 * 4, '\0') + hex("ffffffff"));
 
     using Pair = Captions608bytePairsRawDataPacket::BytePair;
     row("caption pairs as received, flag in bit 0",
@@ -220,11 +206,12 @@ void tst_MeasurementPackets::wireBytes()
     const quint16 type = packet->packetType();
     const int expectedLines = type == Captions608bytePairsRawDataPacket::TYPE_ID ? 0 : 1;
     const QByteArray payload = frame.mid(RawDataPacketHeader::SIZE);
+    const QString prefix = QStringLiteral("Packet type 0x%1:").arg(type, 4, 16, QLatin1Char('0'));
     for (int length = 0; length < payload.size(); ++length) {
         capture.clear();
         const std::shared_ptr<RawDataPacket> truncated = decode(rawFrame(type, 0, payload.left(length)));
         QVERIFY(truncated);
-        QVERIFY2(capture.countStartingWith(logPrefix(type)) == expectedLines, qPrintable(QString::number(length)));
+        QVERIFY2(capture.countStartingWith(prefix) == expectedLines, qPrintable(QString::number(length)));
         QCOMPARE(capture.messages().size(), expectedLines);
         capture.clear();
         const QByteArray kept = truncated->payloadBytes();
