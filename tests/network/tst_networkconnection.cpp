@@ -56,9 +56,7 @@ private slots:
     void receiverEndsTheConnection_data();
     void receiverEndsTheConnection();
     void sendsOnlyWhileConnected();
-    void socketHandedInAndBack();
     void socketErrorText();
-    void sameFramesWhateverTheSplit();
     void frames_data();
     void frames();
     void receiversActDuringDelivery_data();
@@ -117,12 +115,16 @@ void TestNetworkConnection::sendsOnlyWhileConnected()
 {
     const DatacorePacket packet(QStringLiteral("id"), 3, QJsonObject{{"d", QJsonObject()}}, QStringLiteral("p"));
     const QByteArray frame = frameOf(packet);
+    auto* client = new QTcpSocket;
+    client->connectToHost(QHostAddress::LocalHost, m_server.serverPort());
+    QVERIFY(client->waitForConnected(2000) && m_server.waitForNewConnection(2000));
+    QTcpSocket* peer = m_server.nextPendingConnection();
 
     NetworkConnection connection;
     QCOMPARE(connection.clientIdentifier(), QString());
     connection.acceptPacket(packet);
-    QTcpSocket* peer = connect(connection);
-    QVERIFY(peer);
+    QTcpSocket* exchanged = client;
+    QVERIFY(connection.setSocket(exchanged) && !exchanged);
     const QString identifier = QStringLiteral("2130706433%1").arg(peer->peerPort());
     QCOMPARE(connection.clientIdentifier(), identifier);
     QCOMPARE(connection.peerIdentifier(), QStringLiteral("2130706433%1").arg(m_server.serverPort()));
@@ -136,27 +138,14 @@ void TestNetworkConnection::sendsOnlyWhileConnected()
     }
     QCOMPARE(peer->readAll(), frame + frame);
 
-    // Outside the socket's own calls it goes at once; the identifier stays.
-    connection.closeConnection();
-    QVERIFY(connection.findChildren<QTcpSocket*>().isEmpty());
-    QCOMPARE(connection.clientIdentifier(), identifier);
-}
-
-void TestNetworkConnection::socketHandedInAndBack()
-{
-    auto* client = new QTcpSocket;
-    client->connectToHost(QHostAddress::LocalHost, m_server.serverPort());
-    QVERIFY(client->waitForConnected(2000) && m_server.waitForNewConnection(2000));
-    QTcpSocket* peer = m_server.nextPendingConnection();
-    NetworkConnection connection;
-    QTcpSocket* exchanged = client;
-    QVERIFY(connection.setSocket(exchanged));
-    QVERIFY(!exchanged);
-    QCOMPARE(connection.clientIdentifier(), QStringLiteral("2130706433%1").arg(peer->peerPort()));
     // Taken back, the socket is the caller's again.
     QVERIFY(!connection.setSocket(exchanged));
     QCOMPARE(exchanged, client);
     delete client;
+    // Outside the socket's own calls its successor goes at once; the identifier stays.
+    connection.closeConnection();
+    QVERIFY(connection.findChildren<QTcpSocket*>().isEmpty());
+    QCOMPARE(connection.clientIdentifier(), identifier);
 }
 
 void TestNetworkConnection::socketErrorText()
@@ -168,38 +157,19 @@ void TestNetworkConnection::socketErrorText()
         QCOMPARE(::socketErrorText(value), QString("illegal value for QAbstractSocket::SocketError: %1").arg(value));
 }
 
-void TestNetworkConnection::sameFramesWhateverTheSplit()
-{
-    QStringList log;
-    RecordingReceiver receiver("r", &log);
-    LogCapture capture;
-    const QByteArray stream = mixedStream();
-    // Every two-piece split, then single bytes.
-    for (int split = 0; split <= stream.size() + 1; ++split) {
-        log.clear();
-        IncomingFrameBuffer buffer;
-        if (split > stream.size()) {
-            for (char byte : stream)
-                buffer.receive(QByteArray(1, byte));
-        } else {
-            buffer.receive(stream.left(split));
-            buffer.receive(stream.mid(split));
-        }
-        if (log != MIXED_STREAM_DELIVERIES || !buffer.bufferedBytes().isEmpty())
-            QFAIL(qPrintable(QStringLiteral("split %1 delivered %2").arg(split).arg(log.join(','))));
-    }
-    QCOMPARE(capture.messages(), QStringList());
-}
-
 void TestNetworkConnection::frames_data()
 {
     QTest::addColumn<QByteArray>("stream");
     QTest::addColumn<QStringList>("deliveries");
     QTest::addColumn<int>("waiting");
     QTest::addColumn<QStringList>("log");
+    QTest::addColumn<bool>("everySplit");
 
     const auto row = [](const char* name, const QByteArray& stream, const QStringList& deliveries, int waiting,
-                        const QStringList& log) { QTest::newRow(name) << stream << deliveries << waiting << log; };
+                        const QStringList& log, bool everySplit = false) {
+        QTest::newRow(name) << stream << deliveries << waiting << log << everySplit;
+    };
+    row("every split of a mixed stream", mixedStream(), MIXED_STREAM_DELIVERIES, 0, {}, true);
     const quint32 limit = IncomingFrameBuffer::MaxPayloadLength;
     const QByteArray a = jsonFrame("A");
     // 10 13 00 followed by the frame's 10 10 00 00 00: a length of 0x10000000.
@@ -229,14 +199,24 @@ void TestNetworkConnection::frames()
 {
     QFETCH(QByteArray, stream);
     QFETCH(int, waiting);
-    QStringList log;
-    RecordingReceiver receiver("r", &log);
-    LogCapture capture;
-    IncomingFrameBuffer buffer;
-    buffer.receive(stream);
-    QTEST(log, "deliveries");
-    QCOMPARE(buffer.bufferedBytes(), stream.right(waiting));
-    QTEST(capture.messages(), "log");
+    QFETCH(bool, everySplit);
+    // Every two-piece split, then single bytes, must come to the same.
+    for (int split = everySplit ? 0 : stream.size(); split <= stream.size() + int(everySplit); ++split) {
+        QStringList log;
+        RecordingReceiver receiver("r", &log);
+        LogCapture capture;
+        IncomingFrameBuffer buffer;
+        if (split > stream.size()) {
+            for (char byte : stream)
+                buffer.receive(QByteArray(1, byte));
+        } else {
+            buffer.receive(stream.left(split));
+            buffer.receive(stream.mid(split));
+        }
+        QTEST(log, "deliveries");
+        QCOMPARE(buffer.bufferedBytes(), stream.right(waiting));
+        QTEST(capture.messages(), "log");
+    }
 }
 
 void TestNetworkConnection::receiversActDuringDelivery_data()
