@@ -23,7 +23,7 @@ QString corruptLengthMessage(quint32 length)
                           "skipped as corrupt").arg(length).arg(IncomingFrameBuffer::MaxPayloadLength);
 }
 
-enum class Action { DeleteNextReceiver, StopDelivery, ClearBuffer, FeedBuffer };
+enum class Action { DeleteNextReceiver, StopDelivery, ClearBuffer, FeedBuffer, CloseConnection, Reconnect };
 
 // Announces bytes it then fails to read, as a socket that fails between the two calls.
 class FailingDevice : public QIODevice
@@ -53,15 +53,12 @@ class TestNetworkConnection : public QObject
 private slots:
     void init() { QVERIFY(m_server.listen(QHostAddress::LocalHost, 0)); }
     void cleanup() { m_server.close(); }
-    void receiverEndsTheConnection_data();
-    void receiverEndsTheConnection();
     void sendsOnlyWhileConnected();
     void socketErrorText();
     void frames_data();
     void frames();
     void receiversActDuringDelivery_data();
     void receiversActDuringDelivery();
-    void failedReadKeepsWhatIsHeld();
     void managerWithoutAutoConnectSeeksOnlyTheFirstConnection();
 
 private:
@@ -75,41 +72,6 @@ private:
 
     QTcpServer m_server;
 };
-
-void TestNetworkConnection::receiverEndsTheConnection_data()
-{
-    QTest::addColumn<bool>("reconnect");
-    QTest::newRow("closes it") << false;
-    QTest::newRow("connects anew") << true;
-}
-
-void TestNetworkConnection::receiverEndsTheConnection()
-{
-    QFETCH(bool, reconnect);
-    NetworkConnection connection;
-    QTcpSocket* peer = connect(connection);
-    QVERIFY(peer);
-    QSignalSpy lost(&connection, &NetworkConnection::disconnectedFromHost);
-    QStringList log;
-    RecordingReceiver next("next", &log);
-    // The socket whose notification is under way must outlive it; the frame
-    // being delivered reaches its receivers, the rest of the connection that
-    // is gone does not.
-    ActingReceiver acting(&log, [&] {
-        if (reconnect)
-            connection.connectToHost(QHostAddress(QHostAddress::LocalHost), m_server.serverPort());
-        else
-            connection.closeConnection();
-    });
-    peer->write(jsonFrame("A") + jsonFrame("B"));
-    QTRY_COMPARE(log, (QStringList{"acting:A", "next:A"}));
-    QCOMPARE(lost.count(), 1);
-    QCOMPARE(connection.isConnected(), reconnect);
-    QTest::qWait(20);
-    QCOMPARE(log.size(), 2);
-    // The closed socket is gone once its notification has returned.
-    QCOMPARE(connection.findChildren<QTcpSocket*>().size(), reconnect ? 1 : 0);
-}
 
 void TestNetworkConnection::sendsOnlyWhileConnected()
 {
@@ -213,6 +175,9 @@ void TestNetworkConnection::frames()
             buffer.receive(stream.left(split));
             buffer.receive(stream.mid(split));
         }
+        // A read that fails keeps what is held.
+        FailingDevice device;
+        buffer.readFrom(device);
         QTEST(log, "deliveries");
         QCOMPARE(buffer.bufferedBytes(), stream.right(waiting));
         QTEST(capture.messages(), "log");
@@ -237,12 +202,20 @@ void TestNetworkConnection::receiversActDuringDelivery_data()
         all.mid(2));
     row("a receiver clears the buffer", Action::ClearBuffer, all.mid(0, 2), {}, {});
     row("a receiver feeds the buffer", Action::FeedBuffer, all, jsonFrame("D"), {"acting:D", "next:D"});
+    // The socket whose notification is under way must outlive it; the frame
+    // being delivered reaches its receivers, the rest of the connection that
+    // is gone does not.
+    row("a receiver closes the connection", Action::CloseConnection, all.mid(0, 2), {}, {});
+    row("a receiver connects anew", Action::Reconnect, all.mid(0, 2), {}, {});
 }
 
 void TestNetworkConnection::receiversActDuringDelivery()
 {
     QFETCH(Action, action);
+    QFETCH(QStringList, deliveries);
     QFETCH(QByteArray, waiting);
+    NetworkConnection connection;
+    QSignalSpy lost(&connection, &NetworkConnection::disconnectedFromHost);
     IncomingFrameBuffer buffer;
     QStringList log;
     auto next = std::make_unique<RecordingReceiver>("next", &log);
@@ -253,27 +226,35 @@ void TestNetworkConnection::receiversActDuringDelivery()
             buffer.stopDelivery();
         else if (action == Action::ClearBuffer)
             buffer.clear();
-        else
+        else if (action == Action::FeedBuffer)
             buffer.receive(jsonFrame("D"));
+        else if (action == Action::CloseConnection)
+            connection.closeConnection();
+        else
+            connection.connectToHost(LOCAL_HOST, m_server.serverPort());
     });
 
-    buffer.receive(jsonFrame("A") + jsonFrame("B") + jsonFrame("C"));
-    QTEST(log, "deliveries");
+    const QByteArray frames = jsonFrame("A") + jsonFrame("B") + jsonFrame("C");
+    const bool viaConnection = action >= Action::CloseConnection;
+    if (viaConnection) {
+        QTcpSocket* peer = connect(connection);
+        QVERIFY(peer);
+        peer->write(frames);
+        QTRY_COMPARE(log, deliveries);
+        QTest::qWait(20);
+    } else {
+        buffer.receive(frames);
+    }
+    QCOMPARE(log, deliveries);
+    QCOMPARE(lost.count(), int(viaConnection));
+    QCOMPARE(connection.isConnected(), action == Action::Reconnect);
+    // A closed socket is gone once its notification has returned.
+    QCOMPARE(connection.findChildren<QTcpSocket*>().size(), int(action == Action::Reconnect));
     QCOMPARE(buffer.bufferedBytes(), waiting);
     log.clear();
     buffer.receive(QByteArray());
     QTEST(log, "nextFeed");
     QVERIFY(buffer.bufferedBytes().isEmpty());
-}
-
-void TestNetworkConnection::failedReadKeepsWhatIsHeld()
-{
-    const QByteArray partHeader = frameHeader(1, 0, 4).left(3);
-    IncomingFrameBuffer buffer;
-    buffer.receive(partHeader);
-    FailingDevice device;
-    buffer.readFrom(device);
-    QCOMPARE(buffer.bufferedBytes(), partHeader);
 }
 
 // The first attempt after the retry interval, and the reconnection after a
