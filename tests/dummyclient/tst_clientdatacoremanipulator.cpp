@@ -10,8 +10,8 @@
 
 #include <atomic>
 #include <functional>
+#include <future>
 #include <memory>
-#include <thread>
 #include <utility>
 
 namespace {
@@ -21,39 +21,28 @@ const QString LEVELS_PATH = QStringLiteral("configCoreRouter/unit/levels");
 const QString ALARM_PATH = QStringLiteral("statusCoreRouter/alarm");
 
 
-// One job on a thread of its own, started outside Qt, with a manipulator made
-// on that thread, as the manipulator's users do.
-class ManipulatorThread
+using Job = std::function<void(ClientDatacoreManipulator&)>;
+
+// Runs job on a thread of its own, started outside Qt, with a manipulator made
+// on that thread, as the manipulator's users do. The future waits for the
+// thread when it goes.
+std::future<void> startManipulatorThread(ClientDatacoreRegistry* registry, const Job& job)
 {
-public:
-    using Job = std::function<void(ClientDatacoreManipulator&)>;
+    return std::async(std::launch::async, [registry, job] {
+        ClientDatacoreManipulator manipulator(registry);
+        job(manipulator);
+    });
+}
 
-    ManipulatorThread(ClientDatacoreRegistry* registry, Job job)
-        : m_thread([this, registry, job] {
-            {
-                ClientDatacoreManipulator manipulator(registry);
-                job(manipulator);
-            }
-            m_finished = true;
-        })
-    {
-    }
-    ~ManipulatorThread() { m_thread.join(); }
-
-    // Keeps the calling thread's event loop going meanwhile.
-    bool waitForFinished(int timeoutMs = 10000)
-    {
-        QElapsedTimer timer;
-        timer.start();
-        while (!m_finished && timer.elapsed() < timeoutMs)
-            QTest::qWait(5);
-        return m_finished;
-    }
-
-private:
-    std::atomic<bool> m_finished{false};
-    std::thread m_thread;
-};
+// Keeps the calling thread's event loop going meanwhile.
+bool waitForFinished(const std::future<void>& thread, int timeoutMs = 10000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (thread.wait_for(std::chrono::seconds(0)) != std::future_status::ready && timer.elapsed() < timeoutMs)
+        QTest::qWait(5);
+    return thread.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+}
 
 // An event filter given as a function.
 struct EventFilter : QObject
@@ -80,9 +69,9 @@ private slots:
 
 private:
     // Runs job on its own thread while this thread keeps the event loop going.
-    bool runOnManipulatorThread(const ManipulatorThread::Job& job, int timeoutMs = 10000)
+    bool runOnManipulatorThread(const Job& job, int timeoutMs = 10000)
     {
-        return ManipulatorThread(m_mirror->registry(), job).waitForFinished(timeoutMs);
+        return waitForFinished(startManipulatorThread(m_mirror->registry(), job), timeoutMs);
     }
 
     std::unique_ptr<FakeServer> m_server;
@@ -184,9 +173,9 @@ void TestClientDatacoreManipulator::concurrentLookupsGetTheirOwnAnswers()
             wrongAnswers += wrong;
         };
     };
-    ManipulatorThread other(m_mirror->registry(), lookUpRepeatedly(LEVELS_PATH));
+    const auto other = startManipulatorThread(m_mirror->registry(), lookUpRepeatedly(LEVELS_PATH));
     QVERIFY(runOnManipulatorThread(lookUpRepeatedly(NAME_PATH), 30000));
-    QVERIFY(other.waitForFinished(30000));
+    QVERIFY(waitForFinished(other, 30000));
     QCOMPARE(wrongAnswers.load(), 0);
 }
 
@@ -233,7 +222,7 @@ void TestClientDatacoreManipulator::waitEndsWhenConnectionIsLost()
     LogCapture capture;
     bool ok = true;
     DatacoreValue value{{QStringLiteral("stale")}, {}, true};
-    ManipulatorThread thread(m_mirror->registry(), [&](ClientDatacoreManipulator& manipulator) {
+    const auto thread = startManipulatorThread(m_mirror->registry(), [&](ClientDatacoreManipulator& manipulator) {
         if (step == "read") {
             value = manipulator.getDatacoreValue(NAME_PATH, &ok);
         } else if (step == "set") {
@@ -252,7 +241,7 @@ void TestClientDatacoreManipulator::waitEndsWhenConnectionIsLost()
             manipulator.removeEventFilter(&hold);
         }
     });
-    const bool finished = thread.waitForFinished(5000);
+    const bool finished = waitForFinished(thread, 5000);
     // A lookup still waiting ends with the registry.
     if (!finished)
         m_mirror.reset();

@@ -51,7 +51,7 @@ class TestNetworkConnection : public QObject
     Q_OBJECT
 
 private slots:
-    void init() { QVERIFY(m_server.listen(QHostAddress::LocalHost, 0)); }
+    void init() { QVERIFY(m_server.listen(LOCAL_HOST, 0)); }
     void cleanup() { m_server.close(); }
     void sendsOnlyWhileConnected();
     void socketErrorText();
@@ -62,14 +62,6 @@ private slots:
     void managerWithoutAutoConnectSeeksOnlyTheFirstConnection();
 
 private:
-    QTcpSocket* connect(NetworkConnection& connection)
-    {
-        if (!connection.connectToHost(QHostAddress(QHostAddress::LocalHost), m_server.serverPort())
-            || !m_server.waitForNewConnection(2000))
-            return nullptr;
-        return m_server.nextPendingConnection();
-    }
-
     QTcpServer m_server;
 };
 
@@ -237,9 +229,8 @@ void TestNetworkConnection::receiversActDuringDelivery()
     const QByteArray frames = jsonFrame("A") + jsonFrame("B") + jsonFrame("C");
     const bool viaConnection = action >= Action::CloseConnection;
     if (viaConnection) {
-        QTcpSocket* peer = connect(connection);
-        QVERIFY(peer);
-        peer->write(frames);
+        QVERIFY(connection.connectToHost(LOCAL_HOST, m_server.serverPort()) && m_server.waitForNewConnection(2000));
+        m_server.nextPendingConnection()->write(frames);
         QTRY_COMPARE(log, deliveries);
         QTest::qWait(20);
     } else {
