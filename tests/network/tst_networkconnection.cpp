@@ -26,13 +26,10 @@ QString corruptLengthMessage(quint32 length)
 enum class Action { DeleteNextReceiver, StopDelivery, ClearBuffer, FeedBuffer, CloseConnection, Reconnect };
 
 // Announces bytes it then fails to read, as a socket that fails between the two calls.
-class FailingDevice : public QIODevice
+struct FailingDevice : QIODevice
 {
-public:
     FailingDevice() { open(QIODevice::ReadOnly | QIODevice::Unbuffered); }
     qint64 bytesAvailable() const override { return 10; }
-
-protected:
     qint64 readData(char*, qint64) override { return -1; }
     qint64 writeData(const char*, qint64) override { return -1; }
 };
