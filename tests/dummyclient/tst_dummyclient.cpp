@@ -21,25 +21,6 @@ const QString EXECUTOR = QStringLiteral("commandCoreRouter/executorCommander");
 const QString IGMP = QStringLiteral("configCoreRouter/systemController/brevEth0IgmpMaxVersion");
 const QString SERIAL = QStringLiteral("statusCoreRouter/licenseStatus/serialNumber");
 
-// The application's objects around one builder, wired as the application wires them.
-struct Fixture
-{
-    Fixture()
-    {
-        QObject::connect(&builder, &DatacoreConnectionBuilderBase::connectionToDatacoresGained, &builder,
-                         [this] { builder.connectDummyClient(&client); }, Qt::DirectConnection);
-    }
-
-    ClientDatacore* datacore(const QString& path) { return registry.lookupDatacore(path); }
-
-    NetworkConnection connection;
-    ClientDatacoreRegistry registry{&connection};
-    ClientDatacoreMonitor monitor{&connection};
-    SerialisableDataPacketDistributor distributor;
-    DummyClient client{&distributor};
-    DummyClientDatacoreConnectionBuilder builder{&registry};
-};
-
 // 4 December 2026, one in the morning.
 QJsonObject eventObject(const QString& className, const QJsonObject& members = QJsonObject())
 {
@@ -50,7 +31,8 @@ QJsonObject eventObject(const QString& className, const QJsonObject& members = Q
     return object;
 }
 
-SerialisableDataPacket carrier(const QJsonObject& logPacket, const QString& carrierClass = QStringLiteral("SequencePackagedLogPacket"))
+SerialisableDataPacket carrier(const QJsonObject& logPacket,
+                               const QString& carrierClass = QStringLiteral("SequencePackagedLogPacket"))
 {
     SerialisableDataPacket packet(carrierClass);
     packet.jsonObject().insert(QStringLiteral("logPacket"), logPacket);
@@ -207,31 +189,39 @@ void TestDummyClient::wiring_data()
 void TestDummyClient::wiring()
 {
     QFETCH(QStringList, paths);
-    Fixture fixture;
-    QSignalSpy gained(&fixture.builder, &DatacoreConnectionBuilderBase::connectionToDatacoresGained);
-    fixture.distributor.acceptPacket(SerialisableDataPacket(QStringLiteral("clientServerDatacoreSyncCompletePacket")));
-    QVERIFY(!fixture.client.isSyncComplete());
-    fixture.distributor.acceptPacket(SerialisableDataPacket(QStringLiteral("ClientServerDatacoreSyncCompletePacket")));
-    QVERIFY(fixture.client.isSyncComplete());
+    // The application's objects around one builder, wired as the application wires them.
+    NetworkConnection connection;
+    ClientDatacoreRegistry registry(&connection);
+    ClientDatacoreMonitor monitor(&connection);
+    SerialisableDataPacketDistributor distributor;
+    DummyClient client(&distributor);
+    DummyClientDatacoreConnectionBuilder builder(&registry);
+    connect(&builder, &DatacoreConnectionBuilderBase::connectionToDatacoresGained, &builder,
+            [&] { builder.connectDummyClient(&client); }, Qt::DirectConnection);
+    QSignalSpy gained(&builder, &DatacoreConnectionBuilderBase::connectionToDatacoresGained);
+    distributor.acceptPacket(SerialisableDataPacket(QStringLiteral("clientServerDatacoreSyncCompletePacket")));
+    QVERIFY(!client.isSyncComplete());
+    distributor.acceptPacket(SerialisableDataPacket(QStringLiteral("ClientServerDatacoreSyncCompletePacket")));
+    QVERIFY(client.isSyncComplete());
 
     // A first tree, lost: asked again once its datacores are gone, the builder wires nothing.
-    fixture.registry.createDatacores({SERIAL, EXECUTOR}, &fixture.monitor);
-    emit fixture.connection.disconnectedFromHost();
+    registry.createDatacores({SERIAL, EXECUTOR}, &monitor);
+    emit connection.disconnectedFromHost();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    fixture.builder.connectDummyClient(&fixture.client);
-    emit fixture.client.executeCommandWithParameters(QStringLiteral("reboot"));
+    builder.connectDummyClient(&client);
+    emit client.executeCommandWithParameters(QStringLiteral("reboot"));
 
     // The next tree is wired once.
     LogCapture capture;
-    fixture.registry.createDatacores(paths, &fixture.monitor);
-    fixture.builder.connectDummyClient(nullptr);
+    registry.createDatacores(paths, &monitor);
+    builder.connectDummyClient(nullptr);
     QCOMPARE(gained.count(), 2);
     QTEST(capture.messages(spdlog::level::warn), "warnings");
     capture.clear();
-    emit fixture.client.executeCommandWithParameters("reboot");
-    emit fixture.client.toConfigCoreIgmpMaxVersionUpdated(3);
-    fixture.datacore(SERIAL)->setDataString("1234");
-    QCOMPARE(fixture.datacore(EXECUTOR)->data(), QStringList{"reboot"});
+    emit client.executeCommandWithParameters("reboot");
+    emit client.toConfigCoreIgmpMaxVersionUpdated(3);
+    registry.lookupDatacore(SERIAL)->setDataString("1234");
+    QCOMPARE(registry.lookupDatacore(EXECUTOR)->data(), QStringList{"reboot"});
     QTEST(capture.messages(), "lines");
 }
 

@@ -253,13 +253,11 @@ void TestNetworkConnection::managerWithoutAutoConnectSeeksOnlyTheFirstConnection
     // The retry timer is not among the manager's children.
     QVERIFY(!manager.findChild<QTimer*>());
     QStringList events;
-    QObject::connect(&manager, &VqClientNetworkManager::connectedToServer, [&] { events << "connected"; });
-    QObject::connect(&manager, &VqClientNetworkManager::connectionToServerLost, [&] { events << "lost"; });
-    QObject::connect(&manager, &VqClientNetworkManager::reconnectAttemptFailed, [&] { events << "failed"; });
-    QObject::connect(&manager, &VqClientNetworkManager::newHostAddressSet,
-                     [&](const QString& host) { events << host; });
-    QObject::connect(&manager, &VqClientNetworkManager::newAutoConnectStateSet,
-                     [&](bool on) { events << (on ? "on" : "off"); });
+    connect(&manager, &VqClientNetworkManager::connectedToServer, [&] { events << "connected"; });
+    connect(&manager, &VqClientNetworkManager::connectionToServerLost, [&] { events << "lost"; });
+    connect(&manager, &VqClientNetworkManager::reconnectAttemptFailed, [&] { events << "failed"; });
+    connect(&manager, &VqClientNetworkManager::newHostAddressSet, [&](const QString& host) { events << host; });
+    connect(&manager, &VqClientNetworkManager::newAutoConnectStateSet, [&](bool on) { events << (on ? "on" : "off"); });
     QElapsedTimer clock;
     clock.start();
     manager.setHostAddress(LOCAL_HOST, true);
