@@ -65,7 +65,6 @@ private slots:
     void concurrentLookupsGetTheirOwnAnswers();
     void waitEndsWhenConnectionIsLost_data();
     void waitEndsWhenConnectionIsLost();
-    void answerKnownByClientIdentifier();
 
 private:
     // Runs job on its own thread while this thread keeps the event loop going.
@@ -262,26 +261,6 @@ static void useQtEventDispatcher()
     qputenv("QT_NO_GLIB", "1");
 }
 Q_CONSTRUCTOR_FUNCTION(useQtEventDispatcher)
-
-void TestClientDatacoreManipulator::answerKnownByClientIdentifier()
-{
-    m_server->answersChanges = false;
-    ClientDatacore* name = m_mirror->datacore(NAME_PATH);
-    QSignalSpy inSync(name, &ClientDatacore::datacoreInSyncWithServer);
-    name->setDataString(QStringLiteral("gallery"));
-    QTRY_COMPARE(m_server->received().size(), 1);
-    const QString clientId = m_mirror->connection.clientIdentifier();
-    const auto change = [](const char* value) { return QJsonObject{{"name", QJsonObject{{"data", value}}}}; };
-    // Another client's change with the same packet identifier is a server
-    // change, not the answer: applied, but the mirror is not yet in sync.
-    m_server->sendToAll(DatacorePacket(clientId + "0", 0, change("other"), NAME_PATH));
-    QTRY_COMPARE(name->data(), QStringList{"other"});
-    QCOMPARE(inSync.count(), 0);
-    QCOMPARE(name->outstandingPacketIds(), QList<int>{0});
-    m_server->sendToAll(DatacorePacket(clientId, 0, change("gallery"), NAME_PATH));
-    QTRY_COMPARE(inSync.count(), 1);
-    QVERIFY(name->outstandingPacketIds().isEmpty());
-}
 
 QTEST_GUILESS_MAIN(TestClientDatacoreManipulator)
 #include "tst_clientdatacoremanipulator.moc"
