@@ -4,8 +4,6 @@
 #include "logcapture.h"
 #include "testframes.h"
 
-#include <QElapsedTimer>
-#include <QSemaphore>
 #include <QtTest>
 
 #include <atomic>

@@ -10,7 +10,6 @@
 #include "testframes.h"
 #include "vqclientsequencepackagedlogpackethandler.h"
 
-#include <QSignalSpy>
 #include <QtTest>
 
 Q_DECLARE_METATYPE(SerialisableDataPacket)

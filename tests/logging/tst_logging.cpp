@@ -2,9 +2,6 @@
 #include "logging.h"
 #include "vqlog.h"
 
-#include <QDate>
-#include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <poll.h>

@@ -6,8 +6,6 @@
 #include "testframes.h"
 #include "vqclientnetworkmanager.h"
 
-#include <QElapsedTimer>
-#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
