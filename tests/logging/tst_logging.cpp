@@ -59,10 +59,6 @@ void TestLogging::standardOutputAndSystemLog()
     // socket; the rest of the machine is not touched.
     const char* const script = "set -e; mount -t tmpfs tmpfs /dev; ln -s \"$1\" /dev/log; shift; exec \"$@\"";
     const ChildRun::Result child = ChildRun::run("stdout", {}, {"unshare", "-m", "sh", "-c", script, "sh", socketPath});
-    if (child.exitCode != 0) {
-        ::close(fd);
-        QSKIP(qPrintable("no unshare or no private mount namespace here: " + QString::fromLocal8Bit(child.errors).trimmed()));
-    }
     QStringList datagrams;
     char buffer[4096];
     for (pollfd descriptor {fd, POLLIN, 0}; ::poll(&descriptor, 1, 500) > 0;) {
@@ -74,6 +70,8 @@ void TestLogging::standardOutputAndSystemLog()
         datagrams.append(datagram.left(4) + datagram.mid(datagram.indexOf(QLatin1String("tst_logging"))));
     }
     ::close(fd);
+    if (child.exitCode != 0)
+        QSKIP(qPrintable("no unshare or no mount namespace: " + QString::fromLocal8Bit(child.errors).trimmed()));
 
     const QString output = QString::fromUtf8(child.output).replace(QRegularExpression("\\[tid:\\d+\\]"), "[tid]");
     const QString prefix = QDate::currentDate().toString(QStringLiteral("[yy/MM/dd]")) + "[tid]";
