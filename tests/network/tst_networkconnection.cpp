@@ -6,8 +6,6 @@
 #include "testframes.h"
 #include "vqclientnetworkmanager.h"
 
-#include <QElapsedTimer>
-#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
@@ -23,16 +21,13 @@ QString corruptLengthMessage(quint32 length)
                           "skipped as corrupt").arg(length).arg(IncomingFrameBuffer::MaxPayloadLength);
 }
 
-enum class Action { DeleteNextReceiver, StopDelivery, ClearBuffer, FeedBuffer };
+enum class Action { DeleteNextReceiver, StopDelivery, ClearBuffer, FeedBuffer, CloseConnection, Reconnect };
 
 // Announces bytes it then fails to read, as a socket that fails between the two calls.
-class FailingDevice : public QIODevice
+struct FailingDevice : QIODevice
 {
-public:
     FailingDevice() { open(QIODevice::ReadOnly | QIODevice::Unbuffered); }
     qint64 bytesAvailable() const override { return 10; }
-
-protected:
     qint64 readData(char*, qint64) override { return -1; }
     qint64 writeData(const char*, qint64) override { return -1; }
 };
@@ -51,78 +46,34 @@ class TestNetworkConnection : public QObject
     Q_OBJECT
 
 private slots:
-    void init() { QVERIFY(m_server.listen(QHostAddress::LocalHost, 0)); }
+    void init() { QVERIFY(m_server.listen(LOCAL_HOST, 0)); }
     void cleanup() { m_server.close(); }
-    void receiverEndsTheConnection_data();
-    void receiverEndsTheConnection();
     void sendsOnlyWhileConnected();
-    void socketHandedInAndBack();
     void socketErrorText();
-    void sameFramesWhateverTheSplit();
     void frames_data();
     void frames();
     void receiversActDuringDelivery_data();
     void receiversActDuringDelivery();
-    void failedReadKeepsWhatIsHeld();
     void managerWithoutAutoConnectSeeksOnlyTheFirstConnection();
 
 private:
-    QTcpSocket* connect(NetworkConnection& connection)
-    {
-        if (!connection.connectToHost(QHostAddress(QHostAddress::LocalHost), m_server.serverPort())
-            || !m_server.waitForNewConnection(2000))
-            return nullptr;
-        return m_server.nextPendingConnection();
-    }
-
     QTcpServer m_server;
 };
-
-void TestNetworkConnection::receiverEndsTheConnection_data()
-{
-    QTest::addColumn<bool>("reconnect");
-    QTest::newRow("closes it") << false;
-    QTest::newRow("connects anew") << true;
-}
-
-void TestNetworkConnection::receiverEndsTheConnection()
-{
-    QFETCH(bool, reconnect);
-    NetworkConnection connection;
-    QTcpSocket* peer = connect(connection);
-    QVERIFY(peer);
-    QSignalSpy lost(&connection, &NetworkConnection::disconnectedFromHost);
-    QStringList log;
-    RecordingReceiver next("next", &log);
-    // The socket whose notification is under way must outlive it; the frame
-    // being delivered reaches its receivers, the rest of the connection that
-    // is gone does not.
-    ActingReceiver acting(&log, [&] {
-        if (reconnect)
-            connection.connectToHost(QHostAddress(QHostAddress::LocalHost), m_server.serverPort());
-        else
-            connection.closeConnection();
-    });
-    peer->write(jsonFrame("A") + jsonFrame("B"));
-    QTRY_COMPARE(log, (QStringList{"acting:A", "next:A"}));
-    QCOMPARE(lost.count(), 1);
-    QCOMPARE(connection.isConnected(), reconnect);
-    QTest::qWait(20);
-    QCOMPARE(log.size(), 2);
-    // The closed socket is gone once its notification has returned.
-    QCOMPARE(connection.findChildren<QTcpSocket*>().size(), reconnect ? 1 : 0);
-}
 
 void TestNetworkConnection::sendsOnlyWhileConnected()
 {
     const DatacorePacket packet(QStringLiteral("id"), 3, QJsonObject{{"d", QJsonObject()}}, QStringLiteral("p"));
     const QByteArray frame = frameOf(packet);
+    auto* client = new QTcpSocket;
+    client->connectToHost(QHostAddress::LocalHost, m_server.serverPort());
+    QVERIFY(client->waitForConnected(2000) && m_server.waitForNewConnection(2000));
+    QTcpSocket* peer = m_server.nextPendingConnection();
 
     NetworkConnection connection;
     QCOMPARE(connection.clientIdentifier(), QString());
     connection.acceptPacket(packet);
-    QTcpSocket* peer = connect(connection);
-    QVERIFY(peer);
+    QTcpSocket* exchanged = client;
+    QVERIFY(connection.setSocket(exchanged) && !exchanged);
     const QString identifier = QStringLiteral("2130706433%1").arg(peer->peerPort());
     QCOMPARE(connection.clientIdentifier(), identifier);
     QCOMPARE(connection.peerIdentifier(), QStringLiteral("2130706433%1").arg(m_server.serverPort()));
@@ -136,27 +87,14 @@ void TestNetworkConnection::sendsOnlyWhileConnected()
     }
     QCOMPARE(peer->readAll(), frame + frame);
 
-    // Outside the socket's own calls it goes at once; the identifier stays.
-    connection.closeConnection();
-    QVERIFY(connection.findChildren<QTcpSocket*>().isEmpty());
-    QCOMPARE(connection.clientIdentifier(), identifier);
-}
-
-void TestNetworkConnection::socketHandedInAndBack()
-{
-    auto* client = new QTcpSocket;
-    client->connectToHost(QHostAddress::LocalHost, m_server.serverPort());
-    QVERIFY(client->waitForConnected(2000) && m_server.waitForNewConnection(2000));
-    QTcpSocket* peer = m_server.nextPendingConnection();
-    NetworkConnection connection;
-    QTcpSocket* exchanged = client;
-    QVERIFY(connection.setSocket(exchanged));
-    QVERIFY(!exchanged);
-    QCOMPARE(connection.clientIdentifier(), QStringLiteral("2130706433%1").arg(peer->peerPort()));
     // Taken back, the socket is the caller's again.
     QVERIFY(!connection.setSocket(exchanged));
     QCOMPARE(exchanged, client);
     delete client;
+    // Outside the socket's own calls its successor goes at once; the identifier stays.
+    connection.closeConnection();
+    QVERIFY(connection.findChildren<QTcpSocket*>().isEmpty());
+    QCOMPARE(connection.clientIdentifier(), identifier);
 }
 
 void TestNetworkConnection::socketErrorText()
@@ -168,38 +106,19 @@ void TestNetworkConnection::socketErrorText()
         QCOMPARE(::socketErrorText(value), QString("illegal value for QAbstractSocket::SocketError: %1").arg(value));
 }
 
-void TestNetworkConnection::sameFramesWhateverTheSplit()
-{
-    QStringList log;
-    RecordingReceiver receiver("r", &log);
-    LogCapture capture;
-    const QByteArray stream = mixedStream();
-    // Every two-piece split, then single bytes.
-    for (int split = 0; split <= stream.size() + 1; ++split) {
-        log.clear();
-        IncomingFrameBuffer buffer;
-        if (split > stream.size()) {
-            for (char byte : stream)
-                buffer.receive(QByteArray(1, byte));
-        } else {
-            buffer.receive(stream.left(split));
-            buffer.receive(stream.mid(split));
-        }
-        if (log != MIXED_STREAM_DELIVERIES || !buffer.bufferedBytes().isEmpty())
-            QFAIL(qPrintable(QStringLiteral("split %1 delivered %2").arg(split).arg(log.join(','))));
-    }
-    QCOMPARE(capture.messages(), QStringList());
-}
-
 void TestNetworkConnection::frames_data()
 {
     QTest::addColumn<QByteArray>("stream");
     QTest::addColumn<QStringList>("deliveries");
     QTest::addColumn<int>("waiting");
     QTest::addColumn<QStringList>("log");
+    QTest::addColumn<bool>("everySplit");
 
     const auto row = [](const char* name, const QByteArray& stream, const QStringList& deliveries, int waiting,
-                        const QStringList& log) { QTest::newRow(name) << stream << deliveries << waiting << log; };
+                        const QStringList& log, bool everySplit = false) {
+        QTest::newRow(name) << stream << deliveries << waiting << log << everySplit;
+    };
+    row("every split of a mixed stream", mixedStream(), MIXED_STREAM_DELIVERIES, 0, {}, true);
     const quint32 limit = IncomingFrameBuffer::MaxPayloadLength;
     const QByteArray a = jsonFrame("A");
     // 10 13 00 followed by the frame's 10 10 00 00 00: a length of 0x10000000.
@@ -229,14 +148,27 @@ void TestNetworkConnection::frames()
 {
     QFETCH(QByteArray, stream);
     QFETCH(int, waiting);
-    QStringList log;
-    RecordingReceiver receiver("r", &log);
-    LogCapture capture;
-    IncomingFrameBuffer buffer;
-    buffer.receive(stream);
-    QTEST(log, "deliveries");
-    QCOMPARE(buffer.bufferedBytes(), stream.right(waiting));
-    QTEST(capture.messages(), "log");
+    QFETCH(bool, everySplit);
+    // Every two-piece split, then single bytes, must come to the same.
+    for (int split = everySplit ? 0 : stream.size(); split <= stream.size() + int(everySplit); ++split) {
+        QStringList log;
+        RecordingReceiver receiver("r", &log);
+        LogCapture capture;
+        IncomingFrameBuffer buffer;
+        if (split > stream.size()) {
+            for (char byte : stream)
+                buffer.receive(QByteArray(1, byte));
+        } else {
+            buffer.receive(stream.left(split));
+            buffer.receive(stream.mid(split));
+        }
+        // A read that fails keeps what is held.
+        FailingDevice device;
+        buffer.readFrom(device);
+        QTEST(log, "deliveries");
+        QCOMPARE(buffer.bufferedBytes(), stream.right(waiting));
+        QTEST(capture.messages(), "log");
+    }
 }
 
 void TestNetworkConnection::receiversActDuringDelivery_data()
@@ -257,12 +189,20 @@ void TestNetworkConnection::receiversActDuringDelivery_data()
         all.mid(2));
     row("a receiver clears the buffer", Action::ClearBuffer, all.mid(0, 2), {}, {});
     row("a receiver feeds the buffer", Action::FeedBuffer, all, jsonFrame("D"), {"acting:D", "next:D"});
+    // The socket whose notification is under way must outlive it; the frame
+    // being delivered reaches its receivers, the rest of the connection that
+    // is gone does not.
+    row("a receiver closes the connection", Action::CloseConnection, all.mid(0, 2), {}, {});
+    row("a receiver connects anew", Action::Reconnect, all.mid(0, 2), {}, {});
 }
 
 void TestNetworkConnection::receiversActDuringDelivery()
 {
     QFETCH(Action, action);
+    QFETCH(QStringList, deliveries);
     QFETCH(QByteArray, waiting);
+    NetworkConnection connection;
+    QSignalSpy lost(&connection, &NetworkConnection::disconnectedFromHost);
     IncomingFrameBuffer buffer;
     QStringList log;
     auto next = std::make_unique<RecordingReceiver>("next", &log);
@@ -273,27 +213,34 @@ void TestNetworkConnection::receiversActDuringDelivery()
             buffer.stopDelivery();
         else if (action == Action::ClearBuffer)
             buffer.clear();
-        else
+        else if (action == Action::FeedBuffer)
             buffer.receive(jsonFrame("D"));
+        else if (action == Action::CloseConnection)
+            connection.closeConnection();
+        else
+            connection.connectToHost(LOCAL_HOST, m_server.serverPort());
     });
 
-    buffer.receive(jsonFrame("A") + jsonFrame("B") + jsonFrame("C"));
-    QTEST(log, "deliveries");
+    const QByteArray frames = jsonFrame("A") + jsonFrame("B") + jsonFrame("C");
+    const bool viaConnection = action >= Action::CloseConnection;
+    if (viaConnection) {
+        QVERIFY(connection.connectToHost(LOCAL_HOST, m_server.serverPort()) && m_server.waitForNewConnection(2000));
+        m_server.nextPendingConnection()->write(frames);
+        QTRY_COMPARE(log, deliveries);
+        QTest::qWait(20);
+    } else {
+        buffer.receive(frames);
+    }
+    QCOMPARE(log, deliveries);
+    QCOMPARE(lost.count(), int(viaConnection));
+    QCOMPARE(connection.isConnected(), action == Action::Reconnect);
+    // A closed socket is gone once its notification has returned.
+    QCOMPARE(connection.findChildren<QTcpSocket*>().size(), int(action == Action::Reconnect));
     QCOMPARE(buffer.bufferedBytes(), waiting);
     log.clear();
     buffer.receive(QByteArray());
     QTEST(log, "nextFeed");
     QVERIFY(buffer.bufferedBytes().isEmpty());
-}
-
-void TestNetworkConnection::failedReadKeepsWhatIsHeld()
-{
-    const QByteArray partHeader = frameHeader(1, 0, 4).left(3);
-    IncomingFrameBuffer buffer;
-    buffer.receive(partHeader);
-    FailingDevice device;
-    buffer.readFrom(device);
-    QCOMPARE(buffer.bufferedBytes(), partHeader);
 }
 
 // The first attempt after the retry interval, and the reconnection after a
@@ -304,13 +251,11 @@ void TestNetworkConnection::managerWithoutAutoConnectSeeksOnlyTheFirstConnection
     // The retry timer is not among the manager's children.
     QVERIFY(!manager.findChild<QTimer*>());
     QStringList events;
-    QObject::connect(&manager, &VqClientNetworkManager::connectedToServer, [&] { events << "connected"; });
-    QObject::connect(&manager, &VqClientNetworkManager::connectionToServerLost, [&] { events << "lost"; });
-    QObject::connect(&manager, &VqClientNetworkManager::reconnectAttemptFailed, [&] { events << "failed"; });
-    QObject::connect(&manager, &VqClientNetworkManager::newHostAddressSet,
-                     [&](const QString& host) { events << host; });
-    QObject::connect(&manager, &VqClientNetworkManager::newAutoConnectStateSet,
-                     [&](bool on) { events << (on ? "on" : "off"); });
+    connect(&manager, &VqClientNetworkManager::connectedToServer, [&] { events << "connected"; });
+    connect(&manager, &VqClientNetworkManager::connectionToServerLost, [&] { events << "lost"; });
+    connect(&manager, &VqClientNetworkManager::reconnectAttemptFailed, [&] { events << "failed"; });
+    connect(&manager, &VqClientNetworkManager::newHostAddressSet, [&](const QString& host) { events << host; });
+    connect(&manager, &VqClientNetworkManager::newAutoConnectStateSet, [&](bool on) { events << (on ? "on" : "off"); });
     QElapsedTimer clock;
     clock.start();
     manager.setHostAddress(LOCAL_HOST, true);
