@@ -13,13 +13,6 @@
 
 namespace {
 
-const char* const ROUTERS[][2] = {
-    {"configCoreRouter", "ConfigTreeObject"},
-    {"statusCoreRouter", "StatusTreeObject"},
-    {"commandCoreRouter", "CommandTreeObject"},
-    {"persistentConfigCoreRouter", "PersistentConfigTreeObject"},
-};
-
 constexpr int SETTLE_MS = 200;
 constexpr int IN_SET_DELAY_MS = 1000;
 
@@ -263,11 +256,13 @@ QJsonObject FakeServer::datacoreJson(const QString& path) const
 QJsonObject FakeServer::treePacket() const
 {
     QJsonObject packet{{"Class", "DatacorePathRadixTreePacket"}, {"ClientId", "fake"}};
-    for (const auto& router : ROUTERS) {
-        const QString name = QLatin1String(router[0]);
-        const QRegularExpression under(QLatin1Char('^') + name + QLatin1Char('/'));
+    // "configCoreRouter" is the root of the "ConfigTreeObject", and so on.
+    for (const QString kind : {"config", "status", "command", "persistentConfig"}) {
+        const QString name = kind + "CoreRouter";
+        const QRegularExpression under('^' + name + '/');
         QStringList below = m_datacores.keys().filter(under);
-        packet.insert(QLatin1String(router[1]), treeNode(name, below.replaceInStrings(under, QString())));
+        packet.insert(kind.left(1).toUpper() + kind.mid(1) + "TreeObject",
+                      treeNode(name, below.replaceInStrings(under, QString())));
     }
     return packet;
 }

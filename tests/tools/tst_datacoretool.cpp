@@ -273,29 +273,25 @@ void TestDatacoreTool::watchEndsAfterItsCountOrWhenInterrupted()
 // describe exactly those, and the completion must offer the tool's.
 void TestDatacoreTool::manualsAndCompletionMatchTheOptions()
 {
-    const QRegularExpression longOption(QStringLiteral("--[a-z][a-z-]*"));
-    const auto options = [&](const QString& text) {
+    const auto options = [](const QString& text) {
         QSet<QString> found;
-        for (auto match = longOption.globalMatch(text); match.hasNext();)
+        for (auto match = QRegularExpression("--[a-z][a-z-]*").globalMatch(text); match.hasNext();)
             found.insert(match.next().captured());
         return found;
     };
     const auto read = [](const QString& fileName) {
-        QFile file(QStringLiteral(VQ_SOURCE_DIR) + fileName);
+        QFile file(QStringLiteral(VQ_SOURCE_DIR "/tools/") + fileName);
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).replace("\\-", "-") : QString();
     };
     const auto help = [](const QString& program, const QStringList& arguments) {
         return QString::fromUtf8(ChildRun::execute(ProgramLauncher::command(program, arguments)).output);
     };
-
+    const QString completion = read("datacore/vq_datacore.bash");
     const QSet<QString> toolOptions = options(help(TOOL, {"--help"}));
     QVERIFY(toolOptions.contains("--updates-only"));
-    QCOMPARE(options(read("/tools/man/vq_datacore.1")), toolOptions);
-    const QString completion = read("/tools/datacore/vq_datacore.bash");
+    QCOMPARE(options(read("man/vq_datacore.1")), toolOptions);
     QCOMPARE(options(completion.section("local commands", 0, 0)), toolOptions);
-    const QSet<QString> simserverOptions = options(help(QStringLiteral(VQ_SIMSERVER_PATH), {"--help-all"}));
-    QVERIFY(simserverOptions.contains("--export-stream"));
-    QCOMPARE(options(read("/tools/man/vq_simserver.1")), simserverOptions);
+    QCOMPARE(options(read("man/vq_simserver.1")), options(help(QStringLiteral(VQ_SIMSERVER_PATH), {"--help-all"})));
     // Every command has its help and the completion offers it.
     for (const QString command : {"list", "dump", "diff", "get", "set", "watch"}) {
         QVERIFY(help(TOOL, {command, "--help"}).startsWith("Usage: vq_datacore [options] " + command));

@@ -59,7 +59,6 @@ class TestFaults : public QObject
 
 private slots:
     void initTestCase();
-    void cleanupTestCase();
     void faults_data();
     void faults();
     void serverThatStopsReadingBoundsTheBacklog();
@@ -96,11 +95,6 @@ void TestFaults::initTestCase()
             // connection request goes unanswered.
             && route({HOSTS[int(Attempt::NeverCompletes)] + "/32", "dev", "lo"});
     }
-}
-
-void TestFaults::cleanupTestCase()
-{
-    m_dummyClient.reset();
 }
 
 void TestFaults::faults_data()
