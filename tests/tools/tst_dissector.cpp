@@ -7,7 +7,6 @@
 #include "teletextrawdatapacket.h"
 #include "testframes.h"
 
-#include <QtEndian>
 #include <QtTest>
 
 #include <numeric>
