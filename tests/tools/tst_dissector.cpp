@@ -31,40 +31,6 @@ QByteArray jsonText(const QByteArray& text, int prefix = -1)
     return rawFrame(0x1010, 0, length + text);
 }
 
-struct Segment
-{
-    quint16 clientPort;
-    quint16 serverPort;
-    QByteArray bytes;
-};
-
-// A capture file (pcap, raw IPv4) of the server's TCP segments with consistent
-// sequence numbers and no handshake, which is all tshark's reassembly needs.
-QByteArray pcapOf(const std::vector<Segment>& segments)
-{
-    QByteArray file;
-    QDataStream out(&file, QIODevice::WriteOnly);
-    out.setByteOrder(QDataStream::LittleEndian);
-    out << quint32(0xa1b2c3d4) << quint16(2) << quint16(4) << qint32(0) << quint32(0) << quint32(262144)
-        << quint32(101);
-    QHash<quint16, quint32> nextSequence;
-    quint32 microseconds = 0;
-    for (const Segment& segment : segments) {
-        const quint32 sequence = nextSequence.value(segment.clientPort, 1000);
-        nextSequence.insert(segment.clientPort, sequence + quint32(segment.bytes.size()));
-        QByteArray packet;
-        QDataStream headers(&packet, QIODevice::WriteOnly);
-        headers << quint8(0x45) << quint8(0) << quint16(40 + segment.bytes.size()) << quint32(0) << quint8(64)
-                << quint8(6) << quint16(0) << quint32(0x7f000001) << quint32(0x7f000001) << segment.serverPort
-                << segment.clientPort << sequence << quint32(1000) << quint8(0x50) << quint8(0x18) << quint16(65535)
-                << quint32(0);
-        packet += segment.bytes;
-        out << quint32(0) << (microseconds += 100) << quint32(packet.size()) << quint32(packet.size());
-        out.writeRawData(packet.constData(), packet.size());
-    }
-    return file;
-}
-
 // The server's bytes of one connection cut into TCP segments, and what tshark
 // must show for them: "field=occurrences joined by |".
 struct CraftedStream
@@ -122,6 +88,35 @@ std::vector<CraftedStream> craftedStreams()
         {"a recorded session with garbage and a corrupt length", recorded,
          {"vq.corrupt_header=101300007ffffff0", "vq.truncated=", "vq.json.malformed="}},
     };
+}
+
+// A capture file (pcap, raw IPv4) of each stream's segments on a client port
+// of its own, with consistent sequence numbers and no handshake, which is all
+// tshark's reassembly needs.
+QByteArray pcapOf(const std::vector<CraftedStream>& streams)
+{
+    QByteArray file;
+    QDataStream out(&file, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out << quint32(0xa1b2c3d4) << quint16(2) << quint16(4) << qint32(0) << quint32(0) << quint32(262144)
+        << quint32(101);
+    quint32 microseconds = 0;
+    for (std::size_t i = 0; i < streams.size(); ++i) {
+        quint32 sequence = 1000;
+        for (const QByteArray& bytes : streams[i].segments) {
+            QByteArray packet;
+            QDataStream headers(&packet, QIODevice::WriteOnly);
+            headers << quint8(0x45) << quint8(0) << quint16(40 + bytes.size()) << quint32(0) << quint8(64) << quint8(6)
+                    << quint16(0) << quint32(0x7f000001) << quint32(0x7f000001) << streams[i].serverPort
+                    << quint16(FIRST_CLIENT_PORT + i) << sequence << quint32(1000) << quint8(0x50) << quint8(0x18)
+                    << quint16(65535) << quint32(0);
+            packet += bytes;
+            sequence += quint32(bytes.size());
+            out << quint32(0) << (microseconds += 100) << quint32(packet.size()) << quint32(packet.size());
+            out.writeRawData(packet.constData(), packet.size());
+        }
+    }
+    return file;
 }
 
 // Standard output of command, run with home as its HOME; empty when it fails.
@@ -195,19 +190,15 @@ void TestDissector::initTestCase()
 
     // Every crafted stream on its own client port, all dissected in one run.
     m_streams = ::craftedStreams();
-    std::vector<Segment> segments;
     m_craftedFields = QStringList{"tcp.dstport"} + ACCOUNTED_FIELDS + FAULT_FIELDS;
-    for (std::size_t i = 0; i < m_streams.size(); ++i) {
-        for (const QByteArray& bytes : m_streams[i].segments)
-            segments.push_back({quint16(FIRST_CLIENT_PORT + i), m_streams[i].serverPort, bytes});
-        for (const QString& expectation : m_streams[i].expectations) {
-            if (!m_craftedFields.contains(expectation.section('=', 0, 0)))
-                m_craftedFields.append(expectation.section('=', 0, 0));
-        }
+    for (const CraftedStream& stream : m_streams) {
+        for (const QString& expectation : stream.expectations)
+            m_craftedFields.append(expectation.section('=', 0, 0));
     }
+    m_craftedFields.removeDuplicates();
     QFile capture(m_dir.path() + "/crafted.pcap");
     QVERIFY(capture.open(QIODevice::WriteOnly));
-    capture.write(pcapOf(segments));
+    capture.write(pcapOf(m_streams));
     capture.close();
     capture.setPermissions(capture.permissions() | QFile::ReadOther);
     for (const QStringList& frame : dissect(capture.fileName(), m_craftedFields))
