@@ -41,9 +41,7 @@ struct FakeServer::Session
 {
     std::unique_ptr<QTcpSocket> socket;
     QByteArray incoming;
-    bool faultArmed = false;
-    Fault fault = Fault::Close;
-    Step step = Step::BeforeTree;
+    PlannedFault fault;
     bool reading = true;
 };
 
@@ -59,11 +57,6 @@ FakeServer::~FakeServer()
         session->socket->disconnect(this);
 }
 
-bool FakeServer::listen(quint16 port)
-{
-    return m_listener.listen(QHostAddress::LocalHost, port);
-}
-
 void FakeServer::setDatacore(const QString& path, const QJsonValue& data, const QJsonArray& reasonsForBeingInvalid,
                              const QJsonArray& reasonsForBeingInactive)
 {
@@ -71,18 +64,6 @@ void FakeServer::setDatacore(const QString& path, const QJsonValue& data, const 
                                          {"class", "DatacoreString"},
                                          {"reasonsForBeingInvalid", reasonsForBeingInvalid},
                                          {"reasonsForBeingInactive", reasonsForBeingInactive}});
-}
-
-QJsonValue FakeServer::data(const QString& path) const
-{
-    return m_datacores.value(path).value("data");
-}
-
-void FakeServer::failNextConnection(Fault fault, Step step)
-{
-    m_nextFault = fault;
-    m_nextStep = step;
-    m_faultArmed = true;
 }
 
 void FakeServer::sendToAll(const SerialisableDataPacket& packet)
@@ -106,13 +87,13 @@ void FakeServer::onNewConnection()
 {
     while (QTcpSocket* socket = m_listener.nextPendingConnection()) {
         m_sessions.emplace_back(new Session{std::unique_ptr<QTcpSocket>(socket), QByteArray(),
-                                            std::exchange(m_faultArmed, false), m_nextFault, m_nextStep});
+                                            std::exchange(m_nextFault, {false, Fault::Close, Step::BeforeTree})});
         Session* session = m_sessions.back().get();
         ++m_connectionCount;
         connect(socket, &QIODevice::readyRead, this, [this, session] { onReadyRead(*session); });
         connect(socket, &QAbstractSocket::disconnected, this, [this, session] { forget(session); },
                 Qt::QueuedConnection);
-        if (!session->faultArmed) {
+        if (!session->fault.armed) {
             synchronise(*session);
             continue;
         }
@@ -129,7 +110,7 @@ void FakeServer::synchronise(Session& session)
     if (reachedFaultStep(session, Step::BeforeTree))
         return;
     const QByteArray tree = frameOf(SerialisableDataPacket(treePacket()));
-    if (session.faultArmed && session.step == Step::MidTree) {
+    if (session.fault.armed && session.fault.step == Step::MidTree) {
         write(session, tree.left(tree.size() / 2));
         fail(session);
         return;
@@ -147,7 +128,7 @@ void FakeServer::synchronise(Session& session)
 
 bool FakeServer::reachedFaultStep(Session& session, Step step)
 {
-    if (!session.faultArmed || session.step != step)
+    if (!session.fault.armed || session.fault.step != step)
         return false;
     fail(session);
     return true;
@@ -155,10 +136,10 @@ bool FakeServer::reachedFaultStep(Session& session, Step step)
 
 void FakeServer::fail(Session& session)
 {
-    session.faultArmed = false;
+    session.fault.armed = false;
     ++m_faultCount;
     QTcpSocket* socket = session.socket.get();
-    switch (session.fault) {
+    switch (session.fault.kind) {
     case Fault::Close:
         socket->disconnectFromHost();
         break;
@@ -213,7 +194,7 @@ void FakeServer::onChange(Session& session, const QJsonObject& packet)
 {
     if (reachedFaultStep(session, Step::OnChange))
         return;
-    if (session.faultArmed && session.step == Step::InSet) {
+    if (session.fault.armed && session.fault.step == Step::InSet) {
         session.reading = false;
         QTimer::singleShot(IN_SET_DELAY_MS, session.socket.get(), [this, &session] { fail(session); });
         return;
