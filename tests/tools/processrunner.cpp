@@ -54,7 +54,8 @@ bool ProcessRunner::waitForMessageStartingWith(const QString& prefix, int timeou
     for (;;) {
         const QStringList all = lines();
         // Checked once more after the program ended: its last lines may be the ones.
-        if (std::any_of(all.begin(), all.end(), [&](const QString& line) { return logMessage(line).startsWith(prefix); }))
+        const auto found = [&](const QString& line) { return logMessage(line).startsWith(prefix); };
+        if (std::any_of(all.begin(), all.end(), found))
             return true;
         if (!isRunning() || timer.elapsed() > timeoutMs)
             return false;
