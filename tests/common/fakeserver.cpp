@@ -75,8 +75,7 @@ void FakeServer::sendToAll(const SerialisableDataPacket& packet)
 void FakeServer::closeAll()
 {
     // Taken out first: each close reports its disconnection synchronously.
-    std::vector<std::unique_ptr<Session>> sessions;
-    sessions.swap(m_sessions);
+    const auto sessions = std::exchange(m_sessions, {});
     for (const auto& session : sessions) {
         session->socket->disconnect(this);
         session->socket->abort();

@@ -195,7 +195,6 @@ void TestDatacoreTool::listPathsFromTree_data()
 void TestDatacoreTool::listPathsFromTree()
 {
     QFETCH(QString, prefix);
-    QFETCH(QStringList, expected);
     const auto node = [](const QString& core, const QJsonArray& kids = {}) {
         return kids.isEmpty() ? QJsonObject{{"Core", core}} : QJsonObject{{"Core", core}, {"Kids", kids}};
     };
@@ -213,7 +212,7 @@ void TestDatacoreTool::listPathsFromTree()
     second.jsonObject().insert("ConfigTreeObject", node("z"));
     session.acceptPacket(second);
     QCOMPARE(populated.count(), 1);
-    QCOMPARE(session.paths(prefix), expected);
+    QTEST(session.paths(prefix), "expected");
     QVERIFY(!session.registry());
 }
 

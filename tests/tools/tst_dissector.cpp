@@ -70,8 +70,6 @@ std::vector<CraftedStream> craftedStreams()
          {"vq.json.event_class=SdiInputRateChangeEventPacket"}},
         {"escaped strings", {jsonText(R"({"Class":"DatacorePacket","Path":"caf\u00e9/\"q\"\\\ud83d\ude00"})")},
          {"vq.json.path=caf\u00e9/\"q\"\\\U0001F600"}},
-        {"garbage and a corrupt length before a frame", {"abc" + QByteArray::fromHex("101300007ffffff0") + sync},
-         {"vq.garbage=616263", "vq.corrupt_header=101300007ffffff0", "vq.type=0x1010"}},
         {"length prefix disagrees", {jsonText(R"({"Class":"A"})", 1)}, {"vq.json.prefix_mismatch=1", "vq.json.class=A"}},
         {"malformed json", {jsonText(R"({"Class":"A",)")}, {"vq.json.malformed=1", "vq.json.class="}},
         {"class is a number", {jsonText(R"({"Class":5})")}, {"vq.json.wrong_type=1", "vq.json.no_class=1"}},
