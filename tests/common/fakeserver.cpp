@@ -171,11 +171,9 @@ void FakeServer::onReadyRead(Session& session)
             readHeader(session.incoming.constData() + offset, session.incoming.size() - offset);
         if (header.packetType == RawDataPacketHeader::INCOMPLETE)
             break;
-        if (header.packetType == RawDataPacketHeader::INVALID) {
-            ++offset;
-            continue;
-        }
-        const int size = RawDataPacketHeader::SIZE + int(header.payloadLength);
+        // Past a byte at a time until a header makes sense again.
+        const int size = header.packetType == RawDataPacketHeader::INVALID
+            ? 1 : RawDataPacketHeader::SIZE + int(header.payloadLength);
         if (header.packetType == SerialisableDataPacket::PACKET_TYPE) {
             const QJsonObject packet = SerialisableDataPacket(session.incoming.mid(offset, size), header).jsonObject();
             m_received.append(packet);
@@ -202,8 +200,7 @@ void FakeServer::onChange(Session& session, const QJsonObject& packet)
     const QString path = change.path();
     if (!answersChanges || !m_datacores.contains(path))
         return;
-    const QJsonObject elements = change.datacore().constBegin().value().toObject();
-    m_datacores[path].insert("data", elements.value("data"));
+    m_datacores[path].insert("data", change.datacore().constBegin().value().toObject().value("data"));
     const QJsonObject result = datacoreJson(path);
     for (const auto& other : m_sessions) {
         if (other.get() == &session)
