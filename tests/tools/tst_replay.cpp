@@ -132,9 +132,10 @@ void TestReplay::findsLateServerReconnectsAndRunsUntilTerminated()
 
     qint64 baselineKiB = -1;
     QElapsedTimer sinceLoss;
+    // The last server stays up for the checks below.
+    ProcessRunner server(QStringLiteral(VQ_SIMSERVER_PATH));
     for (int round = 0; round <= restarts; ++round) {
         const QString serial = QString::number(1000 + round);
-        ProcessRunner server(QStringLiteral(VQ_SIMSERVER_PATH));
         QVERIFY(server.startListening({"--serial", serial, "--event-rate", "20"}));
         QTRY_COMPARE_WITH_TIMEOUT(client.countMessage("Unit serial number is: " + serial), 1, RECONNECT_LIMIT_MS);
         QVERIFY2(round == 0 || sinceLoss.elapsed() >= 1000, "reconnected before the retry timer could have fired");
