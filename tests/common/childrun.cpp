@@ -47,17 +47,12 @@ Result execute(const QStringList& command, const QStringList& environment, int t
         variables.insert(variable.section(QLatin1Char('='), 0, 0), variable.section(QLatin1Char('='), 1));
     child.setProcessEnvironment(variables);
     child.start(command.first(), command.mid(1));
-    Result result;
     if (!child.waitForFinished(timeoutMs)) {
         child.kill();
         child.waitForFinished();
-        return result;
+        return Result();
     }
-    result.exitStatus = child.exitStatus();
-    result.exitCode = child.exitCode();
-    result.output = child.readAllStandardOutput();
-    result.errors = child.readAllStandardError();
-    return result;
+    return {child.exitStatus(), child.exitCode(), child.readAllStandardOutput(), child.readAllStandardError()};
 }
 
 } // namespace ChildRun

@@ -13,13 +13,6 @@
 
 namespace {
 
-const char* const ROUTERS[][2] = {
-    {"configCoreRouter", "ConfigTreeObject"},
-    {"statusCoreRouter", "StatusTreeObject"},
-    {"commandCoreRouter", "CommandTreeObject"},
-    {"persistentConfigCoreRouter", "PersistentConfigTreeObject"},
-};
-
 constexpr int SETTLE_MS = 200;
 constexpr int IN_SET_DELAY_MS = 1000;
 
@@ -48,9 +41,7 @@ struct FakeServer::Session
 {
     std::unique_ptr<QTcpSocket> socket;
     QByteArray incoming;
-    bool faultArmed = false;
-    Fault fault = Fault::Close;
-    Step step = Step::BeforeTree;
+    PlannedFault fault;
     bool reading = true;
 };
 
@@ -66,11 +57,6 @@ FakeServer::~FakeServer()
         session->socket->disconnect(this);
 }
 
-bool FakeServer::listen(quint16 port)
-{
-    return m_listener.listen(QHostAddress::LocalHost, port);
-}
-
 void FakeServer::setDatacore(const QString& path, const QJsonValue& data, const QJsonArray& reasonsForBeingInvalid,
                              const QJsonArray& reasonsForBeingInactive)
 {
@@ -78,18 +64,6 @@ void FakeServer::setDatacore(const QString& path, const QJsonValue& data, const 
                                          {"class", "DatacoreString"},
                                          {"reasonsForBeingInvalid", reasonsForBeingInvalid},
                                          {"reasonsForBeingInactive", reasonsForBeingInactive}});
-}
-
-QJsonValue FakeServer::data(const QString& path) const
-{
-    return m_datacores.value(path).value("data");
-}
-
-void FakeServer::failNextConnection(Fault fault, Step step)
-{
-    m_nextFault = fault;
-    m_nextStep = step;
-    m_faultArmed = true;
 }
 
 void FakeServer::sendToAll(const SerialisableDataPacket& packet)
@@ -101,8 +75,7 @@ void FakeServer::sendToAll(const SerialisableDataPacket& packet)
 void FakeServer::closeAll()
 {
     // Taken out first: each close reports its disconnection synchronously.
-    std::vector<std::unique_ptr<Session>> sessions;
-    sessions.swap(m_sessions);
+    const auto sessions = std::exchange(m_sessions, {});
     for (const auto& session : sessions) {
         session->socket->disconnect(this);
         session->socket->abort();
@@ -113,13 +86,13 @@ void FakeServer::onNewConnection()
 {
     while (QTcpSocket* socket = m_listener.nextPendingConnection()) {
         m_sessions.emplace_back(new Session{std::unique_ptr<QTcpSocket>(socket), QByteArray(),
-                                            std::exchange(m_faultArmed, false), m_nextFault, m_nextStep});
+                                            std::exchange(m_nextFault, {false, Fault::Close, Step::BeforeTree})});
         Session* session = m_sessions.back().get();
         ++m_connectionCount;
         connect(socket, &QIODevice::readyRead, this, [this, session] { onReadyRead(*session); });
         connect(socket, &QAbstractSocket::disconnected, this, [this, session] { forget(session); },
                 Qt::QueuedConnection);
-        if (!session->faultArmed) {
+        if (!session->fault.armed) {
             synchronise(*session);
             continue;
         }
@@ -136,7 +109,7 @@ void FakeServer::synchronise(Session& session)
     if (reachedFaultStep(session, Step::BeforeTree))
         return;
     const QByteArray tree = frameOf(SerialisableDataPacket(treePacket()));
-    if (session.faultArmed && session.step == Step::MidTree) {
+    if (session.fault.armed && session.fault.step == Step::MidTree) {
         write(session, tree.left(tree.size() / 2));
         fail(session);
         return;
@@ -154,7 +127,7 @@ void FakeServer::synchronise(Session& session)
 
 bool FakeServer::reachedFaultStep(Session& session, Step step)
 {
-    if (!session.faultArmed || session.step != step)
+    if (!session.fault.armed || session.fault.step != step)
         return false;
     fail(session);
     return true;
@@ -162,10 +135,10 @@ bool FakeServer::reachedFaultStep(Session& session, Step step)
 
 void FakeServer::fail(Session& session)
 {
-    session.faultArmed = false;
+    session.fault.armed = false;
     ++m_faultCount;
     QTcpSocket* socket = session.socket.get();
-    switch (session.fault) {
+    switch (session.fault.kind) {
     case Fault::Close:
         socket->disconnectFromHost();
         break;
@@ -198,11 +171,9 @@ void FakeServer::onReadyRead(Session& session)
             readHeader(session.incoming.constData() + offset, session.incoming.size() - offset);
         if (header.packetType == RawDataPacketHeader::INCOMPLETE)
             break;
-        if (header.packetType == RawDataPacketHeader::INVALID) {
-            ++offset;
-            continue;
-        }
-        const int size = RawDataPacketHeader::SIZE + int(header.payloadLength);
+        // Past a byte at a time until a header makes sense again.
+        const int size = header.packetType == RawDataPacketHeader::INVALID
+            ? 1 : RawDataPacketHeader::SIZE + int(header.payloadLength);
         if (header.packetType == SerialisableDataPacket::PACKET_TYPE) {
             const QJsonObject packet = SerialisableDataPacket(session.incoming.mid(offset, size), header).jsonObject();
             m_received.append(packet);
@@ -220,7 +191,7 @@ void FakeServer::onChange(Session& session, const QJsonObject& packet)
 {
     if (reachedFaultStep(session, Step::OnChange))
         return;
-    if (session.faultArmed && session.step == Step::InSet) {
+    if (session.fault.armed && session.fault.step == Step::InSet) {
         session.reading = false;
         QTimer::singleShot(IN_SET_DELAY_MS, session.socket.get(), [this, &session] { fail(session); });
         return;
@@ -229,8 +200,7 @@ void FakeServer::onChange(Session& session, const QJsonObject& packet)
     const QString path = change.path();
     if (!answersChanges || !m_datacores.contains(path))
         return;
-    const QJsonObject elements = change.datacore().constBegin().value().toObject();
-    m_datacores[path].insert("data", elements.value("data"));
+    m_datacores[path].insert("data", change.datacore().constBegin().value().toObject().value("data"));
     const QJsonObject result = datacoreJson(path);
     for (const auto& other : m_sessions) {
         if (other.get() == &session)
@@ -263,11 +233,13 @@ QJsonObject FakeServer::datacoreJson(const QString& path) const
 QJsonObject FakeServer::treePacket() const
 {
     QJsonObject packet{{"Class", "DatacorePathRadixTreePacket"}, {"ClientId", "fake"}};
-    for (const auto& router : ROUTERS) {
-        const QString name = QLatin1String(router[0]);
-        const QRegularExpression under(QLatin1Char('^') + name + QLatin1Char('/'));
+    // "configCoreRouter" is the root of the "ConfigTreeObject", and so on.
+    for (const QString kind : {"config", "status", "command", "persistentConfig"}) {
+        const QString name = kind + "CoreRouter";
+        const QRegularExpression under('^' + name + '/');
         QStringList below = m_datacores.keys().filter(under);
-        packet.insert(QLatin1String(router[1]), treeNode(name, below.replaceInStrings(under, QString())));
+        packet.insert(kind.left(1).toUpper() + kind.mid(1) + "TreeObject",
+                      treeNode(name, below.replaceInStrings(under, QString())));
     }
     return packet;
 }

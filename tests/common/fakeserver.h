@@ -45,16 +45,16 @@ public:
     ~FakeServer() override;
 
     // On 127.0.0.1; port 0 picks a free one.
-    bool listen(quint16 port = 0);
+    bool listen(quint16 port = 0) { return m_listener.listen(QHostAddress::LocalHost, port); }
     quint16 port() const { return m_listener.serverPort(); }
 
     // A datacore served from the next synchronisation on; data is a string,
     // an array of strings or null. The four routers always exist.
     void setDatacore(const QString& path, const QJsonValue& data, const QJsonArray& reasonsForBeingInvalid = {},
                      const QJsonArray& reasonsForBeingInactive = {});
-    QJsonValue data(const QString& path) const;
+    QJsonValue data(const QString& path) const { return m_datacores.value(path).value("data"); }
 
-    void failNextConnection(Fault fault, Step step);
+    void failNextConnection(Fault fault, Step step) { m_nextFault = {true, fault, step}; }
     // When false, changes are still received but neither stored nor answered.
     bool answersChanges = true;
     int faultCount() const { return m_faultCount; }
@@ -70,6 +70,13 @@ signals:
     void faulted();
 
 private:
+    // Armed until it has happened.
+    struct PlannedFault
+    {
+        bool armed;
+        Fault kind;
+        Step step;
+    };
     struct Session;
 
     void onNewConnection();
@@ -88,9 +95,7 @@ private:
     QMap<QString, QJsonObject> m_datacores;
     std::vector<std::unique_ptr<Session>> m_sessions;
     QList<QJsonObject> m_received;
-    Fault m_nextFault = Fault::Close;
-    Step m_nextStep = Step::BeforeTree;
-    bool m_faultArmed = false;
+    PlannedFault m_nextFault{false, Fault::Close, Step::BeforeTree};
     int m_faultCount = 0;
     int m_connectionCount = 0;
 };

@@ -4,29 +4,20 @@
 
 #include <spdlog/sinks/base_sink.h>
 
-#include <QRegularExpression>
+#include <QPair>
 
 #include <algorithm>
 #include <mutex>
+#include <utility>
 
 class LogCapture::Sink : public spdlog::sinks::base_sink<std::mutex>
 {
 public:
-    // The texts at level, or at every level for off.
-    QStringList texts(spdlog::level::level_enum level)
+    // Under the sink's own lock: threads of the code under test may log meanwhile.
+    QList<QPair<spdlog::level::level_enum, QString>> take(bool clear)
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        QStringList result;
-        for (const Record& record : records) {
-            if (level == spdlog::level::off || record.level == level)
-                result.append(record.text);
-        }
-        return result;
-    }
-    void clear()
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        records.clear();
+        return clear ? std::exchange(records, {}) : records;
     }
 
 protected:
@@ -37,7 +28,7 @@ protected:
     void flush_() override {}
 
 private:
-    QList<Record> records;
+    QList<QPair<spdlog::level::level_enum, QString>> records;
 };
 
 LogCapture::LogCapture()
@@ -63,32 +54,23 @@ LogCapture::~LogCapture()
     }
 }
 
-QStringList LogCapture::messages() const
-{
-    return m_sink->texts(spdlog::level::off);
-}
-
 QStringList LogCapture::messages(spdlog::level::level_enum level) const
 {
-    return m_sink->texts(level);
-}
-
-int LogCapture::count(const QString& text) const
-{
-    return int(messages().count(text));
-}
-
-int LogCapture::count(spdlog::level::level_enum level, const QString& text) const
-{
-    return int(messages(level).count(text));
+    QStringList result;
+    for (const auto& record : m_sink->take(false)) {
+        if (level == spdlog::level::off || record.first == level)
+            result.append(record.second);
+    }
+    return result;
 }
 
 int LogCapture::countStartingWith(const QString& prefix) const
 {
-    return messages().filter(QRegularExpression('^' + QRegularExpression::escape(prefix))).size();
+    const QStringList all = messages();
+    return int(std::count_if(all.begin(), all.end(), [&](const QString& text) { return text.startsWith(prefix); }));
 }
 
 void LogCapture::clear()
 {
-    m_sink->clear();
+    m_sink->take(true);
 }

@@ -1,14 +1,10 @@
 #pragma once
 
-#include <QList>
-#include <QString>
 #include <QStringList>
 
 #include <spdlog/common.h>
 
 #include <memory>
-
-namespace spdlog { namespace sinks { class sink; } }
 
 // Captures what is written through the "VQLOG" logger for the lifetime of the
 // object. If no "VQLOG" logger is registered, one is registered that writes
@@ -17,22 +13,16 @@ namespace spdlog { namespace sinks { class sink; } }
 class LogCapture
 {
 public:
-    struct Record
-    {
-        spdlog::level::level_enum level;
-        QString text;
-    };
-
     LogCapture();
     ~LogCapture();
     LogCapture(const LogCapture&) = delete;
     LogCapture& operator=(const LogCapture&) = delete;
 
-    QStringList messages() const;
-    QStringList messages(spdlog::level::level_enum level) const;
+    // The messages at level; at every level for off.
+    QStringList messages(spdlog::level::level_enum level = spdlog::level::off) const;
     // Number of messages equal to text (at the level, if one is given).
-    int count(const QString& text) const;
-    int count(spdlog::level::level_enum level, const QString& text) const;
+    int count(const QString& text) const { return int(messages().count(text)); }
+    int count(spdlog::level::level_enum level, const QString& text) const { return int(messages(level).count(text)); }
     // Number of messages that start with prefix.
     int countStartingWith(const QString& prefix) const;
     void clear();

@@ -4,6 +4,7 @@
 #include "serialisabledatapacket.h"
 
 #include <QBuffer>
+#include <QDataStream>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStringList>
@@ -17,11 +18,9 @@
 
 inline QByteArray frameHeader(quint16 type, quint16 subType, quint32 payloadLength)
 {
+    // Big-endian, as QDataStream writes by default.
     QByteArray header;
-    for (quint32 word : {quint32(type) << 16 | subType, payloadLength}) {
-        for (int shift = 24; shift >= 0; shift -= 8)
-            header.append(char((word >> shift) & 0xFF));
-    }
+    QDataStream(&header, QIODevice::WriteOnly) << type << subType << payloadLength;
     return header;
 }
 

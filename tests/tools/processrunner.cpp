@@ -6,14 +6,11 @@
 #include <QRegularExpression>
 #include <QTest>
 
-ProcessRunner::ProcessRunner(const QString& program)
-    : m_program(program)
-{
-    m_process.setStandardErrorFile(QProcess::nullDevice());
-}
+#include <algorithm>
 
 bool ProcessRunner::start(const QStringList& arguments)
 {
+    m_process.setStandardErrorFile(QProcess::nullDevice());
     m_output.clear();
     ProgramLauncher::start(m_process, m_program, arguments);
     return m_process.waitForStarted(5000);
@@ -46,22 +43,20 @@ QStringList ProcessRunner::lines()
 
 int ProcessRunner::countMessage(const QString& message)
 {
-    int count = 0;
-    for (const QString& line : lines())
-        count += logMessage(line) == message ? 1 : 0;
-    return count;
+    const QStringList all = lines();
+    return int(std::count_if(all.begin(), all.end(), [&](const QString& line) { return logMessage(line) == message; }));
 }
 
 bool ProcessRunner::waitForMessageStartingWith(const QString& prefix, int timeoutMs)
 {
     QElapsedTimer timer;
     timer.start();
-    for (int seen = 0;;) {
+    for (;;) {
         const QStringList all = lines();
-        for (; seen < all.size(); ++seen) {
-            if (logMessage(all.at(seen)).startsWith(prefix))
-                return true;
-        }
+        // Checked once more after the program ended: its last lines may be the ones.
+        const auto found = [&](const QString& line) { return logMessage(line).startsWith(prefix); };
+        if (std::any_of(all.begin(), all.end(), found))
+            return true;
         if (!isRunning() || timer.elapsed() > timeoutMs)
             return false;
         QTest::qWait(20);

@@ -8,7 +8,7 @@
 class ProcessRunner
 {
 public:
-    explicit ProcessRunner(const QString& program);
+    explicit ProcessRunner(const QString& program) : m_program(program) {}
     ~ProcessRunner() { stop(); }
 
     bool start(const QStringList& arguments = QStringList());
