@@ -2,10 +2,7 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QJsonValue>
-#include <QList>
 #include <QMap>
-#include <QObject>
 #include <QTcpServer>
 
 #include <memory>

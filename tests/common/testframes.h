@@ -6,7 +6,6 @@
 #include <QBuffer>
 #include <QDataStream>
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <QStringList>
 
 #include <functional>

@@ -2,9 +2,7 @@
 
 #include "programlauncher.h"
 
-#include <QElapsedTimer>
-#include <QRegularExpression>
-#include <QTest>
+#include <QtTest>
 
 #include <algorithm>
 

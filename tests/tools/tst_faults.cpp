@@ -9,8 +9,6 @@
 
 #include <unistd.h>
 
-#include <tuple>
-
 namespace {
 
 const QString TOOL = QStringLiteral(VQ_DATACORE_PATH);
@@ -115,23 +113,15 @@ void TestFaults::faults_data()
     // a change made right after the fault meets a connection that is already gone.
     // vq_dummyclient reconnects and reports the next connection's serial number.
     // vq_datacore connects once: a lost connection ends every command with 4.
-    const std::tuple<Target, Fault, Step> served[] = {
-        {Target::Mirror, Fault::Close, Step::BeforeTree}, {Target::Mirror, Fault::Reset, Step::BeforeTree},
-        {Target::Mirror, Fault::Close, Step::MidTree}, {Target::Mirror, Fault::Reset, Step::MidTree},
-        {Target::Mirror, Fault::Close, Step::AfterTree}, {Target::Mirror, Fault::Reset, Step::AfterTree},
-        {Target::Mirror, Fault::Reset, Step::AfterSync}, {Target::Mirror, Fault::Close, Step::OnChange},
-        {Target::Mirror, Fault::Reset, Step::OnChange}, {Target::Mirror, Fault::Reset, Step::InSet},
-        {Target::DummyClient, Fault::Reset, Step::BeforeTree}, {Target::DummyClient, Fault::Reset, Step::MidTree},
-        {Target::DummyClient, Fault::Reset, Step::AfterTree},
-        {Target::Get, Fault::Reset, Step::BeforeTree}, {Target::Dump, Fault::Close, Step::BeforeTree},
-        {Target::Get, Fault::Reset, Step::MidTree}, {Target::Set, Fault::Close, Step::MidTree},
-        {Target::Dump, Fault::Reset, Step::MidTree}, {Target::Watch, Fault::Close, Step::MidTree},
-        {Target::Get, Fault::Close, Step::AfterTree}, {Target::Set, Fault::Reset, Step::AfterTree},
-        {Target::Watch, Fault::Reset, Step::AfterSync}, {Target::Set, Fault::Reset, Step::OnChange},
-        {Target::Set, Fault::Close, Step::OnChange}, {Target::Set, Fault::Reset, Step::InSet}};
+    // Per target: "c" close or "r" reset, then the step's number.
+    const std::pair<Target, const char*> served[] = {
+        {Target::Mirror, "c0 r0 c1 r1 c2 r2 r3 c4 r4 r5"}, {Target::DummyClient, "r0 r1 r2"}, {Target::Get, "r0 r1 c2"},
+        {Target::Set, "c1 r2 r4 c4 r5"}, {Target::Dump, "c0 r1"}, {Target::Watch, "c1 r3"}};
     for (const auto& r : served) {
-        const bool tool = std::get<0>(r) > Target::DummyClient;
-        row(std::get<0>(r), std::get<1>(r), std::get<2>(r), tool ? 4 : 0, tool ? lost : QString());
+        const bool tool = r.first > Target::DummyClient;
+        for (const QString& code : QString::fromLatin1(r.second).split(' '))
+            row(r.first, code[0] == 'c' ? Fault::Close : Fault::Reset, Step(code.mid(1).toInt()), tool ? 4 : 0,
+                tool ? lost : QString());
     }
     row(Target::Set, Fault::StopReading, Step::AfterSync, 8,
         QStringLiteral("the server did not confirm the new value of %1 in time").arg(IGMP_PATH));
