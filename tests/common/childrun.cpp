@@ -14,11 +14,7 @@
 
 #include <cstring>
 
-namespace {
-
-const char MODE_VARIABLE[] = "VQ_TEST_CHILD_MODE";
-
-} // namespace
+constexpr char MODE_VARIABLE[] = "VQ_TEST_CHILD_MODE";
 
 namespace ChildRun {
 

@@ -4,8 +4,6 @@
 
 #include <spdlog/sinks/base_sink.h>
 
-#include <QPair>
-
 #include <algorithm>
 #include <mutex>
 #include <utility>

@@ -1,6 +1,5 @@
 #include "childrun.h"
 #include "datacorepathradixtreepacket.h"
-#include "datacoresnapshot.h"
 #include "datacoretoolsession.h"
 #include "processrunner.h"
 #include "programlauncher.h"
@@ -101,7 +100,6 @@ void TestDatacoreTool::commands_data()
     row("list a subtree", {"list", "configCoreRouter/audioMonitor"}, Ok,
         {"configCoreRouter/audioMonitor", "configCoreRouter/audioMonitor/channelPairs",
          "configCoreRouter/audioMonitor/meterBallistics"}, "");
-    row("start of a name is no subtree", {"list", "configCoreRouter/audio"}, UnknownPath, none, "no datacore");
     row("unknown command", {"lsit"}, Usage, none, "lsit");
     row("get, one path unknown", {"get", HOST_NAME_PATH, "statusCoreRouter/none", CHANNELS_PATH}, UnknownPath,
         {hostName, CHANNELS_PATH + R"( = ["true","true","false","false"])"},
@@ -146,27 +144,18 @@ void TestDatacoreTool::commands()
 void TestDatacoreTool::dumpsReadBackAndDiff()
 {
     QVERIFY(startServer());
+    // A validation message, which each dump must carry for diff to find nothing.
     QCOMPARE(runTool({"set", IGMP_PATH, "9"}).status, int(ValueRefused));
-    const QByteArray text = runTool({"dump"}).lines.join('\n').toUtf8();
-    DatacoreSnapshot fromText;
-    DatacoreSnapshot fromJson;
-    QString error;
-    QVERIFY2(DatacoreSnapshot::read(text, &fromText, &error)
-                 && DatacoreSnapshot::read(runTool({"--json", "dump"}).lines.join('\n').toUtf8(), &fromJson, &error),
-             qPrintable(error));
-    QVERIFY(fromText.differencesTo(fromJson).isEmpty());
-    const DatacoreValue igmp = fromJson.values().value(IGMP_PATH);
-    QCOMPARE(igmp.data + igmp.validationMessages, (QStringList{"3", NOT_SUPPORTED}));
-
     QTemporaryDir directory;
-    QFile file(directory.filePath(QStringLiteral("before.txt")));
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) > 0);
-    file.close();
-    const QString saved = file.fileName();
-    const ToolRun unchanged = runTool({"diff", saved, "configCoreRouter"});
-    QVERIFY(unchanged.status == Ok && unchanged.lines.isEmpty());
+    for (const QStringList& dump : {QStringList{"dump"}, QStringList{"--json", "dump"}}) {
+        QFile file(directory.filePath(dump.first()));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(runTool(dump).lines.join('\n').toUtf8()) > 0);
+        file.close();
+        const ToolRun unchanged = runTool({"diff", file.fileName(), "configCoreRouter"});
+        QVERIFY2(unchanged.status == Ok && unchanged.lines.isEmpty(), qPrintable(unchanged.lines.join('\n')));
+    }
     QCOMPARE(runTool({"set", HOST_NAME_PATH, "studio-7"}).status, int(Ok));
-    const ToolRun changed = runTool({"diff", saved, "configCoreRouter/systemController"});
+    const ToolRun changed = runTool({"diff", directory.filePath("dump"), "configCoreRouter/systemController"});
     QCOMPARE(changed.status, int(Differences));
     QCOMPARE(changed.lines, QStringList{"~ " + HOST_NAME_PATH + R"(: "vq-unit-01" -> "studio-7")"});
 }

@@ -117,13 +117,6 @@ QByteArray pcapOf(const std::vector<CraftedStream>& streams)
     return file;
 }
 
-// Standard output of command, run with home as its HOME; empty when it fails.
-QByteArray runProcess(const QStringList& command, int timeoutMs, const QString& home)
-{
-    const ChildRun::Result result = ChildRun::execute(command, {"HOME=" + home}, timeoutMs);
-    return result.exitStatus == QProcess::NormalExit && result.exitCode == 0 ? result.output : QByteArray();
-}
-
 } // namespace
 
 // The Lua dissector under tshark: crafted streams with known contents, and a
@@ -140,6 +133,12 @@ private slots:
 private:
     // One row per frame, one column per field; occurrences joined by '|'.
     QVector<QStringList> dissect(const QString& capture, const QStringList& fields);
+    // Standard output of command, with the temporary folder as its HOME; empty when it fails.
+    QByteArray run(const QStringList& command, int timeoutMs) const
+    {
+        const ChildRun::Result result = ChildRun::execute(command, {"HOME=" + m_dir.path()}, timeoutMs);
+        return result.exitStatus == QProcess::NormalExit && result.exitCode == 0 ? result.output : QByteArray();
+    }
 
     QTemporaryDir m_dir;
     QStringList m_tshark;
@@ -155,7 +154,8 @@ QVector<QStringList> TestDissector::dissect(const QString& capture, const QStrin
     for (const QString& field : fields)
         command << QStringLiteral("-e") << field;
     QVector<QStringList> rows;
-    for (const QString& line : QString::fromUtf8(runProcess(command, 120000, m_dir.path())).split('\n')) {
+    // A failed run shows no frames.
+    for (const QString& line : QString::fromUtf8(run(command, 120000)).split('\n')) {
         if (!line.isEmpty())
             rows.append(line.split('\t'));
     }
@@ -176,9 +176,8 @@ void TestDissector::initTestCase()
     if (::geteuid() == 0 && !QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
         candidates.append({"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "tshark"});
     for (const QStringList& candidate : candidates) {
-        const QByteArray protocols = runProcess(
-            candidate + QStringList{"-G", "protocols", "-X", "lua_script:" + LUA_SCRIPT}, 60000, m_dir.path());
-        if (protocols.contains("\tVQ\tvq\n")) {
+        if (run(candidate + QStringList{"-G", "protocols", "-X", "lua_script:" + LUA_SCRIPT}, 60000)
+                .contains("\tVQ\tvq\n")) {
             m_tshark = candidate;
             break;
         }

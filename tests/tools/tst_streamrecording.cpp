@@ -61,29 +61,23 @@ void TestStreamRecording::parse()
 void TestStreamRecording::recorderOutputReadsBack()
 {
     QTemporaryDir dir;
-    const QString fileName = dir.path() + QStringLiteral("/session.vqrec");
+    const QString fileName = dir.filePath(QStringLiteral("session.vqrec"));
     // Larger than one line holds, so it is split over several lines of one time.
     QByteArray large(StreamRecording::MAX_LINE_BYTES * 2 + 5, '\0');
     for (int i = 0; i < large.size(); ++i)
         large[i] = char(i * 7);
     QString error;
-    {
-        StreamRecorder recorder(fileName);
-        QVERIFY2(recorder.open(&error), qPrintable(error));
-        recorder.record(QByteArray::fromHex("1010"));
-        QTest::qWait(20);
-        recorder.record(large);
-        recorder.recordClose();
-        recorder.record(QByteArray("after the close"));
-        QVERIFY(!recorder.isOpen());
-    }
+    StreamRecorder recorder(fileName);
+    QVERIFY2(recorder.open(&error), qPrintable(error));
+    recorder.record(large);
+    recorder.recordClose();
+    recorder.record(QByteArray("after the close"));
     StreamRecording recording;
-    QVERIFY2(recording.load(fileName, &error), qPrintable(error));
-    QCOMPARE(recording.stream(), QByteArray::fromHex("1010") + large);
+    QVERIFY2(!recorder.isOpen() && recording.load(fileName, &error), qPrintable(error));
+    QCOMPARE(recording.stream(), large);
     const auto& chunks = recording.chunks();
-    QCOMPARE(chunks.size(), std::size_t(4));
-    QVERIFY(chunks[1].timeUs >= chunks[0].timeUs + 20000 && chunks[3].timeUs == chunks[1].timeUs);
-    QVERIFY(recording.closeTimeUs() >= chunks[3].timeUs);
+    QVERIFY(chunks.size() == 3 && chunks.front().timeUs == chunks.back().timeUs
+            && recording.closeTimeUs() >= chunks.back().timeUs);
 }
 
 QTEST_GUILESS_MAIN(TestStreamRecording)
