@@ -90,7 +90,6 @@ void TestDatacoreTool::commands_data()
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<QString>("errorPart");
 
-    const QStringList none;
     const auto row = [&](const char* name, const QStringList& arguments, int status, const QStringList& lines,
                          const QString& errorPart, const QStringList& serverArguments = QUIET) {
         QTest::newRow(name) << serverArguments << arguments << status << lines << errorPart;
@@ -100,7 +99,7 @@ void TestDatacoreTool::commands_data()
     row("list a subtree", {"list", "configCoreRouter/audioMonitor"}, Ok,
         {"configCoreRouter/audioMonitor", "configCoreRouter/audioMonitor/channelPairs",
          "configCoreRouter/audioMonitor/meterBallistics"}, "");
-    row("unknown command", {"lsit"}, Usage, none, "lsit");
+    row("unknown command", {"lsit"}, Usage, {}, "lsit");
     row("get, one path unknown", {"get", HOST_NAME_PATH, "statusCoreRouter/none", CHANNELS_PATH}, UnknownPath,
         {hostName, CHANNELS_PATH + R"( = ["true","true","false","false"])"},
         "vq_datacore: no datacore statusCoreRouter/none\n");
@@ -179,19 +178,15 @@ void TestDatacoreTool::listPathsFromTree()
     const auto node = [](const QString& core, const QJsonArray& kids = {}) {
         return kids.isEmpty() ? QJsonObject{{"Core", core}} : QJsonObject{{"Core", core}, {"Kids", kids}};
     };
-    DatacorePathRadixTreePacket tree;
-    tree.jsonObject().insert("ConfigTreeObject", node("b", {node("a", {node("c")}), node("a-x"), node("a"), node("")}));
-    tree.jsonObject().insert("StatusTreeObject", node("c"));
-    tree.jsonObject().insert("CommandTreeObject", node("b"));
-    tree.jsonObject().insert("PersistentConfigTreeObject", node("d"));
+    const QString tree = DatacorePathRadixTreePacket::CLASS_NAME;
     DatacoreToolSession session(DatacoreToolSession::Mode::PathsOnly);
     QSignalSpy populated(&session, &DatacoreToolSession::mirrorPopulated);
-    QVERIFY(session.canAcceptPacket(DatacorePathRadixTreePacket::CLASS_NAME));
-    session.acceptPacket(tree);
+    QVERIFY(session.canAcceptPacket(tree));
+    session.acceptPacket(SerialisableDataPacket(QJsonObject{
+        {"Class", tree}, {"ConfigTreeObject", node("b", {node("a", {node("c")}), node("a-x"), node("a"), node("")})},
+        {"StatusTreeObject", node("c")}, {"CommandTreeObject", node("b")}, {"PersistentConfigTreeObject", node("d")}}));
     // Only the first tree counts, as for the mirror.
-    DatacorePathRadixTreePacket second;
-    second.jsonObject().insert("ConfigTreeObject", node("z"));
-    session.acceptPacket(second);
+    session.acceptPacket(SerialisableDataPacket(QJsonObject{{"Class", tree}, {"ConfigTreeObject", node("z")}}));
     QCOMPARE(populated.count(), 1);
     QTEST(session.paths(prefix), "expected");
     QVERIFY(!session.registry());
@@ -227,8 +222,8 @@ void TestDatacoreTool::watchEndsAfterItsCountOrWhenInterrupted()
     ::kill(pid_t(interrupted.processId()), SIGINT);
     QVERIFY(interrupted.waitForFinished(5000));
     // Ended normally, with the one initial value.
-    const int lines = interrupted.readAllStandardOutput().count('\n');
-    QCOMPARE((QList<int>{interrupted.exitStatus(), interrupted.exitCode(), lines}),
+    QCOMPARE((QList<int>{interrupted.exitStatus(), interrupted.exitCode(),
+                         interrupted.readAllStandardOutput().count('\n')}),
              (QList<int>{QProcess::NormalExit, Ok, 1}));
 }
 

@@ -49,10 +49,8 @@ std::vector<CraftedStream> craftedStreams()
     const QStringList changeFields{"vq.json.class=DatacorePacket", "vq.json.path=" + HOST_NAME_PATH,
                                    "vq.json.clientid=213070643350000", "vq.json.packetid=7", "vq.json.datacore=hostName"};
     const QByteArray sync = jsonText(R"({"Class":"ClientServerDatacoreSyncCompletePacket"})");
-    const QByteArray histogram = frameOf(EyeWindowedVerticalHistogramData({5, -6, 7}));
     const QByteArray meters = frameOf(PpmMetersData({{3, 0, 1, 1, -18.5f}, {4, 0, 1, 1, -3.25f}}, 7, 8, 9));
-    const QByteArray frames = sync + meters + sync + histogram;
-    const QByteArray refVsPtpPayload = RefVsPtpPacket({-5, 6, 7}).payloadBytes();
+    const QByteArray frames = sync + meters + sync + frameOf(EyeWindowedVerticalHistogramData({5, -6, 7}));
     // As the server sent them, one segment a write.
     StreamRecording recording;
     QString error;
@@ -78,7 +76,7 @@ std::vector<CraftedStream> craftedStreams()
         {"teletext is not decoded", {frameOf(TeletextRawDataPacket({}))}, {"vq.not_decoded=1"}},
         {"negative list count", {rawFrame(0x1011, 0, QByteArray::fromHex("ffffffff"))},
          {"vq.bad_count=1", "vq.histogram.bins.count=-1"}},
-        {"payload ends inside a field", {rawFrame(0x1027, 0, refVsPtpPayload.left(14))},
+        {"payload ends inside a field", {rawFrame(0x1027, 0, RefVsPtpPacket({-5, 6, 7}).payloadBytes().left(14))},
          {"vq.truncated=1", "vq.refvsptp.field1=-5", "vq.refvsptp.field2=6", "vq.refvsptp.field3="}},
         {"unexpected sub-type", {rawFrame(0x1013, 1, meters.mid(RawDataPacketHeader::SIZE))},
          {"vq.subtype.unexpected=1"}},

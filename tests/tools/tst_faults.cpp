@@ -62,7 +62,6 @@ private:
     void mirrorSurvives(Fault fault, Step step);
     void dummyClientSurvives(Fault fault, Step step);
     void toolEnds(const QStringList& command, int status, const QString& message);
-    void nextSerial();
 
     FakeServer m_server;
     std::unique_ptr<ProcessRunner> m_dummyClient;
@@ -185,11 +184,6 @@ void TestFaults::faults()
     }
 }
 
-void TestFaults::nextSerial()
-{
-    m_server.setDatacore(SERIAL_PATH, QString::number(++m_serial));
-}
-
 void TestFaults::mirrorSurvives(Fault fault, Step step)
 {
     ClientMirror mirror;
@@ -204,7 +198,7 @@ void TestFaults::mirrorSurvives(Fault fault, Step step)
     // A change right after the fault: the send meets a connection that the
     // server has already reset, and fails inside the setter's own call chain.
     connect(&m_server, &FakeServer::faulted, this, [&] {
-        nextSerial();
+        m_server.setDatacore(SERIAL_PATH, QString::number(++m_serial));
         if (ClientDatacore* igmp = mirror.datacore(IGMP_PATH))
             igmp->setDataUint(1);
     });
@@ -240,7 +234,9 @@ void TestFaults::dummyClientSurvives(Fault fault, Step step)
                                   1, RECONNECT_LIMIT_MS);
     }
     const int faults = m_server.faultCount();
-    connect(&m_server, &FakeServer::faulted, this, &TestFaults::nextSerial);
+    // Each connection after the fault tells itself apart by its serial number.
+    connect(&m_server, &FakeServer::faulted, this,
+            [this] { m_server.setDatacore(SERIAL_PATH, QString::number(++m_serial)); });
     m_server.failNextConnection(fault, step);
     m_server.closeAll();
     QTRY_COMPARE_WITH_TIMEOUT(m_server.faultCount(), faults + 1, RECONNECT_LIMIT_MS);
