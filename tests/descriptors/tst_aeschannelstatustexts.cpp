@@ -5,12 +5,9 @@
 
 #include <QtTest>
 
-#include <vector>
-#include <utility>
-
 namespace {
 
-using ByteValues = std::vector<std::pair<int, int>>;
+using ByteValues = QVector<QPair<int, int>>;
 
 constexpr int PRO = 0x01;
 const QString MICRO = QString::fromUtf8("50/15 µs");

@@ -8,9 +8,6 @@
 
 #include <QtTest>
 
-#include <stdexcept>
-#include <unistd.h>
-
 class TestPlatformAbstraction : public QObject
 {
     Q_OBJECT

@@ -6,9 +6,7 @@
 
 #include <QtTest>
 
-#include <climits>
 #include <pwd.h>
-#include <unistd.h>
 
 namespace {
 

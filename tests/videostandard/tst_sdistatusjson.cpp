@@ -1,8 +1,6 @@
 #include "inputstatusjsondata.h"
 #include "lanestatusjsondata.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QtTest>
 
 using Lane = LaneStatusJsonData;
