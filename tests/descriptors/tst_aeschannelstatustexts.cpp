@@ -101,11 +101,9 @@ void tst_AesChannelStatusTexts::inputFromReceivedRecord()
     for (int n = 0; n < AesChannelStatusInput::STATUS_BYTES; ++n)
         payload.append(char(n == 0 ? 0x81 : n));
     payload += QByteArray::fromHex("00000000 00000005 00000000 00");
-    RawDataPacketHeader header;
-    header.packetType = AudioChannelStatusDataPacket::TYPE_ID;
-    header.payloadLength = quint32(payload.size());
     const auto packet = std::static_pointer_cast<AudioChannelStatusDataPacket>(
-        createMeasurementPacket(QByteArray(RawDataPacketHeader::SIZE, '\0') + payload, header));
+        createMeasurementPacket(QByteArray(RawDataPacketHeader::SIZE, '\0') + payload,
+                                RawDataPacketHeader{AudioChannelStatusDataPacket::TYPE_ID, 0, quint32(payload.size())}));
 
     AesChannelStatusInput input = AesChannelStatusInput::fromRecord(packet->values().channels.value(0));
     // Bytes outside the status block are neither read nor written.

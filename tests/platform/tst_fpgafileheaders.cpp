@@ -19,10 +19,8 @@ struct BitFile
 
     static QByteArray number(quint32 value, int bytes)
     {
-        QByteArray out;
-        for (int index = bytes - 1; index >= 0; --index)
-            out.append(char((value >> (8 * index)) & 0xFF));
-        return out;
+        const quint32 big = qToBigEndian(value);
+        return QByteArray(reinterpret_cast<const char*>(&big) + 4 - bytes, bytes);
     }
     static QByteArray field(char key, const QByteArray& text)
     {
