@@ -10,7 +10,6 @@ namespace {
 using ByteValues = QVector<QPair<int, int>>;
 
 constexpr int PRO = 0x01;
-const QString MICRO = QString::fromUtf8("50/15 µs");
 
 const QList<QByteArray> FIELDS = {"crcc", "format", "audioMode", "emphasis", "lock", "samplingFrequency",
     "channelMode", "wordLength", "alignmentLevel", "channelOrigin", "channelDestination", "localSampleAddress",
@@ -49,7 +48,7 @@ const Row ROWS[] = {{"all", {}, "No CRC|Consumer|PCM|None|N/A|44.1|Mode 0|Defaul
         + "|00000000|00:00:00:00|All Ok"},
     {"crcc", {{0, PRO}}, "CRCC Bad", 1, -1}, {"crcc", {{0, PRO}}, "Invalid", 2, 0},
     {"crcc", {}, "Invalid", 0, 0}, {"audioMode", {{0, PRO | 0x02}}, "Non-PCM"},
-    {"emphasis", {{0, PRO | 28}}, "ITU-T J.17"}, {"emphasis", {{0, 8}}, MICRO}, {"emphasis", {{0, 40}}, "?"},
+    {"emphasis", {{0, PRO | 28}}, "ITU-T J.17"}, {"emphasis", {{0, 8}}, "50/15 µs"}, {"emphasis", {{0, 40}}, "?"},
     {"lock", {{0, PRO | 0x20}}, "Unlocked"}, {"samplingFrequency", {{0, PRO | 128}, {4, 0x80}}, "47.952"},
     {"samplingFrequency", {{0, PRO | 128}, {4, 16}}, "48"},
     {"samplingFrequency", {{0, PRO}, {4, 8 | 0x03}}, "24"},
