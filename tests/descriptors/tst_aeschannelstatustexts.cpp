@@ -5,15 +5,11 @@
 
 #include <QtTest>
 
-#include <vector>
-#include <utility>
-
 namespace {
 
-using ByteValues = std::vector<std::pair<int, int>>;
+using ByteValues = QVector<QPair<int, int>>;
 
 constexpr int PRO = 0x01;
-const QString MICRO = QString::fromUtf8("50/15 µs");
 
 const QList<QByteArray> FIELDS = {"crcc", "format", "audioMode", "emphasis", "lock", "samplingFrequency",
     "channelMode", "wordLength", "alignmentLevel", "channelOrigin", "channelDestination", "localSampleAddress",
@@ -52,7 +48,7 @@ const Row ROWS[] = {{"all", {}, "No CRC|Consumer|PCM|None|N/A|44.1|Mode 0|Defaul
         + "|00000000|00:00:00:00|All Ok"},
     {"crcc", {{0, PRO}}, "CRCC Bad", 1, -1}, {"crcc", {{0, PRO}}, "Invalid", 2, 0},
     {"crcc", {}, "Invalid", 0, 0}, {"audioMode", {{0, PRO | 0x02}}, "Non-PCM"},
-    {"emphasis", {{0, PRO | 28}}, "ITU-T J.17"}, {"emphasis", {{0, 8}}, MICRO}, {"emphasis", {{0, 40}}, "?"},
+    {"emphasis", {{0, PRO | 28}}, "ITU-T J.17"}, {"emphasis", {{0, 8}}, "50/15 µs"}, {"emphasis", {{0, 40}}, "?"},
     {"lock", {{0, PRO | 0x20}}, "Unlocked"}, {"samplingFrequency", {{0, PRO | 128}, {4, 0x80}}, "47.952"},
     {"samplingFrequency", {{0, PRO | 128}, {4, 16}}, "48"},
     {"samplingFrequency", {{0, PRO}, {4, 8 | 0x03}}, "24"},
@@ -104,11 +100,9 @@ void tst_AesChannelStatusTexts::inputFromReceivedRecord()
     for (int n = 0; n < AesChannelStatusInput::STATUS_BYTES; ++n)
         payload.append(char(n == 0 ? 0x81 : n));
     payload += QByteArray::fromHex("00000000 00000005 00000000 00");
-    RawDataPacketHeader header;
-    header.packetType = AudioChannelStatusDataPacket::TYPE_ID;
-    header.payloadLength = quint32(payload.size());
     const auto packet = std::static_pointer_cast<AudioChannelStatusDataPacket>(
-        createMeasurementPacket(QByteArray(RawDataPacketHeader::SIZE, '\0') + payload, header));
+        createMeasurementPacket(QByteArray(RawDataPacketHeader::SIZE, '\0') + payload,
+                                RawDataPacketHeader{AudioChannelStatusDataPacket::TYPE_ID, 0, quint32(payload.size())}));
 
     AesChannelStatusInput input = AesChannelStatusInput::fromRecord(packet->values().channels.value(0));
     // Bytes outside the status block are neither read nor written.

@@ -3,9 +3,6 @@
 #include <QHostAddress>
 #include <QtTest>
 
-#include <initializer_list>
-#include <utility>
-
 using namespace Brevane::IpTypes;
 
 namespace {

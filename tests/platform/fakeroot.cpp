@@ -3,9 +3,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include <cstdio>
-#include <unistd.h>
-
 bool writeFile(const QString& path, const QByteArray& content)
 {
     QDir().mkpath(QFileInfo(path).path());

@@ -2,11 +2,12 @@
 
 #include "deviceroot.h"
 
-#include <QByteArray>
 #include <QFile>
-#include <QString>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
+
+// For the descriptors OutputCapture takes.
+#include <unistd.h>
 
 // Content written to path, with the folders on the way made first.
 bool writeFile(const QString& path, const QByteArray& content);

@@ -5,7 +5,6 @@
 
 #include <csignal>
 #include <sys/resource.h>
-#include <unistd.h>
 
 using namespace Brevane;
 

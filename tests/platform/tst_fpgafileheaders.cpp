@@ -4,9 +4,6 @@
 
 #include <QtTest>
 
-#include <cstdio>
-#include <unistd.h>
-
 using namespace Brevane;
 
 namespace {
@@ -22,10 +19,8 @@ struct BitFile
 
     static QByteArray number(quint32 value, int bytes)
     {
-        QByteArray out;
-        for (int index = bytes - 1; index >= 0; --index)
-            out.append(char((value >> (8 * index)) & 0xFF));
-        return out;
+        const quint32 big = qToBigEndian(value);
+        return QByteArray(reinterpret_cast<const char*>(&big) + 4 - bytes, bytes);
     }
     static QByteArray field(char key, const QByteArray& text)
     {
@@ -37,29 +32,6 @@ struct BitFile
             + field('b', device) + field('c', date) + field('d', time) + 'e' + number(dataLength, 4) + "\xAA\xBB";
     }
 };
-
-struct Read
-{
-    qint64 result;
-    QByteArray output;
-    QByteArray errors;
-    int nextByte;
-};
-
-template <typename Reader>
-Read readFrom(QByteArray bytes, Reader reader)
-{
-    Read read{};
-    OutputCapture output(STDOUT_FILENO);
-    OutputCapture errors(STDERR_FILENO);
-    std::FILE* stream = fmemopen(bytes.data(), size_t(bytes.size()), "rb");
-    read.result = reader(stream);
-    read.nextByte = std::fgetc(stream);
-    std::fclose(stream);
-    read.errors = errors.text();
-    read.output = output.text();
-    return read;
-}
 
 // Which reader a row is for.
 enum { BIT_FILE, FUSE_FILE, FUSE_COUNT };
@@ -176,16 +148,19 @@ void TestFpgaFileHeaders::results()
     QFETCH(qlonglong, result);
     QFETCH(QByteArray, errors);
     QFETCH(QByteArray, output);
-    const Read read = readFrom(bytes, [reader](std::FILE* stream) {
-        return reader == BIT_FILE ? readBitFileHeader(stream, true) : readJedecFile(stream, reader == FUSE_COUNT);
-    });
-    QCOMPARE(read.result, qint64(result));
-    if (!errors.isNull())
-        QCOMPARE(read.errors, errors);
-    if (!output.isNull())
-        QCOMPARE(read.output, output);
+    OutputCapture standardOutput(STDOUT_FILENO);
+    OutputCapture standardError(STDERR_FILENO);
+    std::FILE* stream = fmemopen(bytes.data(), size_t(bytes.size()), "rb");
+    const qint64 got =
+        reader == BIT_FILE ? readBitFileHeader(stream, true) : readJedecFile(stream, reader == FUSE_COUNT);
+    const int nextByte = std::fgetc(stream);
+    std::fclose(stream);
+    const QByteArray printed[] = {standardError.text(), standardOutput.text()};
+    QCOMPARE(got, qint64(result));
+    QCOMPARE(printed[0], errors.isNull() ? printed[0] : errors);
+    QCOMPARE(printed[1], output.isNull() ? printed[1] : output);
     if (reader == BIT_FILE && result >= 0) // the data follows at once
-        QCOMPARE(read.nextByte, 0xAA);
+        QCOMPARE(nextByte, 0xAA);
 }
 
 QTEST_GUILESS_MAIN(TestFpgaFileHeaders)

@@ -25,14 +25,13 @@ void TestHardwareSensors::boardSelection()
     SensorTable table;
     table.addReading(QStringLiteral("adt7473fan1_inputfan1"), 1500.0);
     table.addReading(QStringLiteral("lm75temp1_inputtemp1"), 20.0); // no board names it
-    QVERIFY(!table.applyBoardTable(128));
-    QCOMPARE(capture.count(spdlog::level::err, QStringLiteral("Unknown board id: 128")), 1);
-    QVERIFY(table.readings().isEmpty());
     // Boards 64 to 127 share a table. Rows no chip reported are listed too,
     // but only a chip's reading has handles to re-read.
-    QVERIFY(table.applyBoardTable(64));
-    QCOMPARE(table.readings().size(), 29);
-    QCOMPARE(table.records().size(), 30);
+    const QList<int> seen{table.applyBoardTable(128),
+                          capture.count(spdlog::level::err, QStringLiteral("Unknown board id: 128")),
+                          table.readings().size(), table.applyBoardTable(64), table.readings().size(),
+                          table.records().size()};
+    QCOMPARE(seen, (QList<int>{0, 1, 0, 1, 29, 30}));
 }
 
 void TestHardwareSensors::outOfRangeCount_data()
@@ -92,10 +91,9 @@ void TestHardwareSensors::realLibrary()
                 records.insert(record.label, record);
             QStringList values{QString::number(records.size())};
             for (const char* label : {"Left unit temperature (C)", "Fan Controller 3.3V", "FPGA 3.3V", "Left Fan RPM",
-                                      "CPU Temperature (C)"}) {
-                const SensorRecord record = records.value(label);
-                values << QStringLiteral("%1/%2").arg(record.value).arg(record.outOfRangeCount);
-            }
+                                      "CPU Temperature (C)"})
+                values << QStringLiteral("%1/%2").arg(records.value(label).value)
+                                                 .arg(records.value(label).outOfRangeCount);
             return values;
         };
         QCOMPARE(seen(), (QStringList{"29", "45/0", "3.3/0", "3.3/0", "0/1", "0/0"}));

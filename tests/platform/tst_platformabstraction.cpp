@@ -8,9 +8,6 @@
 
 #include <QtTest>
 
-#include <stdexcept>
-#include <unistd.h>
-
 class TestPlatformAbstraction : public QObject
 {
     Q_OBJECT
@@ -53,10 +50,9 @@ void TestPlatformAbstraction::hardwareId()
 
     OutputCapture errors(STDERR_FILENO);
     Brevane::VqPlatformAbstraction platform;
-    QCOMPARE(platform.hardwareId(which), expected);
-    QCOMPARE(platform.isHardwareIdValid(which), expected >= 0);
-    QCOMPARE(Brevane::readHardwareIdentity(which), which == 3 ? 0xB : expected);
-    QCOMPARE(Brevane::readBoardClass(), boardClass);
+    QCOMPARE((QList<int>{platform.hardwareId(which), platform.isHardwareIdValid(which),
+                         Brevane::readHardwareIdentity(which), Brevane::readBoardClass()}),
+             (QList<int>{expected, expected >= 0, which == 3 ? 0xB : expected, boardClass}));
     // An identity out of range must not reach for any line.
     QCOMPARE(errors.text().isEmpty(), mainBoard >= 0);
 }
@@ -107,10 +103,9 @@ void TestPlatformAbstraction::pwmAndWatchdog()
         QFAIL("the process went on");
     }
     QStringList files;
-    for (const QString chip : {"0", "1", "2"}) {
+    for (const char* chip : {"0", "1", "2"})
         for (const char* file : {"export", "pwm0/period", "pwm0/duty_cycle", "pwm0/enable"})
-            files << "/sys/class/pwm/pwmchip" + chip + '/' + file;
-    }
+            files << QStringLiteral("/sys/class/pwm/pwmchip%1/%2").arg(chip, file);
     for (const QString& file : files)
         root.write(file, file.endsWith("export") ? "" : "999999999");
     QFile::remove(root.path(files.at(4)));

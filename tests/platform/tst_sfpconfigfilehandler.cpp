@@ -6,9 +6,7 @@
 
 #include <QtTest>
 
-#include <climits>
 #include <pwd.h>
-#include <unistd.h>
 
 namespace {
 
@@ -40,10 +38,7 @@ QByteArray fileWith(const QJsonValue& modules)
 // An undefined value removes the key.
 QJsonObject changed(QJsonObject object, const QString& key, const QJsonValue& value)
 {
-    if (value.isUndefined())
-        object.remove(key);
-    else
-        object.insert(key, value);
+    object.insert(key, value);
     return object;
 }
 
@@ -205,9 +200,7 @@ void TestSfpConfigFileHandler::load()
             "Could not create list of supported SFPs from data in file. Using default list instead."}}};
     const struct passwd* owner = ::getpwnam(SfpConfigFileHandler::FILE_OWNER);
     for (const auto& step : steps) {
-        QFile written(file);
-        QVERIFY(step.content.isNull() || (written.open(QIODevice::WriteOnly) && written.write(step.content) > 0));
-        written.close();
+        QVERIFY(step.content.isNull() || writeFile(file, step.content));
         LogCapture capture;
         QVERIFY(handler.load(directory));
         QCOMPARE(handler.supportedSfps().size(), step.modules);

@@ -1,8 +1,6 @@
 #include "inputstatusjsondata.h"
 #include "lanestatusjsondata.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QtTest>
 
 using Lane = LaneStatusJsonData;
@@ -111,11 +109,9 @@ void TestSdiStatusJson::inputLanes()
     QJsonObject object{{"Other", true}};
     input.write(object);
     QCOMPARE(object.keys(), (QStringList{"LaneStatusArray", "Other"}));
-    QCOMPARE(object.value("LaneStatusArray").toArray().size(), 7);
     InputStatusJsonData readBack;
     readBack.read(object);
     QCOMPARE(readBack, input);
-    QCOMPARE(input.name() + Lane().name(), QStringLiteral("InputStatusDataLaneStatusData"));
 }
 
 QTEST_GUILESS_MAIN(TestSdiStatusJson)
