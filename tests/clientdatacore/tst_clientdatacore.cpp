@@ -11,14 +11,10 @@
 #include "testframes.h"
 #include "vqclientdatacoremanager.h"
 
-#include <QJsonArray>
-#include <QSignalSpy>
 #include <QtTest>
 
 #include <cmath>
 #include <cstdint>
-#include <functional>
-#include <memory>
 
 using Setter = std::function<void(ClientDatacore&)>;
 Q_DECLARE_METATYPE(Setter)

@@ -6,13 +6,7 @@
 #include "logcapture.h"
 #include "testframes.h"
 
-#include <QJsonDocument>
 #include <QtTest>
-
-#include <algorithm>
-#include <deque>
-#include <memory>
-#include <vector>
 
 namespace {
 
