@@ -45,10 +45,7 @@ QString firstArguments(const QSignalSpy& spy)
     return joined(values);
 }
 
-QString noDelimiter(const QString& path)
-{
-    return "No delimiter, assuming root datacore and creating ClientDatacore for: " + path;
-}
+const QString NO_DELIMITER = QStringLiteral("No delimiter, assuming root datacore and creating ClientDatacore for: ");
 
 const SerialisableDataPacket FOUR_TREES(json(R"({"Class":"DatacorePathRadixTreePacket",)"
                                              R"("PersistentConfigTreeObject":{"Core":"persistentConfigCoreRouter"},)"
@@ -212,10 +209,10 @@ void TestClientDatacore::createDatacores_data()
 
     QTest::newRow("incomplete path skipped, the rest created")
         << QStringList{"r", "r/", "r/a", "r/a/"} << QStringList{"r", "r/a"}
-        << QStringList{noDelimiter("r"), "Cannot create datacore with incomplete path: r/",
+        << QStringList{NO_DELIMITER + "r", "Cannot create datacore with incomplete path: r/",
                        "Cannot create datacore with incomplete path: r/a/"};
     QTest::newRow("nameless root and its child") << QStringList{"", "/x"} << QStringList{"", "/x"}
-                                                 << QStringList{noDelimiter("")};
+                                                 << QStringList{NO_DELIMITER};
     QTest::newRow("repeated path keeps one") << QStringList{"r/a", "r/b", "r/a"} << QStringList{"r/a", "r/b"}
                                              << QStringList{"ClientDatacoreRegistry: Cannot create two cores for path 'r/a'."};
 }
@@ -270,8 +267,9 @@ void TestClientDatacore::treePacketsUntilDisconnected()
     LogCapture capture;
     distributor.acceptPacket(FOUR_TREES);
     // Roots in the order config, status, command, persistent.
-    QCOMPARE(capture.messages(), (QStringList{noDelimiter("configCoreRouter"), noDelimiter("statusCoreRouter"),
-                                              noDelimiter("commandCoreRouter"), noDelimiter("persistentConfigCoreRouter")}));
+    QCOMPARE(capture.messages(), (QStringList{NO_DELIMITER + "configCoreRouter", NO_DELIMITER + "statusCoreRouter",
+                                              NO_DELIMITER + "commandCoreRouter",
+                                              NO_DELIMITER + "persistentConfigCoreRouter"}));
     const QStringList registered = registry->paths();
     QCOMPARE(registered, (QStringList{"commandCoreRouter", "commandCoreRouter/executorCommander", "configCoreRouter",
                                       "configCoreRouter/unit", "persistentConfigCoreRouter", "statusCoreRouter"}));
