@@ -308,9 +308,8 @@ void TestClientDatacore::treePacketsUntilDisconnected()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCOMPARE(destroyed, registered);
     emit m_connection.disconnectedFromHost();
-    QCOMPARE(cleared.count(), 1);
     distributor.acceptPacket(OTHER_TREE);
-    QCOMPARE(populated.count(), 2);
+    QCOMPARE((QList<int>{cleared.count(), populated.count()}), (QList<int>{1, 2}));
     QVERIFY(registry->lookupDatacore("configCoreRouter/other"));
 }
 

@@ -264,7 +264,6 @@ void TestDatacore::readAndWrite_data()
     write("splits at the first separator, trailing one ends the path", "a/c/", true, false, true,
           R"({"c":{"data":null}})");
     write("write unknown child", "z", true, false, false, "{}");
-    write("leading separator", "/a", true, false, false, "{}");
 
     const auto read = [](const char* name, const char* path, const char* source, bool dataOnly, bool ok,
                          const QByteArray& dataAfter, bool rootInvalidAfter) {

@@ -98,8 +98,7 @@ void tst_MeasurementPackets::wireBytes_data()
     // Words go out c, a, b; the channel widens to 32 bits and a float value travels as a double.
     row("PPM meters", packet<PpmMetersData>(Floats{{-1, 2, 3, 4, 0.5f}}, 1, 2, 3), 0x1013, 0,
         hex("00000003 00000001 00000002 00000001 ffffffff 00000002 00000003 00000004 3fe0000000000000"));
-    row("peak hold meters", packet<PeakHoldMetersData>(Floats(), 4, 5, 6), 0x1014, 0,
-        hex("00000006 00000004 00000005 00000000"));
+    row("peak hold", packet<PeakHoldMetersData>(Floats(), 4, 5, 6), 0x1014, 0, hex("00000006 00000004 00000005 00000000"));
     row("phase meters", packet<PhaseMetersData>(Floats(), 7, 8, 9), 0x1015, 0, hex("00000009 00000007 00000008 00000000"));
     row("instant peak dB meters", packet<InstantPeakDbMetersData>(Floats{{1, 0, 0, 0, -2.0f}}, 0, 0, 0), 0x1016, 0,
         hex("00000000 00000000 00000000 00000001 00000001 00000000 00000000 00000000 c000000000000000"));
@@ -196,8 +195,6 @@ void tst_MeasurementPackets::wireBytes()
     const std::shared_ptr<RawDataPacket> decoded = decode(frame);
     QVERIFY(decoded);
     QCOMPARE(frameOf(*decoded).toHex(), frame.toHex());
-    // Not against packet: a field held but written as 0 makes that one differ.
-    QVERIFY(equal(*decoded, *decode(frame)));
     QCOMPARE(capture.messages(), QStringList());
 
     // Cut anywhere, a payload still decodes, reports where it stopped, and
