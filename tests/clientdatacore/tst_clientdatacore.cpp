@@ -89,11 +89,9 @@ void TestClientDatacore::syncWithServer_data()
 
     QTest::newRow("unchanged value takes no identifier")
         << QStringList{"set a", "set a"} << "sent=0 lost= synced=0 applied= data=a outstanding=0 updated=1";
-    QTest::newRow("answer to the third oldest reports 3 and applies")
-        << QStringList{"set a", "set b", "set c", "answer 2 d"}
+    QTest::newRow("answer to the third oldest: 3 lost, applied") << QStringList{"set a", "set b", "set c", "answer 2 d"}
         << "sent=0,1,2 lost=3 synced=1 applied=1 data=d outstanding= updated=4";
-    QTest::newRow("answer to the oldest is not applied while a later one is out")
-        << QStringList{"set a", "set b", "answer 0 c", "set d"}
+    QTest::newRow("oldest answer ignored while later out") << QStringList{"set a", "set b", "answer 0 c", "set d"}
         << "sent=0,1,2 lost= synced=0 applied=0 data=d outstanding=1,2 updated=3";
     QTest::newRow("identifiers restart at 0 once all are answered")
         << QStringList{"set a", "answer 0 a", "set b"} << "sent=0,0 lost= synced=1 applied=1 data=b outstanding=0 updated=2";
@@ -268,8 +266,7 @@ void TestClientDatacore::treePacketsUntilDisconnected()
     distributor.acceptPacket(FOUR_TREES);
     // Roots in the order config, status, command, persistent.
     QCOMPARE(capture.messages(), (QStringList{NO_DELIMITER + "configCoreRouter", NO_DELIMITER + "statusCoreRouter",
-                                              NO_DELIMITER + "commandCoreRouter",
-                                              NO_DELIMITER + "persistentConfigCoreRouter"}));
+                                              NO_DELIMITER + "commandCoreRouter", NO_DELIMITER + "persistentConfigCoreRouter"}));
     const QStringList registered = registry->paths();
     QCOMPARE(registered, (QStringList{"commandCoreRouter", "commandCoreRouter/executorCommander", "configCoreRouter",
                                       "configCoreRouter/unit", "persistentConfigCoreRouter", "statusCoreRouter"}));
@@ -285,8 +282,7 @@ void TestClientDatacore::treePacketsUntilDisconnected()
     }
     QCOMPARE(status->data(), QStringList{"x"});
     const QString none = "Client datacore populator: Registry does not contain datacore with path: ";
-    QCOMPARE(capture.messages(spdlog::level::info),
-             (QStringList{none + "StatusCoreRouter", none + "/statusCoreRouter"}));
+    QCOMPARE(capture.messages(spdlog::level::info), (QStringList{none + "StatusCoreRouter", none + "/statusCoreRouter"}));
     QCOMPARE(answers, (QList<ClientDatacore*>{nullptr, nullptr, status}));
 
     distributor.acceptPacket(OTHER_TREE);

@@ -60,8 +60,7 @@ void TestSerialisableDataPacket::readHeader_data()
     QTest::newRow("sub-type 1 of 0x1010 is key 0x11010") << QByteArray::fromHex("1010000100000002ABCD") << 0x1010
                                                          << 2u << 0x11010u;
     QTest::newRow("one byte short is incomplete") << QByteArray::fromHex("10100000000000040A0B0C") << 1 << 4u << 1u;
-    QTest::newRow("length 0xFFFFFFF8 does not wrap") << QByteArray::fromHex("10100000FFFFFFF8") << 1
-                                                     << 0xFFFFFFF8u << 1u;
+    QTest::newRow("length 0xFFFFFFF8 does not wrap") << QByteArray::fromHex("10100000FFFFFFF8") << 1 << 0xFFFFFFF8u << 1u;
     for (int size = 0; size < RawDataPacketHeader::SIZE; ++size)
         QTest::newRow(QByteArray("cut to " + QByteArray::number(size)).constData()) << empty.left(size) << 1 << 0u << 1u;
 }
