@@ -142,8 +142,7 @@ void TestDatacore::parseMessages()
     LogCapture capture;
     QStringList parsed;
     for (const auto& message : parseSerialisedMessages(QJsonDocument::fromJson("[" + entry + "]").array())) {
-        parsed << QStringList{message->className(), QString::number(message->type()),
-                              QString::number(message->identifier())}.join(' ')
+        parsed << QStringLiteral("%1 %2 %3").arg(message->className()).arg(message->type()).arg(message->identifier())
                 + (message->hasText() ? " " + message->text() : QString());
     }
     QTEST(parsed, "parsed");
