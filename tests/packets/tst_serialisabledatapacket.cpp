@@ -3,12 +3,9 @@
 #include "serialisabledatapacketdistributor.h"
 #include "testframes.h"
 
-#include <QBuffer>
 #include <QtTest>
 
-#include <functional>
 #include <map>
-#include <utility>
 
 namespace {
 
@@ -63,8 +60,7 @@ void TestSerialisableDataPacket::readHeader_data()
     QTest::newRow("sub-type 1 of 0x1010 is key 0x11010") << QByteArray::fromHex("1010000100000002ABCD") << 0x1010
                                                          << 2u << 0x11010u;
     QTest::newRow("one byte short is incomplete") << QByteArray::fromHex("10100000000000040A0B0C") << 1 << 4u << 1u;
-    QTest::newRow("length 0xFFFFFFF8 does not wrap") << QByteArray::fromHex("10100000FFFFFFF8") << 1
-                                                     << 0xFFFFFFF8u << 1u;
+    QTest::newRow("length 0xFFFFFFF8 does not wrap") << QByteArray::fromHex("10100000FFFFFFF8") << 1 << 0xFFFFFFF8u << 1u;
     for (int size = 0; size < RawDataPacketHeader::SIZE; ++size)
         QTest::newRow(QByteArray("cut to " + QByteArray::number(size)).constData()) << empty.left(size) << 1 << 0u << 1u;
 }
@@ -97,7 +93,6 @@ void TestSerialisableDataPacket::writtenBytesAreExact()
     device.open(QIODevice::WriteOnly);
     writePacket(received, &device);
     QCOMPARE(device.data().toHex(), (QByteArray::fromHex("1010000000000011") + payload).toHex());
-    QCOMPARE(headerBytes(received, QByteArray(300, 'x')).toHex(), QByteArray("101000000000012c"));
 
     SerialisableDataPacket parent(QStringLiteral("P"));
     parent.insertPacketArray("list", {SerialisableDataPacket(QStringLiteral("Z")), packet});

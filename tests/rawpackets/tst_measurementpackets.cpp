@@ -56,8 +56,7 @@ PitHistogramPacket::Values pitValues()
     return values;
 }
 
-const QByteArray PIT_PAYLOAD = hex("00000001 fffffffe 0102030405060708 00000003 00000004 00000005 00000006 01 00"
-                                   "00000007")
+const QByteArray PIT_PAYLOAD = hex("00000001 fffffffe 0102030405060708 00000003 00000004 00000005 00000006 01 00 00000007")
     + QByteArray(62 * 4, '\0')
     + hex("fffffff8 00000009 00c0a80001 0100000000 0000000a 0000000b 0000000c 00ef010203 0000000d fffffff2 fff1");
 
@@ -93,14 +92,10 @@ void tst_MeasurementPackets::wireBytes_data()
     row("eye vertical", packet<EyeVerticalHistogramData>(Bins{1, -2, 0x01020304}), 0x1011, 0,
         hex("00000003 00000001 fffffffe 01020304"));
     row("eye horizontal, no bins", packet<EyeHorizontalHistogramData>(Bins()), 0x1012, 0, hex("00000000"));
-    row("jitter vertical", packet<JitterVerticalHistogramData>(Bins{-7}), 0x101B, 0, hex("00000001 fffffff9"));
-    row("eye windowed", packet<EyeWindowedVerticalHistogramData>(Bins{5}), 0x1023, 0, hex("00000001 00000005"));
     // Words go out c, a, b; the channel widens to 32 bits and a float value travels as a double.
     row("PPM meters", packet<PpmMetersData>(Floats{{-1, 2, 3, 4, 0.5f}}, 1, 2, 3), 0x1013, 0,
         hex("00000003 00000001 00000002 00000001 ffffffff 00000002 00000003 00000004 3fe0000000000000"));
-    row("peak hold meters", packet<PeakHoldMetersData>(Floats(), 4, 5, 6), 0x1014, 0,
-        hex("00000006 00000004 00000005 00000000"));
-    row("phase meters", packet<PhaseMetersData>(Floats(), 7, 8, 9), 0x1015, 0, hex("00000009 00000007 00000008 00000000"));
+    row("peak hold", packet<PeakHoldMetersData>(Floats(), 4, 5, 6), 0x1014, 0, hex("00000006 00000004 00000005 00000000"));
     row("instant peak dB meters", packet<InstantPeakDbMetersData>(Floats{{1, 0, 0, 0, -2.0f}}, 0, 0, 0), 0x1016, 0,
         hex("00000000 00000000 00000000 00000001 00000001 00000000 00000000 00000000 c000000000000000"));
     row("instant peak linear meters",
@@ -109,20 +104,17 @@ void tst_MeasurementPackets::wireBytes_data()
     row("ST 337 detection",
         packet<ST337DolbyDetectData>(QVector<ST337DolbyDetectData::Detection>{{0x0102, 0x03040506, 0x0708090A, -1,
                                          0x0B, -2, 0x0C0D, -3, 0x11, 0x12, 0x13, 0x14}},
-            QVector<ST337DolbyDetectData::Group>{{0x2122, 0x2324, -1, 0x2526}}, 1, 2, 3),
-        0x1018, 0,
+            QVector<ST337DolbyDetectData::Group>{{0x2122, 0x2324, -1, 0x2526}}, 1, 2, 3), 0x1018, 0,
         hex("00000003 00000001 00000002 00000001 0102 03040506 0708090a ffffffff 0b fe 0c0d fffd 11 12 13 14"
             "00000001 2122 2324 ffff 2526"));
     row("sample grid",
         packet<RawSdiSampleGridPacket>(QVector<RawSdiSampleGridPacket::Row>{
-            {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, {0x3AC}, {0x40, -1}}}),
-        0x1019, 0,
+            {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, {0x3AC}, {0x40, -1}}}), 0x1019, 0,
         hex("00000001 00000001 00000002 00000003 00000004 00000005 00000006 00000007 00000008 00000009 0000000a"
             "0000000b 0000000c 0000000d 00000001 000003ac 00000002 00000040 ffffffff"));
     row("jitter spectrum",
         packet<RawSdiJitterSpectrumDataPacket>(
-            RawSdiJitterSpectrumDataPacket::Values{{0.5}, {}, {-2.0, 1.0}, 7, true, 0x01020304}),
-        0x101A, 0,
+            RawSdiJitterSpectrumDataPacket::Values{{0.5}, {}, {-2.0, 1.0}, 7, true, 0x01020304}), 0x101A, 0,
         hex("00000001 3fe0000000000000 00000000 00000002 c000000000000000 3ff0000000000000 00000007 01 01020304"));
     row("video PIT", packet<VideoPitHistogramPacket>(pitValues()), 0x101C, 0, PIT_PAYLOAD);
     row("audio PIT", packet<AudioPitHistogramPacket>(pitValues()), 0x101D, 1, PIT_PAYLOAD);
@@ -152,8 +144,7 @@ void tst_MeasurementPackets::wireBytes_data()
         hex("01 0115 01") + QByteArray(41, char(0xA5)) + hex("5a"));
     row("ST 2110-21",
         packet<VideoIp2110_21DataPacket>(VideoIp2110_21DataPacket::Values{
-            {1, 2, 3, 4, 5, -6}, {0.5, -2.0, 1.0, 0.25}, {0x0102, -1}, 0x01020304}),
-        0x1024, 0,
+            {1, 2, 3, 4, 5, -6}, {0.5, -2.0, 1.0, 0.25}, {0x0102, -1}, 0x01020304}), 0x1024, 0,
         hex("00000001 00000002 00000003 00000004 00000005 fffffffa 3fe0000000000000 c000000000000000"
             "3ff0000000000000 3fd0000000000000 0102 ffff 01020304"));
 
@@ -164,8 +155,7 @@ void tst_MeasurementPackets::wireBytes_data()
     row("PTP media latency", packet<PtpMediaLatencyPacket>(latency), 0x1025, 0,
         hex("0102030405060708 00000001 00000002 00000003 00000004 00000005 fffffffa ffffffffffffffff 0a0b 0c fe"
             "0000000000000011 0000000000000012 00000013 00000014 0000000000000015 00000016 00000017"
-            "0000000000000018 00000021")
-            + QByteArray(14 * 4, '\0') + hex("ffffffff"));
+            "0000000000000018 00000021") + QByteArray(14 * 4, '\0') + hex("ffffffff"));
 
     using Pair = Captions608bytePairsRawDataPacket::BytePair;
     row("caption pairs as received, flag in bit 0",
@@ -176,8 +166,7 @@ void tst_MeasurementPackets::wireBytes_data()
     row("SCTE-104",
         packet<SCTE104RawDataPacket>(SCTE104RawDataPacket::Values{
             {0x0101, 0x0202, 0x0303, 0x0404, 0x0505, 0x0606, 0x0707, 0x0808, 0x0909, 0x0A0A, 0x0B0B}, -2,
-            {0x0C0C, 0x0D0D, 0x0E0E, 0x0F0F, 0x1010, 0x1111, -1}}),
-        0x1028, 0,
+            {0x0C0C, 0x0D0D, 0x0E0E, 0x0F0F, 0x1010, 0x1111, -1}}), 0x1028, 0,
         hex("0101 0202 0303 0404 0505 0606 0707 0808 0909 0a0a 0b0b fffffffe 0c0c 0d0d 0e0e 0f0f 1010 1111 ffff"));
     row("loudness: bools and signed char take one byte",
         packet<LoudnessEngineRawDataPacket>(
@@ -196,8 +185,6 @@ void tst_MeasurementPackets::wireBytes()
     const std::shared_ptr<RawDataPacket> decoded = decode(frame);
     QVERIFY(decoded);
     QCOMPARE(frameOf(*decoded).toHex(), frame.toHex());
-    // Not against packet: a field held but written as 0 makes that one differ.
-    QVERIFY(equal(*decoded, *decode(frame)));
     QCOMPARE(capture.messages(), QStringList());
 
     // Cut anywhere, a payload still decodes, reports where it stopped, and
