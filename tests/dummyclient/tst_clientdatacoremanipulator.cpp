@@ -1,5 +1,6 @@
 #include "clientdatacoremanipulator.h"
 #include "clientmirror.h"
+#include "datacorepacket.h"
 #include "fakeserver.h"
 #include "logcapture.h"
 #include "testframes.h"
@@ -63,6 +64,7 @@ private slots:
     void concurrentLookupsGetTheirOwnAnswers();
     void waitEndsWhenConnectionIsLost_data();
     void waitEndsWhenConnectionIsLost();
+    void answerKnownByClientIdentifier();
 
 private:
     // Runs job on its own thread while this thread keeps the event loop going.
@@ -250,6 +252,25 @@ void TestClientDatacoreManipulator::waitEndsWhenConnectionIsLost()
     QCOMPARE(capture.count(spdlog::level::info, QStringLiteral("Datacore deleted while waiting for sync")),
              int(step == "set"));
     QCOMPARE(capture.count(QStringLiteral("No sync, bad")), int(step == "set"));
+}
+
+void TestClientDatacoreManipulator::answerKnownByClientIdentifier()
+{
+    m_server->answersChanges = false;
+    ClientDatacore* name = m_mirror->datacore(NAME_PATH);
+    QSignalSpy inSync(name, &ClientDatacore::datacoreInSyncWithServer);
+    name->setDataString(QStringLiteral("gallery"));
+    QTRY_COMPARE(m_server->received().size(), 1);
+    const QString clientId = m_mirror->connection.clientIdentifier();
+    // Another client's change under our packet identifier is applied, but is not the answer.
+    m_server->sendToAll(
+        DatacorePacket(clientId + "0", 0, QJsonObject{{"name", QJsonObject{{"data", "other"}}}}, NAME_PATH));
+    QTRY_COMPARE(name->data(), QStringList{"other"});
+    QVERIFY(inSync.isEmpty() && name->outstandingPacketIds() == QList<int>{0});
+    m_server->sendToAll(
+        DatacorePacket(clientId, 0, QJsonObject{{"name", QJsonObject{{"data", "gallery"}}}}, NAME_PATH));
+    QTRY_COMPARE(inSync.count(), 1);
+    QVERIFY(name->outstandingPacketIds().isEmpty());
 }
 
 // Qt's own event dispatcher rather than GLib's: after delivering a queued
