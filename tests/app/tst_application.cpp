@@ -3,8 +3,7 @@
 #include "fakeserver.h"
 #include "logcapture.h"
 #include "mappedprogramarguments.h"
-#include "sdiinputratechangeeventpacket.h"
-#include "sequencepackagedlogpacket.h"
+#include "testframes.h"
 #include "vqdummyclientapplicationbase.h"
 
 #include <QtTest>
@@ -153,15 +152,12 @@ void TestApplication::connectsAfterRetryPeriodAndRewiresAfterReconnection()
     QStringList order;
     QObject listener;
     connect(application()->logPacketHandler(), &VqClientSequencePackagedLogPacketHandler::newLogEntry, &listener,
-            [&] { order << QStringLiteral("base"); });
+            [&] { order << "base"; });
     connect(application()->extraLogPacketHandler(), &VqClientSequencePackagedLogPacketHandler::newLogEntry, &listener,
-            [&] { order << QStringLiteral("derived"); });
-    SdiInputRateChangeEventPacket event;
-    event.setDateTime(QDateTime::currentDateTime());
-    SequencePackagedLogPacket carrier;
-    carrier.setLogPacket(event);
-    server.sendToAll(carrier);
-    QTRY_COMPARE(order, (QStringList{QStringLiteral("base"), QStringLiteral("derived")}));
+            [&] { order << "derived"; });
+    server.sendToAll(SerialisableDataPacket(json(R"({"Class": "SequencePackagedLogPacket",
+        "logPacket": {"Class": "SCTE104EventPacket", "SCTE104": "splice"}})")));
+    QTRY_COMPARE(order, (QStringList{"base", "derived"}));
 
     // A lost connection clears the mirror; the next tree wires the new datacores again.
     server.setDatacore(SERIAL_PATH, "222");

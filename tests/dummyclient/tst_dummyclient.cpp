@@ -20,30 +20,22 @@ const QString EXECUTOR = QStringLiteral("commandCoreRouter/executorCommander");
 const QString IGMP = QStringLiteral("configCoreRouter/systemController/brevEth0IgmpMaxVersion");
 const QString SERIAL = QStringLiteral("statusCoreRouter/licenseStatus/serialNumber");
 
-// 4 December 2026, one in the morning.
-QJsonObject eventObject(const QString& className, const QJsonObject& members = QJsonObject())
-{
-    QJsonObject object = members;
-    object.insert(QStringLiteral("Class"), className);
-    object.insert(QStringLiteral("julianDate"), double(QDate(2026, 12, 4).toJulianDay()));
-    object.insert(QStringLiteral("msecsSinceStartOfDay"), 3600 * 1000);
-    return object;
-}
+const QString DATE_PREFIX = QStringLiteral("Fri Dec 4 01:00:00 2026 ");
 
-SerialisableDataPacket carrier(const QJsonObject& logPacket,
-                               const QString& carrierClass = QStringLiteral("SequencePackagedLogPacket"))
+SerialisableDataPacket carrier(const QJsonObject& logPacket)
 {
-    SerialisableDataPacket packet(carrierClass);
+    SerialisableDataPacket packet(QStringLiteral("SequencePackagedLogPacket"));
     packet.jsonObject().insert(QStringLiteral("logPacket"), logPacket);
     return packet;
 }
 
-const QString DATE_PREFIX = QStringLiteral("Fri Dec 4 01:00:00 2026 ");
-
-void addEvent(const char* row, const char* className, const QJsonObject& members, const char* text)
+// Dated 4 December 2026, one in the morning; a null text when nothing is emitted.
+void addEvent(const char* row, const char* className, QJsonObject members, const char* text)
 {
-    QTest::newRow(row) << carrier(eventObject(QString::fromLatin1(className), members))
-                       << DATE_PREFIX + QString::fromUtf8(text);
+    members.insert(QStringLiteral("Class"), QString::fromLatin1(className));
+    members.insert(QStringLiteral("julianDate"), double(QDate(2026, 12, 4).toJulianDay()));
+    members.insert(QStringLiteral("msecsSinceStartOfDay"), 3600 * 1000);
+    QTest::newRow(row) << carrier(members) << (text ? DATE_PREFIX + QString::fromUtf8(text) : QString());
 }
 
 } // namespace
@@ -104,10 +96,9 @@ void TestDummyClient::eventText_data()
         << carrier(PtpEventPacket("gm", QDateTime(QDate(2026, 12, 4), QTime(1, 0), Qt::LocalTime)).jsonObject())
         << DATE_PREFIX + "gm";
 
-    const QJsonObject sfp = eventObject(QStringLiteral("SfpEventPacket"), {{"Sfp", "x"}});
-    QTest::newRow("another carrier class") << carrier(sfp, QStringLiteral("SequencePackagedLogPackets")) << QString();
-    QTest::newRow("own class name of the alignment event")
-        << carrier(eventObject(QStringLiteral("SdiJitterAlignmentRangeConformanceEventPacket"))) << QString();
+    QTest::newRow("another carrier class") << SerialisableDataPacket(json(
+        R"({"Class": "SequencePackagedLogPackets", "logPacket": {"Class": "SfpEventPacket", "Sfp": "x"}})")) << QString();
+    addEvent("own class name of the alignment event", "SdiJitterAlignmentRangeConformanceEventPacket", {}, nullptr);
     QTest::newRow("logPacket not an object")
         << SerialisableDataPacket(json(R"({"Class": "SequencePackagedLogPacket", "logPacket": "SfpEventPacket"})"))
         << QString();
