@@ -38,7 +38,18 @@ void addEvent(const char* row, const char* className, QJsonObject members, const
     QTest::newRow(row) << carrier(members) << (text ? DATE_PREFIX + QString::fromUtf8(text) : QString());
 }
 
+// One call of either update slot, and the lines it logs.
+struct Update
+{
+    bool igmp;
+    QStringList data, validationMessages;
+    bool active;
+    QStringList lines;
+};
+
 } // namespace
+
+Q_DECLARE_METATYPE(Update)
 
 // The client, the builder that wires it to its datacores, and the handler of
 // the log packets it is sent.
@@ -114,47 +125,35 @@ void TestDummyClient::eventText()
 
 void TestDummyClient::datacoreUpdates_data()
 {
-    QTest::addColumn<bool>("igmp");
-    QTest::addColumn<QStringList>("data");
-    QTest::addColumn<QStringList>("validationMessages");
-    QTest::addColumn<bool>("active");
-    QTest::addColumn<QStringList>("lines");
-
-    const auto row = [](const char* name, bool igmp, const QStringList& data, const QStringList& validationMessages,
-                        bool active, const QStringList& lines) {
-        QTest::newRow(name) << igmp << data << validationMessages << active << lines;
-    };
+    QTest::addColumn<Update>("update");
     // Validation messages and activity are not looked at for the serial number.
     const QStringList ignored{"Error: ignored"};
     const QString serial = QStringLiteral("Unit serial number is: %1");
-    row("serial, first entry", false, {"-7", "9"}, ignored, false, {serial.arg(-7)});
-    row("serial not a number gives 0", false, {"12a"}, ignored, false, {serial.arg(0)});
-    row("serial without data logs nothing", false, {}, ignored, false, {});
+    QTest::newRow("serial, first entry") << Update{false, {"-7", "9"}, ignored, false, {serial.arg(-7)}};
+    QTest::newRow("serial not a number gives 0") << Update{false, {"12a"}, ignored, false, {serial.arg(0)}};
+    QTest::newRow("serial without data logs nothing") << Update{false, {}, ignored, false, {}};
 
     const QString version = QStringLiteral("IGMP max supported version is: %1");
-    row("version from the low 32 bits", true, {"4294967298"}, {}, true, {version.arg(2)});
-    row("version inactive logs nothing", true, {"3"}, {}, false, {});
-    row("version without data logs nothing", true, {}, {}, true, {});
-    row("version not a number logs nothing", true, {"three"}, {}, true, {});
+    QTest::newRow("version from the low 32 bits") << Update{true, {"4294967298"}, {}, true, {version.arg(2)}};
+    QTest::newRow("version inactive logs nothing") << Update{true, {"3"}, {}, false, {}};
+    QTest::newRow("version without data logs nothing") << Update{true, {}, {}, true, {}};
+    QTest::newRow("version not a number logs nothing") << Update{true, {"three"}, {}, true, {}};
     // Looked at before the data and the activity.
-    row("messages instead of the version", true, {}, {"Error: bad", "Warning: "}, false, {"Error: bad", "Warning: "});
+    QTest::newRow("messages instead of the version")
+        << Update{true, {}, {"Error: bad", "Warning: "}, false, {"Error: bad", "Warning: "}};
 }
 
 void TestDummyClient::datacoreUpdates()
 {
-    QFETCH(bool, igmp);
-    QFETCH(QStringList, data);
-    QFETCH(QStringList, validationMessages);
-    QFETCH(bool, active);
-
+    QFETCH(Update, update);
     SerialisableDataPacketDistributor distributor;
     DummyClient client(&distributor);
     LogCapture capture;
-    if (igmp)
-        client.fromConfigCoreIgmpMaxVersionUpdated(data, validationMessages, active);
+    if (update.igmp)
+        client.fromConfigCoreIgmpMaxVersionUpdated(update.data, update.validationMessages, update.active);
     else
-        client.fromStatusCoreLicenseSerialUpdated(data, validationMessages, active);
-    QTEST(capture.messages(spdlog::level::info), "lines");
+        client.fromStatusCoreLicenseSerialUpdated(update.data, update.validationMessages, update.active);
+    QCOMPARE(capture.messages(spdlog::level::info), update.lines);
 }
 
 void TestDummyClient::wiring()
