@@ -46,6 +46,7 @@ bool waitForFinished(const std::future<void>& thread, int timeoutMs = 10000)
 // An event filter given as a function.
 struct EventFilter : QObject
 {
+    explicit EventFilter(std::function<bool(QEvent*)> f) : filter(std::move(f)) {}
     std::function<bool(QEvent*)> filter;
     bool eventFilter(QObject*, QEvent* event) override { return filter(event); }
 };
@@ -153,17 +154,13 @@ void TestClientDatacoreManipulator::setAndWaitForSync()
 void TestClientDatacoreManipulator::concurrentLookupsGetTheirOwnAnswers()
 {
     // Every lookup answer reaches both manipulators; each must keep to its own.
-    const int rounds = 200;
     std::atomic<int> wrongAnswers{0};
-    auto lookUpRepeatedly = [&](const QString& path) {
+    const auto lookUpRepeatedly = [&](const QString& path) {
         return [&, path](ClientDatacoreManipulator& manipulator) {
-            int wrong = 0;
-            for (int i = 0; i < rounds; ++i) {
+            for (int i = 0; i < 200; ++i) {
                 ClientDatacore* datacore = manipulator.requestDatacoreBlocking(path);
-                if (!datacore || datacore->fullPath() != path)
-                    ++wrong;
+                wrongAnswers += !datacore || datacore->fullPath() != path;
             }
-            wrongAnswers += wrong;
         };
     };
     const auto other = startManipulatorThread(m_mirror->registry(), lookUpRepeatedly(LEVELS_PATH));
@@ -190,8 +187,7 @@ void TestClientDatacoreManipulator::waitEndsWhenConnectionIsLost()
     // The server drops the client once the manipulator waits: for a read, once
     // the datacore has swallowed (never got round to) its queued request.
     bool swallowed = false;
-    EventFilter swallower;
-    swallower.filter = [&swallowed](QEvent*) { return swallowed = true; };
+    EventFilter swallower([&swallowed](QEvent*) { return swallowed = true; });
     if (step == "read")
         m_mirror->datacore(NAME_PATH)->installEventFilter(&swallower);
     m_server->answersChanges = false;
@@ -223,12 +219,11 @@ void TestClientDatacoreManipulator::waitEndsWhenConnectionIsLost()
         } else {
             // Holds the manipulator's thread at its first queued call, the answer.
             QSemaphore* until = &deleted;
-            EventFilter hold;
-            hold.filter = [&until](QEvent* event) {
+            EventFilter hold([&until](QEvent* event) {
                 if (event->type() == QEvent::MetaCall && until)
                     std::exchange(until, nullptr)->acquire();
                 return false;
-            };
+            });
             manipulator.installEventFilter(&hold);
             ok = manipulator.requestDatacoreBlocking(NAME_PATH) != nullptr;
             manipulator.removeEventFilter(&hold);
