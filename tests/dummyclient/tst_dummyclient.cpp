@@ -58,19 +58,12 @@ class TestDummyClient : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void datacoreUpdates_data();
     void datacoreUpdates();
     void wiring();
     void eventText_data();
     void eventText();
 };
-
-void TestDummyClient::initTestCase()
-{
-    // The text date format names days and months in the locale's language.
-    QLocale::setDefault(QLocale::c());
-}
 
 void TestDummyClient::eventText_data()
 {
@@ -114,6 +107,8 @@ void TestDummyClient::eventText_data()
 void TestDummyClient::eventText()
 {
     QFETCH(SerialisableDataPacket, packet);
+    // The text date format names days and months in the locale's language.
+    QLocale::setDefault(QLocale::c());
     VqClientSequencePackagedLogPacketHandler handler;
     QSignalSpy spy(&handler, &VqClientSequencePackagedLogPacketHandler::newLogEntry);
     handler.acceptPacket(packet);
