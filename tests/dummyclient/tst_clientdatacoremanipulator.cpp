@@ -1,5 +1,6 @@
 #include "clientdatacoremanipulator.h"
 #include "clientmirror.h"
+#include "datacorepacket.h"
 #include "fakeserver.h"
 #include "logcapture.h"
 #include "testframes.h"
@@ -45,6 +46,7 @@ bool waitForFinished(const std::future<void>& thread, int timeoutMs = 10000)
 // An event filter given as a function.
 struct EventFilter : QObject
 {
+    explicit EventFilter(std::function<bool(QEvent*)> f) : filter(std::move(f)) {}
     std::function<bool(QEvent*)> filter;
     bool eventFilter(QObject*, QEvent* event) override { return filter(event); }
 };
@@ -63,14 +65,9 @@ private slots:
     void concurrentLookupsGetTheirOwnAnswers();
     void waitEndsWhenConnectionIsLost_data();
     void waitEndsWhenConnectionIsLost();
+    void answerKnownByClientIdentifier();
 
 private:
-    // Runs job on its own thread while this thread keeps the event loop going.
-    bool runOnManipulatorThread(const Job& job, int timeoutMs = 10000)
-    {
-        return waitForFinished(startManipulatorThread(m_mirror->registry(), job), timeoutMs);
-    }
-
     std::unique_ptr<FakeServer> m_server;
     std::unique_ptr<ClientMirror> m_mirror;
 };
@@ -99,12 +96,12 @@ void TestClientDatacoreManipulator::read()
     bool readOk = false;
     bool setOk = false;
     bool missingOk = true;
-    QVERIFY(runOnManipulatorThread([&](ClientDatacoreManipulator& manipulator) {
+    QVERIFY(waitForFinished(startManipulatorThread(m_mirror->registry(), [&](ClientDatacoreManipulator& manipulator) {
         found = manipulator.requestDatacoreBlocking(ALARM_PATH);
         value = manipulator.getDatacoreValue(ALARM_PATH, &readOk);
         setOk = manipulator.setDatacoreString(ALARM_PATH, QStringLiteral("set"));
         missing = manipulator.getDatacoreValue(QStringLiteral("statusCoreRouter/none"), &missingOk);
-    }));
+    })));
     QCOMPARE(found, m_mirror->datacore(ALARM_PATH));
     QVERIFY(readOk && setOk && !missingOk);
     QCOMPARE(value.data, QStringList{"on"});
@@ -140,12 +137,12 @@ void TestClientDatacoreManipulator::setAndWaitForSync()
     LogCapture capture;
     bool setResult = false;
     qint64 elapsedMs = -1;
-    QVERIFY(runOnManipulatorThread([&](ClientDatacoreManipulator& manipulator) {
+    QVERIFY(waitForFinished(startManipulatorThread(m_mirror->registry(), [&](ClientDatacoreManipulator& manipulator) {
         QElapsedTimer timer;
         timer.start();
         setResult = manipulator.setDatacoreStringListAndWaitForSync(path, value);
         elapsedMs = timer.elapsed();
-    }));
+    })));
     QCOMPARE(setResult, confirm);
     QCOMPARE(capture.messages(spdlog::level::info),
              (QStringList{QStringLiteral("Set datacore, waiting for out of sync"), line}));
@@ -157,21 +154,17 @@ void TestClientDatacoreManipulator::setAndWaitForSync()
 void TestClientDatacoreManipulator::concurrentLookupsGetTheirOwnAnswers()
 {
     // Every lookup answer reaches both manipulators; each must keep to its own.
-    const int rounds = 200;
     std::atomic<int> wrongAnswers{0};
-    auto lookUpRepeatedly = [&](const QString& path) {
+    const auto lookUpRepeatedly = [&](const QString& path) {
         return [&, path](ClientDatacoreManipulator& manipulator) {
-            int wrong = 0;
-            for (int i = 0; i < rounds; ++i) {
+            for (int i = 0; i < 200; ++i) {
                 ClientDatacore* datacore = manipulator.requestDatacoreBlocking(path);
-                if (!datacore || datacore->fullPath() != path)
-                    ++wrong;
+                wrongAnswers += !datacore || datacore->fullPath() != path;
             }
-            wrongAnswers += wrong;
         };
     };
     const auto other = startManipulatorThread(m_mirror->registry(), lookUpRepeatedly(LEVELS_PATH));
-    QVERIFY(runOnManipulatorThread(lookUpRepeatedly(NAME_PATH), 30000));
+    QVERIFY(waitForFinished(startManipulatorThread(m_mirror->registry(), lookUpRepeatedly(NAME_PATH)), 30000));
     QVERIFY(waitForFinished(other, 30000));
     QCOMPARE(wrongAnswers.load(), 0);
 }
@@ -194,8 +187,7 @@ void TestClientDatacoreManipulator::waitEndsWhenConnectionIsLost()
     // The server drops the client once the manipulator waits: for a read, once
     // the datacore has swallowed (never got round to) its queued request.
     bool swallowed = false;
-    EventFilter swallower;
-    swallower.filter = [&swallowed](QEvent*) { return swallowed = true; };
+    EventFilter swallower([&swallowed](QEvent*) { return swallowed = true; });
     if (step == "read")
         m_mirror->datacore(NAME_PATH)->installEventFilter(&swallower);
     m_server->answersChanges = false;
@@ -227,12 +219,11 @@ void TestClientDatacoreManipulator::waitEndsWhenConnectionIsLost()
         } else {
             // Holds the manipulator's thread at its first queued call, the answer.
             QSemaphore* until = &deleted;
-            EventFilter hold;
-            hold.filter = [&until](QEvent* event) {
+            EventFilter hold([&until](QEvent* event) {
                 if (event->type() == QEvent::MetaCall && until)
                     std::exchange(until, nullptr)->acquire();
                 return false;
-            };
+            });
             manipulator.installEventFilter(&hold);
             ok = manipulator.requestDatacoreBlocking(NAME_PATH) != nullptr;
             manipulator.removeEventFilter(&hold);
@@ -243,13 +234,29 @@ void TestClientDatacoreManipulator::waitEndsWhenConnectionIsLost()
     if (!finished)
         m_mirror.reset();
     QVERIFY(finished);
-    QVERIFY(!ok);
-    QVERIFY(m_mirror->registry()->isEmpty());
+    QVERIFY(!ok && m_mirror->registry()->isEmpty());
     QCOMPARE(value.data.isEmpty(), step == "read");
     // Ended by the deletion, not by the five-second limit, and still reported as unconfirmed.
     QCOMPARE(capture.count(spdlog::level::info, QStringLiteral("Datacore deleted while waiting for sync")),
              int(step == "set"));
     QCOMPARE(capture.count(QStringLiteral("No sync, bad")), int(step == "set"));
+}
+
+void TestClientDatacoreManipulator::answerKnownByClientIdentifier()
+{
+    m_server->answersChanges = false;
+    ClientDatacore* name = m_mirror->datacore(NAME_PATH);
+    QSignalSpy inSync(name, &ClientDatacore::datacoreInSyncWithServer);
+    name->setDataString(QStringLiteral("gallery"));
+    const QString clientId = m_mirror->connection.clientIdentifier();
+    // Another client's change under our packet identifier is applied, but is not the answer.
+    m_server->sendToAll(
+        DatacorePacket(clientId + "0", 0, QJsonObject{{"name", QJsonObject{{"data", "other"}}}}, NAME_PATH));
+    QTRY_COMPARE(name->data(), QStringList{"other"});
+    QVERIFY(inSync.isEmpty() && name->outstandingPacketIds() == QList<int>{0});
+    m_server->sendToAll(
+        DatacorePacket(clientId, 0, QJsonObject{{"name", QJsonObject{{"data", "gallery"}}}}, NAME_PATH));
+    QTRY_COMPARE(inSync.count(), 1);
 }
 
 // Qt's own event dispatcher rather than GLib's: after delivering a queued

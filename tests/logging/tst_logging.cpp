@@ -49,8 +49,7 @@ void TestLogging::standardOutputAndSystemLog()
     QTemporaryDir directory;
     const QByteArray socketPath = QFile::encodeName(directory.path() + QStringLiteral("/log"));
     const int fd = ::socket(AF_UNIX, SOCK_DGRAM, 0);
-    sockaddr_un address {};
-    address.sun_family = AF_UNIX;
+    sockaddr_un address {AF_UNIX, {}};
     QVERIFY(fd >= 0 && size_t(socketPath.size()) < sizeof(address.sun_path));
     std::memcpy(address.sun_path, socketPath.constData(), size_t(socketPath.size()));
     QCOMPARE(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
