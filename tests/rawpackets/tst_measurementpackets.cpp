@@ -92,10 +92,13 @@ void tst_MeasurementPackets::wireBytes_data()
     row("eye vertical", packet<EyeVerticalHistogramData>(Bins{1, -2, 0x01020304}), 0x1011, 0,
         hex("00000003 00000001 fffffffe 01020304"));
     row("eye horizontal, no bins", packet<EyeHorizontalHistogramData>(Bins()), 0x1012, 0, hex("00000000"));
+    row("jitter vertical", packet<JitterVerticalHistogramData>(Bins{-7}), 0x101B, 0, hex("00000001 fffffff9"));
+    row("eye windowed", packet<EyeWindowedVerticalHistogramData>(Bins{5}), 0x1023, 0, hex("00000001 00000005"));
     // Words go out c, a, b; the channel widens to 32 bits and a float value travels as a double.
     row("PPM meters", packet<PpmMetersData>(Floats{{-1, 2, 3, 4, 0.5f}}, 1, 2, 3), 0x1013, 0,
         hex("00000003 00000001 00000002 00000001 ffffffff 00000002 00000003 00000004 3fe0000000000000"));
     row("peak hold", packet<PeakHoldMetersData>(Floats(), 4, 5, 6), 0x1014, 0, hex("00000006 00000004 00000005 00000000"));
+    row("phase meters", packet<PhaseMetersData>(Floats(), 7, 8, 9), 0x1015, 0, hex("00000009 00000007 00000008 00000000"));
     row("instant peak dB meters", packet<InstantPeakDbMetersData>(Floats{{1, 0, 0, 0, -2.0f}}, 0, 0, 0), 0x1016, 0,
         hex("00000000 00000000 00000000 00000001 00000001 00000000 00000000 00000000 c000000000000000"));
     row("instant peak linear meters",
