@@ -3,7 +3,6 @@
 #include "datacorepacket.h"
 #include "testframes.h"
 
-#include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -12,6 +11,13 @@
 #include <sys/socket.h>
 
 namespace {
+
+const char* const ROUTERS[][2] = {
+    {"configCoreRouter", "ConfigTreeObject"},
+    {"statusCoreRouter", "StatusTreeObject"},
+    {"commandCoreRouter", "CommandTreeObject"},
+    {"persistentConfigCoreRouter", "PersistentConfigTreeObject"},
+};
 
 constexpr int SETTLE_MS = 200;
 constexpr int IN_SET_DELAY_MS = 1000;
@@ -233,13 +239,14 @@ QJsonObject FakeServer::datacoreJson(const QString& path) const
 QJsonObject FakeServer::treePacket() const
 {
     QJsonObject packet{{"Class", "DatacorePathRadixTreePacket"}, {"ClientId", "fake"}};
-    // "configCoreRouter" is the root of the "ConfigTreeObject", and so on.
-    for (const QString kind : {"config", "status", "command", "persistentConfig"}) {
-        const QString name = kind + "CoreRouter";
-        const QRegularExpression under('^' + name + '/');
-        QStringList below = m_datacores.keys().filter(under);
-        packet.insert(kind.left(1).toUpper() + kind.mid(1) + "TreeObject",
-                      treeNode(name, below.replaceInStrings(under, QString())));
+    for (const auto& router : ROUTERS) {
+        const QString name = QLatin1String(router[0]);
+        QStringList below;
+        for (const QString& path : m_datacores.keys()) {
+            if (path.startsWith(name + QLatin1Char('/')))
+                below.append(path.mid(name.size() + 1));
+        }
+        packet.insert(QLatin1String(router[1]), treeNode(name, below));
     }
     return packet;
 }

@@ -9,7 +9,8 @@
 bool ProcessRunner::start(const QStringList& arguments)
 {
     m_process.setStandardErrorFile(QProcess::nullDevice());
-    m_output.clear();
+    m_partial.clear();
+    m_lines.clear();
     ProgramLauncher::start(m_process, m_program, arguments);
     return m_process.waitForStarted(5000);
 }
@@ -32,11 +33,16 @@ void ProcessRunner::stop()
 
 QStringList ProcessRunner::lines()
 {
-    m_output += m_process.readAllStandardOutput();
-    QStringList all = QString::fromUtf8(m_output).split(QLatin1Char('\n'));
-    // Not yet a whole line.
-    all.removeLast();
-    return all;
+    // Only what arrived since the last call is split: a long-running program
+    // is polled many times.
+    m_partial += m_process.readAllStandardOutput();
+    const int end = m_partial.lastIndexOf('\n');
+    if (end >= 0) {
+        for (const QByteArray& line : m_partial.left(end).split('\n'))
+            m_lines.append(QString::fromUtf8(line));
+        m_partial.remove(0, end + 1);
+    }
+    return m_lines;
 }
 
 int ProcessRunner::countMessage(const QString& message)
@@ -49,12 +55,13 @@ bool ProcessRunner::waitForMessageStartingWith(const QString& prefix, int timeou
 {
     QElapsedTimer timer;
     timer.start();
-    for (;;) {
+    for (int seen = 0;;) {
+        // Only lines not looked at yet: each costs a pattern match.
         const QStringList all = lines();
-        // Checked once more after the program ended: its last lines may be the ones.
-        const auto found = [&](const QString& line) { return logMessage(line).startsWith(prefix); };
-        if (std::any_of(all.begin(), all.end(), found))
-            return true;
+        for (; seen < all.size(); ++seen) {
+            if (logMessage(all.at(seen)).startsWith(prefix))
+                return true;
+        }
         if (!isRunning() || timer.elapsed() > timeoutMs)
             return false;
         QTest::qWait(20);

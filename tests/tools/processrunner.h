@@ -30,7 +30,8 @@ public:
 private:
     QString m_program;
     QProcess m_process;
-    QByteArray m_output;
+    QByteArray m_partial;
+    QStringList m_lines;
 };
 
 // Text of a log line after its "[yy/mm/dd][tid:N][L]> " prefix, or a null
